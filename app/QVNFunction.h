@@ -1,0 +1,59 @@
+#pragma once
+
+#include "QVNError.h"
+#include "TextEncoding.h"
+
+#include <QString>
+
+class QWidget;
+
+/**
+ * @brief Paths, files, folders and text measured in display width.
+ *
+ * Folder paths end in "/" once AddFolderMark has been applied. File operations marked "recorded"
+ * clear Exceptions when they start and add one line on failure; text operations never fail.
+ */
+class QVNFunction
+{
+public:
+    QString AddFolderMark(const QString& folder) const;
+    QString DeleteFolderMark(const QString& folder) const;
+
+    bool CopyFile(const QString& pStr_FromFile, const QString& pStr_ToFile);       // recorded
+    bool CopyFolder(const QString& pStr_FromFolder, const QString& pStr_ToFolder); // recorded
+    bool CreateFolder(const QString& pStr_FolderName);                             // recorded
+    bool CreateParentFolder(const QString& filePath);                              // recorded
+    bool DeleteFolder(const QString& folder);                                      // recorded
+    bool DeleteFile(const QString& filePath);                                      // recorded
+
+    /// A fresh, unused name below AppPath + "temp/"; nothing is created.
+    QString GetTempFolder() const;
+    /// The desktop's folder picker; empty when cancelled. Defined in the window layer (appwidgets).
+    QString GetFolder(const QString& initial, QWidget* owner);
+
+    /// The whole file with tabs turned into four spaces; empty when missing or unreadable.
+    /// The encoding found (UTF-8, UTF-8 with BOM, UTF-16 with BOM, else GB18030) is reported
+    /// through `encoding` when given.
+    QString ReadFile(const QString& pStr_FileName, TextEncoding* encoding = nullptr) const;
+    /// Creates or replaces the file with the text in the given encoding (UTF-8 by default); the
+    /// parent folders are created first. No line end is added.
+    bool WriteFile(const QString& pStr_FileName, const QString& pStr_Data,
+                   TextEncoding encoding = TextEncoding::Utf8);
+
+    bool IsEmpty(const QString& text) const { return text.isEmpty(); }
+    /// Every "'" doubled, for literal text inside SQL statements.
+    QString ConvertSQL(const QString& pStr_SQL) const;
+    /// Display width: 2 for East Asian Wide and Fullwidth characters, 1 for all others.
+    int Length(const QString& text) const;
+    /// Cut or pad to an exact display width.
+    QString StrFixLength(const QString& pStr_Data, int pInt_Length, const QString& pStr_Pad,
+                         bool pBol_PadRight) const;
+    /// The number at the start of the text; 0 when there is none.
+    double ToNumeric(const QString& text) const;
+
+    /// Hands a document, folder, mail or web address to the desktop (xdg-open).
+    bool Execute(QWidget* hwnd, const QString& lpOperation, const QString& lpFile, const QString& lpParameters,
+                 const QString& lpDirectory, int nShowCmd);
+
+    QVNError Exceptions;
+};

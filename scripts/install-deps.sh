@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorvin builds, runs and tests with. Idempotent; quiet when all
+# packages are present. Needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+    unixodbc-dev libsqliteodbc odbc-postgresql sqlite3
+    libzip-dev libxml2-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    postgresql zip unzip p7zip-full python3 python3-jinja2 xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

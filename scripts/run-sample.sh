@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Quorvin's main job on the bundled sample. For now: install what is missing, build everything and
+# lay out the application folder in build/app/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/build.sh"
+echo "Application folder: $root/build/app"
