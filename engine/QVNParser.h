@@ -1,0 +1,85 @@
+#pragma once
+
+#include "QVNProgress.h"
+#include "TQXCols.h"
+#include "TQXRows.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+
+class VBEvaluator;
+
+/**
+ * @brief The template engine: expands a template text against row and column sets.
+ *
+ * The tag language is ordered text rewriting, and the members below implement it as the scanning
+ * functions it consists of:
+ *   - "<ORVE>" key "</ORVE>" variables, replaced globally and sequentially in column order
+ *     (case-sensitive; a value inserted for an earlier column is searched for later keys only);
+ *   - "<ORVE_" tag ">" ... "</ORVE_" tag ">" repetition blocks, one copy of the body per row;
+ *   - calculated, selection and fixed-length blocks, resolved after substitution in that order.
+ * Blocks pair the first begin tag with the first end tag after it, and expansions are never
+ * rescanned by the step that produced them.
+ *
+ * Line breaks may be CR LF or LF: every rule that tests for or removes a break accepts both, so a
+ * template written with LF expands exactly like its CR LF twin.
+ *
+ * Progress: every operation reports a fixed English text to the listener; the listener's cancel
+ * flag is bound to Canceled(). After each block, column and special block the engine runs
+ * QVNEvents::DoEvents() and reports an empty text; once cancelled, every scan stops at its next
+ * check and returns what it expanded so far followed by the unexpanded rest.
+ *
+ * Single-threaded. No member throws; malformed templates are left as written and expression
+ * errors give the empty text. The engine reads no files except through GetTempVariable.
+ */
+class QVNParser
+{
+public:
+    QVNParser();
+    ~QVNParser();
+    QVNParser(const QVNParser&) = delete;
+    QVNParser& operator=(const QVNParser&) = delete;
+
+    bool Canceled() const { return m_canceled; }
+    /// The Progress(Message, Cancel) event; setting cancel to true sets Canceled().
+    void SetProgressListener(QVNProgressListener listener);
+
+    /// Entry points: reset Canceled, apply the tag-line rule, then (when "<ORVE" occurs) variables and
+    /// repetition blocks, calculated blocks, selection blocks and fixed-length blocks.
+    QString ConvertRows(const QString& pStr_Template, const TQXRowsPtr& pRows_Data);
+    QString ConvertCols(const QString& pStr_Template, const TQXColsPtr& pCols_Data);
+
+    /// Expands every repetition block named after the row set's Tag (nothing when the Tag is empty).
+    QString ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pRows_MarkData);
+    /// Substitutes the variables of one column set in column order, descending into nested sets.
+    QString ConvertColsMarkData(const QString& text, const TQXColsPtr& pCols_MarkData);
+    QString ConvertCalcData(const QString& text);
+    QString ConvertFixLengthData(const QString& text);
+    QString ConvertSelectData(const QString& text);
+    /// The tag-line rule: a block tag alone on its line takes the preceding line break with it.
+    QString DeleteUselessEnter(const QString& text);
+    /// Finds the first block: the text between the first begin tag and the first end tag after it.
+    /// Positions are 1-based; both are -1 (and the result empty) when no complete block exists.
+    QString GetBeginEndData(const QString& text, const QString& pStr_Begin, const QString& pStr_End, int& pInt_Begin,
+                            int& pInt_End);
+    /// The VBScript expression's value as text (CStr); the empty text on any error.
+    QString GetCalcData(const QString& expression);
+    /// A nine-character hexadecimal time stamp: seconds since 1 January of this year, zero-filled.
+    QString GetHEX();
+    /// GetHEX for a given local time (testable).
+    static QString GetHEX(const QDateTime& now);
+    /// Reads a variable file: one column per "[section]", in file order.
+    TQXColsPtr GetTempVariable(const QString& fileName);
+    /// The variable-file rules applied to text already read.
+    TQXColsPtr ParseTempVariable(const QString& text);
+
+private:
+    void RaiseProgress(const QString& message);
+    bool CheckCanceled();
+
+    bool m_canceled = false;
+    QVNProgressListener m_listener;
+    std::unique_ptr<VBEvaluator> m_evaluator; // created on first use; caches parsed expressions
+};
