@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds Quorvin into build/ (the application folder is build/app/).
+# Configures and builds Quorvin into build/ (the application folder is build/quorvin/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
