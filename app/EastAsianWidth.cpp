@@ -47,8 +47,8 @@ int Width(char32_t c)
 {
     if (c < 0x1100)
         return 1; // the common case: Latin and everything before the first wide range
-    const auto it = std::upper_bound(std::begin(kWide), std::end(kWide), c,
-                                     [](char32_t v, const Range& r) { return v < r.first; });
+    const auto it =
+        std::upper_bound(std::begin(kWide), std::end(kWide), c, [](char32_t v, const Range& r) { return v < r.first; });
     if (it == std::begin(kWide))
         return 1;
     const Range& r = *std::prev(it);

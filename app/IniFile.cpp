@@ -86,7 +86,9 @@ void IniFile::reindex()
             continue;
         QString name;
         if (isHeader(t, &name)) {
-            current = &m_values[name.toCaseFolded()];
+            // Only the first section of a name counts, as with the system's profile reader.
+            const QString folded = name.toCaseFolded();
+            current = m_values.contains(folded) ? nullptr : &m_values[folded];
             continue;
         }
         if (!current)

@@ -73,9 +73,8 @@ void Mdl_Main::LoadFolderSettings()
         const char* setting;
         const char* fallback;
     };
-    const Folder folders[] = {{&ProjectPath, "ProjectPath", "projects"},
-                              {&ModelPath, "ModelPath", "models"},
-                              {&OutPath, "OutPath", "out"}};
+    const Folder folders[] = {
+        {&ProjectPath, "ProjectPath", "projects"}, {&ModelPath, "ModelPath", "models"}, {&OutPath, "OutPath", "out"}};
     const bool modelsExisted = QFileInfo::exists(base + QStringLiteral("models"));
     for (const Folder& f : folders) {
         const QString fallback = base + QLatin1String(f.fallback);

@@ -58,7 +58,8 @@ bool QVNConfig::SaveRegSetting(const QString& application, const QString& sectio
     }
     if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
         // The store holds one line per value; a line break would corrupt the entries after it.
-        Exceptions.Add(QStringLiteral("Cannot save the setting \"%1\": the value holds a line break").arg(name.trimmed()));
+        Exceptions.Add(
+            QStringLiteral("Cannot save the setting \"%1\": the value holds a line break").arg(name.trimmed()));
         return false;
     }
     const QString file = StoreFile(application);

@@ -18,8 +18,7 @@ public:
     const QString& INIFile() const { return m_iniFile; }
     void SetINIFile(const QString& pStr_INIFile) { m_iniFile = pStr_INIFile; }
 
-    bool SaveRegSetting(const QString& application, const QString& section, const QString& name,
-                        const QString& value);
+    bool SaveRegSetting(const QString& application, const QString& section, const QString& name, const QString& value);
     QString LoadRegSetting(const QString& application, const QString& section, const QString& name,
                            const QString& defaultValue);
     QString LoadIniSetting(const QString& pStr_Section, const QString& pStr_Key, const QString& pStr_File = QString());

@@ -67,7 +67,8 @@ void QVNFormLocalizer::Localize(QWidget* window, QVNLanguage& language)
             continue;
         if (auto* table = qobject_cast<QTableWidget*>(w)) {
             for (int c = 0; c < table->columnCount(); ++c) {
-                const QString text = language.GetLocalizeMessage(section, QStringLiteral("%1_0_%2").arg(name).arg(c + 1));
+                const QString text =
+                    language.GetLocalizeMessage(section, QStringLiteral("%1_0_%2").arg(name).arg(c + 1));
                 if (text.isEmpty())
                     continue; // grids are filled in code; keep a heading the language does not name
                 QTableWidgetItem* item = table->horizontalHeaderItem(c);

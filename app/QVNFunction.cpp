@@ -315,6 +315,6 @@ bool QVNFunction::Execute(QWidget* /*hwnd*/, const QString& lpOperation, const Q
     }
     Q_UNUSED(lpOperation);
     const QUrl url = info.exists() || file.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(info.absoluteFilePath())
-                                                                         : QUrl(file, QUrl::TolerantMode);
+                                                                        : QUrl(file, QUrl::TolerantMode);
     return QDesktopServices::openUrl(url);
 }

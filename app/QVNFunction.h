@@ -37,8 +37,7 @@ public:
     QString ReadFile(const QString& pStr_FileName, TextEncoding* encoding = nullptr) const;
     /// Creates or replaces the file with the text in the given encoding (UTF-8 by default); the
     /// parent folders are created first. No line end is added.
-    bool WriteFile(const QString& pStr_FileName, const QString& pStr_Data,
-                   TextEncoding encoding = TextEncoding::Utf8);
+    bool WriteFile(const QString& pStr_FileName, const QString& pStr_Data, TextEncoding encoding = TextEncoding::Utf8);
 
     bool IsEmpty(const QString& text) const { return text.isEmpty(); }
     /// Every "'" doubled, for literal text inside SQL statements.
@@ -46,8 +45,7 @@ public:
     /// Display width: 2 for East Asian Wide and Fullwidth characters, 1 for all others.
     int Length(const QString& text) const;
     /// Cut or pad to an exact display width.
-    QString StrFixLength(const QString& pStr_Data, int pInt_Length, const QString& pStr_Pad,
-                         bool pBol_PadRight) const;
+    QString StrFixLength(const QString& pStr_Data, int pInt_Length, const QString& pStr_Pad, bool pBol_PadRight) const;
     /// The number at the start of the text; 0 when there is none.
     double ToNumeric(const QString& text) const;
 

@@ -63,8 +63,8 @@ TQXColsPtr QVNLanguage::GetLanguages()
     for (const QString& name : files) {
         if (!name.startsWith(prefix, Qt::CaseInsensitive))
             continue;
-        const QString display = config.LoadIniSetting(QStringLiteral("GLOBAL"), QStringLiteral("LANGUAGE"),
-                                                      dir.filePath(name));
+        const QString display =
+            config.LoadIniSetting(QStringLiteral("GLOBAL"), QStringLiteral("LANGUAGE"), dir.filePath(name));
         if (!display.isEmpty())
             cols->Add(TQXValue(display), name.mid(prefix.size()));
     }

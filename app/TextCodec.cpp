@@ -1,9 +1,9 @@
 #include "TextCodec.h"
 
+#include <iconv.h>
+
 #include <QStringDecoder>
 #include <QStringEncoder>
-
-#include <iconv.h>
 
 #include <cerrno>
 #include <memory>

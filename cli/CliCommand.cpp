@@ -1,4 +1,5 @@
 #include "CliCommand.h"
+
 #include "Mdl_Main.h"
 
 #include <QCoreApplication>

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-
 static void printUsage(std::FILE* out)
 {
     std::fputs("usage: quorvin-cli COMMAND [ARGS...]\n\ncommands:\n", out);

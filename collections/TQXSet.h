@@ -17,8 +17,7 @@
  * in step with the ordered list so keyed lookup, Exists and Add are O(1) on average; Remove is
  * linear because the list closes its gap anyway.
  */
-template <typename T>
-class TQXSet
+template <typename T> class TQXSet
 {
 public:
     using Ptr = std::shared_ptr<T>;
@@ -122,10 +121,7 @@ public:
 
     const QList<Entry>& entries() const { return m_entries; }
 
-    void reserve(qsizetype n)
-    {
-        m_entries.reserve(n);
-    }
+    void reserve(qsizetype n) { m_entries.reserve(n); }
 
 private:
     QList<Entry> m_entries;
@@ -133,8 +129,7 @@ private:
 };
 
 /// Iterates the elements of a set in order, yielding shared references.
-template <typename T>
-class TQXIterator
+template <typename T> class TQXIterator
 {
 public:
     using Inner = typename QList<typename TQXSet<T>::Entry>::const_iterator;

@@ -29,19 +29,7 @@ public:
 class STAVELIN_EXPORT TQXValue
 {
 public:
-    enum class Type
-    {
-        Empty,
-        Null,
-        Boolean,
-        Integer,
-        Double,
-        Date,
-        Text,
-        Rows,
-        Cols,
-        Object
-    };
+    enum class Type { Empty, Null, Boolean, Integer, Double, Date, Text, Rows, Cols, Object };
     struct NullTag
     {
         bool operator==(const NullTag&) const = default;
