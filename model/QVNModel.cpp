@@ -1,0 +1,375 @@
+#include "QVNModel.h"
+
+#include "Mdl_Main.h"
+#include "QVNLanguage.h"
+#include "QVNModelPath.h"
+#include "QVNProgress.h"
+#include "QVNXML.h"
+#include "QVNZIP.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kInfoFile = QStringLiteral("model_info.qvns");
+const QString kVarFile = QStringLiteral("model_var.qvns");
+const QString kOrveFile = QStringLiteral("model_orve.qvns");
+const QString kFileFile = QStringLiteral("model_file.qvns");
+
+QString field(const TQXColsPtr& cols, const char* key)
+{
+    const TQXColPtr col = cols->Item(key);
+    return col ? col->Value().ToText().trimmed() : QString();
+}
+
+// Packages made on Windows may name a file in another letter case than the archive stores it.
+// Resolves `rel` below `root` exactly when possible, else part by part without regard to case;
+// returns root + rel unchanged when nothing matches.
+QString resolveSource(const QString& root, const QString& rel)
+{
+    const QString exact = root + rel;
+    if (rel.isEmpty() || QFileInfo::exists(exact))
+        return exact;
+    QString current = root;
+    const QStringList parts = rel.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        const QString next = current + part;
+        if (QFileInfo::exists(next)) {
+            current = next + QLatin1Char('/');
+            continue;
+        }
+        const QStringList names =
+            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QString found;
+        for (const QString& n : names) {
+            if (n.compare(part, Qt::CaseInsensitive) == 0) {
+                found = n;
+                break;
+            }
+        }
+        if (found.isEmpty())
+            return exact;
+        current += found + QLatin1Char('/');
+    }
+    current.chop(1);
+    return rel.endsWith(QLatin1Char('/')) ? current + QLatin1Char('/') : current;
+}
+
+// True when the existing `path` resolves inside the existing folder `root` (no link leads out).
+bool resolvesInside(const QString& path, const QString& root)
+{
+    const QString p = QFileInfo(path).canonicalFilePath();
+    QString r = QFileInfo(root).canonicalFilePath();
+    if (p.isEmpty() || r.isEmpty())
+        return false;
+    if (!r.endsWith(QLatin1Char('/')))
+        r += QLatin1Char('/');
+    return p + QLatin1Char('/') == r || p.startsWith(r);
+}
+
+QString escapeHtml(const QString& s)
+{
+    return s.toHtmlEscaped();
+}
+
+} // namespace
+
+QVNModel::QVNModel()
+{
+    mObj_QVNParser.SetProgressListener([this](const QString& message, bool& cancel) {
+        RaiseProgress(message, false);
+        if (m_canceled)
+            cancel = true;
+    });
+}
+
+QString QVNModel::Text(const QString& key) const
+{
+    return Mdl_Main::Language().GetLocalizeMessage(QStringLiteral("QVNMODEL"), key);
+}
+
+void QVNModel::RaiseProgress(QString message, bool self)
+{
+    if (!message.isEmpty()) {
+        if (self)
+            m_lastMessage = message;
+        else
+            message = m_lastMessage + QStringLiteral("  [  ") + message + QStringLiteral("  ]");
+    }
+    if (m_listener)
+        m_listener(message, m_canceled, self);
+}
+
+bool QVNModel::CheckCanceled()
+{
+    QVNEvents::DoEvents();
+    RaiseProgress(QString(), true);
+    return m_canceled;
+}
+
+void QVNModel::LogFailure(const QString& key, const QString& detail, const QVNError* inner)
+{
+    const QString line = Text(key) + QStringLiteral(" [ ") + detail + QStringLiteral(" ]");
+    Exceptions.Add(line);
+    if (inner)
+        Exceptions.AddExceptions(*inner);
+    RaiseProgress(line, true);
+}
+
+QString QVNModel::OpenModel(const QString& pStr_Model, const QString& pStr_Password)
+{
+    if (pStr_Model.isEmpty()) {
+        Exceptions.Add(Text(QStringLiteral("ERROR_OPEN_EMPTY")));
+        return QString();
+    }
+    const QString folder = m_function.AddFolderMark(m_function.GetTempFolder());
+    QVNZIP zip;
+    if (!zip.Extract(pStr_Model, pStr_Password, folder)) {
+        if (QFileInfo(folder).isDir())
+            m_function.DeleteFolder(folder);
+        Exceptions.Add(Text(QStringLiteral("ERROR_OPEN")));
+        Exceptions.AddExceptions(zip.Exceptions);
+        return QString();
+    }
+    return folder;
+}
+
+TQXColsPtr QVNModel::GetModelInfo(const QString& pStr_ModelFile)
+{
+    if (pStr_ModelFile.isEmpty()) {
+        Exceptions.Add(Text(QStringLiteral("ERROR_OPEN_EMPTY")));
+        return nullptr;
+    }
+    QVNZIP zip;
+    QHash<QString, QByteArray> entries;
+    if (!zip.ReadEntries(pStr_ModelFile, ModelPassword(), {kInfoFile, kVarFile}, entries)) {
+        Exceptions.Add(Text(QStringLiteral("ERROR_OPEN")));
+        Exceptions.AddExceptions(zip.Exceptions);
+        return nullptr;
+    }
+    QVNXML xml;
+    const TQXRowsPtr info = entries.contains(kInfoFile) ? xml.XML2RowsFromData(entries.value(kInfoFile), kInfoFile)
+                                                        : TQXRows::Create();
+    const TQXRowsPtr vars =
+        entries.contains(kVarFile) ? xml.XML2RowsFromData(entries.value(kVarFile), kVarFile) : TQXRows::Create();
+    if (info->Count() < 1) {
+        Exceptions.Add(Text(QStringLiteral("ERROR_NO_INFO")) + QStringLiteral(" [ ") + pStr_ModelFile +
+                       QStringLiteral(" ]"));
+        return nullptr;
+    }
+    const TQXColsPtr cols = info->Item(1)->Cols();
+    cols->Add(TQXValue(pStr_ModelFile), QStringLiteral("MI_FILE"));
+    cols->Add(TQXValue(vars), QStringLiteral("MI_VARIABLE"));
+    return cols;
+}
+
+TQXRowsPtr QVNModel::GetAllModels(const QString& folder)
+{
+    Exceptions.Clear();
+    auto result = TQXRows::Create();
+    if (folder.trimmed().isEmpty())
+        return result;
+    const QDir dir(folder);
+    const QFileInfoList files =
+        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+    int counter = 0;
+    for (const QFileInfo& file : files) {
+        ++counter;
+        const TQXColsPtr cols = GetModelInfo(file.absoluteFilePath());
+        if (cols)
+            result->Add(cols, QStringLiteral("MODEL_") + QString::number(counter));
+    }
+    return result;
+}
+
+bool QVNModel::TargetPath(const QString& out, const QString& to, QString& dest)
+{
+    const QString normalized = QVNModelPath::Normalize(to);
+    if (!QVNModelPath::StaysInside(normalized)) {
+        LogFailure(QStringLiteral("ERROR_PATH_OUTSIDE"), normalized);
+        return false;
+    }
+    dest = out + QVNModelPath::Clean(normalized);
+    // A link already in the output folder must not carry the output elsewhere: the deepest folder
+    // of the target that exists has to resolve inside the output folder.
+    QString probe = dest;
+    while (!probe.isEmpty() && !QFileInfo::exists(probe)) {
+        const qsizetype slash = probe.lastIndexOf(QLatin1Char('/'), probe.endsWith(QLatin1Char('/')) ? -2 : -1);
+        if (slash < 0)
+            break;
+        probe = probe.left(slash + 1);
+    }
+    if (!probe.isEmpty() && QFileInfo::exists(probe) && !resolvesInside(probe, out)) {
+        LogFailure(QStringLiteral("ERROR_PATH_OUTSIDE"), normalized);
+        return false;
+    }
+    return true;
+}
+
+bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert, const QString& out,
+                           const TQXColsPtr& vars)
+{
+    const QString to = QVNModelPath::Normalize(mObj_QVNParser.ConvertCols(mfTo, vars));
+    RaiseProgress(Text(QStringLiteral("MESSAGE_PROCESS_FILE")) + QStringLiteral(" [ ") + to + QStringLiteral(" ] ..."),
+                  true);
+    QString dest;
+    if (!TargetPath(out, to, dest))
+        return false;
+    if (convert) {
+        TextEncoding encoding = TextEncoding::Utf8;
+        const QString text = m_function.ReadFile(src, &encoding);
+        const QString result = mObj_QVNParser.ConvertCols(text, vars);
+        if (!m_function.WriteFile(dest, result, encoding)) {
+            LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to, &m_function.Exceptions);
+            return false;
+        }
+        return true;
+    }
+    // The copy needs its folder, just as a written file gets one.
+    if (!m_function.CreateParentFolder(dest) || !m_function.CopyFile(src, dest)) {
+        LogFailure(QStringLiteral("ERROR_COPY_FILE"), to, &m_function.Exceptions);
+        return false;
+    }
+    return true;
+}
+
+bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder, const TQXColsPtr& pCols_Variable,
+                            const TQXRowsPtr& tables)
+{
+    Exceptions.Clear();
+    m_canceled = false;
+    m_lastMessage.clear();
+    bool ok = true;
+    const QString out = m_function.AddFolderMark(folder);
+    const TQXColsPtr callerVars = pCols_Variable ? pCols_Variable : TQXCols::Create();
+    TQXRowsPtr tableSet = tables;
+    if (!tableSet) {
+        tableSet = TQXRows::Create();
+        tableSet->SetTag(QStringLiteral("TABLES"));
+    }
+
+    RaiseProgress(Text(QStringLiteral("MESSAGE_CREATE_FOLDER")) + QStringLiteral(" [") + out + QStringLiteral("] ..."),
+                  true);
+    if (!m_function.CreateFolder(out)) {
+        Exceptions.AddExceptions(m_function.Exceptions);
+        ok = false;
+    }
+
+    QString tmp;
+    if (ok) {
+        RaiseProgress(Text(QStringLiteral("MESSAGE_OPEN_MODEL")) + QStringLiteral(" [") + pStr_ModelFile +
+                          QStringLiteral("] ..."),
+                      true);
+        tmp = OpenModel(pStr_ModelFile, ModelPassword());
+        if (tmp.isEmpty())
+            ok = false;
+    }
+
+    TQXColsPtr sections;
+    TQXColsPtr global;
+    TQXRowsPtr files;
+    if (ok) {
+        RaiseProgress(Text(QStringLiteral("MESSAGE_COLLECT_DATA")), true);
+        sections = mObj_QVNParser.GetTempVariable(resolveSource(tmp, kOrveFile));
+        global = TQXCols::Create();
+        for (const TQXColPtr& col : *sections)
+            global->AddRef(col, col->Key());
+        global->Add(TQXValue(mObj_QVNParser.GetHEX()), QStringLiteral("RVG_HEXTIME"));
+        for (const TQXColPtr& col : *callerVars)
+            global->AddRef(col, col->Key());
+        global->Add(TQXValue(tableSet), QStringLiteral("MG_TABLES"));
+        QVNXML xml;
+        files = xml.XML2Rows(resolveSource(tmp, kFileFile));
+    }
+
+    if (ok) {
+        for (const TQXRowPtr& record : *files) {
+            if (CheckCanceled()) {
+                ok = false;
+                break;
+            }
+            const TQXColsPtr& rec = record->Cols();
+            const QString mfFile = QVNModelPath::Normalize(field(rec, "MF_FILE"));
+            const QString mfTo = field(rec, "MF_TO");
+            const QString mfType = field(rec, "MF_TYPE");
+            const bool convert = field(rec, "MF_CONVERT").compare(QLatin1String("1"), Qt::CaseInsensitive) == 0;
+            if (!QVNModelPath::StaysInside(mfFile)) {
+                // A package may only use its own files.
+                LogFailure(QStringLiteral("ERROR_SOURCE_OUTSIDE"), mfFile);
+                ok = false;
+                continue;
+            }
+            const QString src = resolveSource(tmp, QVNModelPath::Clean(mfFile));
+
+            if (mfType.compare(QLatin1String("FOLDER"), Qt::CaseInsensitive) == 0) {
+                const QString to = QVNModelPath::Normalize(mObj_QVNParser.ConvertCols(mfTo, global));
+                RaiseProgress(Text(QStringLiteral("MESSAGE_PROCESS_FOLDER")) + QStringLiteral(" [ ") + to +
+                                  QStringLiteral(" ] ..."),
+                              true);
+                QString dest;
+                if (!TargetPath(out, to, dest)) {
+                    ok = false;
+                } else if (!m_function.CopyFolder(src, dest)) {
+                    LogFailure(QStringLiteral("ERROR_COPY_FOLDER"), to, &m_function.Exceptions);
+                    ok = false;
+                }
+            } else if (mfType.compare(QLatin1String("EACHFILE"), Qt::CaseInsensitive) == 0) {
+                for (const TQXRowPtr& table : *tableSet) {
+                    auto vars = TQXCols::Create();
+                    for (const TQXColPtr& col : *sections)
+                        vars->AddRef(col, col->Key());
+                    for (const TQXColPtr& col : *table->Cols())
+                        vars->AddRef(col, col->Key());
+                    vars->Add(TQXValue(mObj_QVNParser.GetHEX()), QStringLiteral("RVG_HEXTIME"));
+                    for (const TQXColPtr& col : *callerVars)
+                        vars->AddRef(col, col->Key());
+                    if (!ProduceFile(src, mfTo, convert, out, vars))
+                        ok = false;
+                    if (CheckCanceled()) {
+                        ok = false;
+                        break;
+                    }
+                }
+            } else {
+                if (!ProduceFile(src, mfTo, convert, out, global))
+                    ok = false;
+            }
+            if (m_canceled)
+                break;
+        }
+        // A cancel that arrived while the last entry was being expanded still cut that output short.
+        if (m_canceled)
+            ok = false;
+    }
+
+    if (!tmp.isEmpty())
+        m_function.DeleteFolder(tmp);
+
+    RaiseProgress(Text(ok ? QStringLiteral("MESSAGE_GENERATE_OK") : QStringLiteral("MESSAGE_CANCEL")), true);
+    return ok;
+}
+
+bool QVNModel::FillReadmeLog(const QString& pStr_File, const QString& pStr_Log)
+{
+    QVNFunction fn;
+    if (!QFileInfo(pStr_File).isFile())
+        return false;
+    TextEncoding encoding = TextEncoding::Utf8;
+    QString text = fn.ReadFile(pStr_File, &encoding);
+    QString log = pStr_Log;
+    if (log.endsWith(QLatin1String("\r\n")))
+        log.chop(2);
+    else if (log.endsWith(QLatin1Char('\n')))
+        log.chop(1);
+    text.replace(QStringLiteral("<ORVE>RVG_LOG</ORVE>"), log, Qt::CaseInsensitive);
+    if (text.contains(QStringLiteral("<ORVE>RVG_HTMLLOG</ORVE>"), Qt::CaseInsensitive)) {
+        QStringList items;
+        for (const QString& line : log.split(QLatin1Char('\n')))
+            items.append(escapeHtml(QString(line).remove(QLatin1Char('\r'))));
+        const QString html = QStringLiteral("<UL>\r\n<LI>") + items.join(QStringLiteral("</LI>\r\n<LI>")) +
+                             QStringLiteral("</LI>\r\n</UL>");
+        text.replace(QStringLiteral("<ORVE>RVG_HTMLLOG</ORVE>"), html, Qt::CaseInsensitive);
+    }
+    return fn.WriteFile(pStr_File, text, encoding);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "QVNError.h"
+#include "QVNFunction.h"
+#include "QVNParser.h"
+#include "TQXCols.h"
+#include "TQXRows.h"
+
+#include <QString>
+
+#include <functional>
+
+/**
+ * The model's Progress(Message, Cancel, Self) event: `cancel` is bound to QVNModel::Canceled()
+ * (set it to stop the build); `self` is true for the build's own (main) messages and false for the
+ * template engine's messages, which arrive as "<last main message>  [  <engine message>  ]".
+ */
+using QVNModelProgressListener = std::function<void(const QString& message, bool& cancel, bool self)>;
+
+/**
+ * @brief Opens model packages, lists the models of a folder and runs a build.
+ *
+ * One object per use (the build dialog keeps one for its lifetime); it owns its template engine.
+ * Single-threaded: everything runs on the user-interface thread, and the build lets pending events
+ * run (QVNEvents::DoEvents) before every file entry and after every table of a per-table entry.
+ *
+ * Paths that come out of a package (MF_FILE and the expanded MF_TO) read "\" as "/" and must stay
+ * inside the package and the output folder respectively: an entry that breaks this rule is refused
+ * with a line in the log and in Exceptions, the build's result becomes false, and the other entries
+ * are still produced. Each output of a template is written in the encoding the template was read in.
+ */
+class QVNModel
+{
+public:
+    /// The fixed password of every model package.
+    static QString ModelPassword() { return QStringLiteral("385027914463"); }
+
+    QVNModel();
+    QVNModel(const QVNModel&) = delete;
+    QVNModel& operator=(const QVNModel&) = delete;
+
+    /// Unpacks the package into a new temporary folder and returns that folder (ending in "/"), or
+    /// the empty text on failure ("ERROR_OPEN_EMPTY", or "ERROR_OPEN" and the zip messages, are then
+    /// added to Exceptions, which this member does not clear). The caller deletes the folder.
+    QString OpenModel(const QString& pStr_Model, const QString& pStr_Password);
+    /// One row per package directly in `folder` (sorted by name) that opens and has an info record.
+    /// Keys are "MODEL_" + the file's 1-based number among all files, so failures leave gaps. Only
+    /// the two description entries are read out of each archive; the whole archive is still checked
+    /// as unpacking would check it. Never null.
+    TQXRowsPtr GetAllModels(const QString& folder);
+    /// The model-list record of one package: the first info record's columns, then MI_FILE and
+    /// MI_VARIABLE (the variable records as a nested row set). Null when the package cannot be
+    /// opened or has no info record (the reason is added to Exceptions).
+    TQXColsPtr GetModelInfo(const QString& pStr_ModelFile);
+
+    /// The build: true when every entry was produced and nothing was cancelled. Clears Exceptions
+    /// first; each failure leaves a line there (and in the log through Progress).
+    bool BuildProcess(const QString& pStr_ModelFile, const QString& folder, const TQXColsPtr& pCols_Variable,
+                      const TQXRowsPtr& tables);
+
+    bool Canceled() const { return m_canceled; }
+    void SetProgressListener(QVNModelProgressListener listener) { m_listener = std::move(listener); }
+
+    /// The completion step of a build with a read-me page: replaces every "<ORVE>RVG_LOG</ORVE>"
+    /// (any case) by the log and every "<ORVE>RVG_HTMLLOG</ORVE>" by the log as an HTML list (one
+    /// item per line, HTML special characters escaped), without the log's final line break, and
+    /// writes the file back in the encoding it was read in. False when it cannot be read or written.
+    static bool FillReadmeLog(const QString& pStr_File, const QString& pStr_Log);
+
+    QVNError Exceptions;
+
+private:
+    QString Text(const QString& key) const;
+    void RaiseProgress(QString message, bool self);
+    bool CheckCanceled();
+    /// One output with the variable set `vars`; false on failure (logged).
+    bool ProduceFile(const QString& src, const QString& mfTo, bool convert, const QString& out, const TQXColsPtr& vars);
+    /// dest = out + the expanded, checked path; false (logged) when it would leave `out`.
+    bool TargetPath(const QString& out, const QString& to, QString& dest);
+    void LogFailure(const QString& key, const QString& detail, const QVNError* inner = nullptr);
+
+    bool m_canceled = false;
+    QString m_lastMessage;
+    QVNModelProgressListener m_listener;
+    QVNFunction m_function;
+    QVNParser mObj_QVNParser;
+};
