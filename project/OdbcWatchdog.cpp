@@ -1,0 +1,136 @@
+#include "OdbcWatchdog.h"
+
+#include <dirent.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+/// The inode of a "socket:[123]" link target, or 0 when the descriptor is not a socket.
+unsigned long SocketInode(int fd)
+{
+    char path[64];
+    char target[128];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    ssize_t n = readlink(path, target, sizeof target - 1);
+    if (n <= 0)
+        return 0;
+    target[n] = '\0';
+    if (std::strncmp(target, "socket:[", 8) != 0)
+        return 0;
+    return std::strtoul(target + 8, nullptr, 10);
+}
+} // namespace
+
+OdbcWatchdog::~OdbcWatchdog()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::vector<OdbcWatchdog::Socket> OdbcWatchdog::ProcessSockets()
+{
+    std::vector<Socket> sockets;
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir)
+        return sockets;
+    const int own = dirfd(dir);
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9')
+            continue;
+        const int fd = std::atoi(entry->d_name);
+        if (fd == own)
+            continue;
+        if (unsigned long inode = SocketInode(fd))
+            sockets.push_back({fd, inode});
+    }
+    closedir(dir);
+    return sockets;
+}
+
+void OdbcWatchdog::BeforeConnect()
+{
+    m_before = ProcessSockets();
+}
+
+void OdbcWatchdog::AfterConnect()
+{
+    std::vector<Socket> now = ProcessSockets();
+    std::vector<Socket> fresh;
+    for (const Socket& s : now) {
+        const bool known = std::any_of(m_before.begin(), m_before.end(),
+                                       [&](const Socket& b) { return b.fd == s.fd && b.inode == s.inode; });
+        if (!known)
+            fresh.push_back(s);
+    }
+    m_before.clear();
+    std::lock_guard lock(m_mutex);
+    m_sockets = std::move(fresh);
+    m_tripped = false;
+}
+
+void OdbcWatchdog::Forget()
+{
+    std::lock_guard lock(m_mutex);
+    m_sockets.clear();
+}
+
+void OdbcWatchdog::Arm(int seconds)
+{
+    if (seconds <= 0)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_sockets.empty())
+            return; // nothing that could hang on a network read
+        m_armed = true;
+        m_tripped = false;
+        m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { Run(); });
+    }
+    m_wake.notify_all();
+}
+
+void OdbcWatchdog::Disarm()
+{
+    std::lock_guard lock(m_mutex);
+    m_armed = false;
+}
+
+bool OdbcWatchdog::Tripped() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_tripped;
+}
+
+void OdbcWatchdog::Run()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_stop) {
+        if (!m_armed) {
+            m_wake.wait(lock);
+            continue;
+        }
+        const auto deadline = m_deadline;
+        m_wake.wait_until(lock, deadline);
+        if (m_stop || !m_armed || m_deadline != deadline || std::chrono::steady_clock::now() < deadline)
+            continue;
+        // The call outlived its deadline: cut the connection's sockets so the blocked read returns.
+        for (const Socket& s : m_sockets) {
+            if (SocketInode(s.fd) == s.inode)
+                shutdown(s.fd, SHUT_RDWR);
+        }
+        m_sockets.clear();
+        m_tripped = true;
+        m_armed = false;
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "QVNError.h"
+#include "QVNProgress.h"
+#include "TQXCols.h"
+#include "TQXRows.h"
+
+#include <QString>
+#include <QStringList>
+
+/**
+ * @brief Collects what a build needs from a project file, as the main window does for the
+ * ticked tables: the project's values, the chosen tables with their typed columns and the four
+ * screen lists, and the project's output folder.
+ *
+ * Single-threaded. Progress goes to the optional listener once per table (its cancel flag stops
+ * the collection). Failures land in Exceptions, one line each, and the result is false.
+ */
+class QVNBuildCollector
+{
+public:
+    QVNError Exceptions;
+    QVNProgressListener Progress;
+
+    /**
+     * @param tableNames the tables to collect (matched ignoring case); empty = every table whose
+     *        kind is "TABLE". An unknown name fails the whole collection before anything is read
+     *        beyond the table list.
+     * @param tables out: a row set tagged "TABLES", one row per chosen table in the project's
+     *        table order: a copy of the table's record with COLUMNS replaced by the typed column
+     *        records and UPDATE_COLUMNS, SEARCH_COLUMNS, MAIN_COLUMNS, SHOW_COLUMNS added.
+     * @param projectVariables out: P_NO, P_NAME, P_DATABASE, P_USERID, P_PWD, P_PATH and
+     *        P_CONNECTIONSTRING, in this order, keyed by these names (a build dialog adds them as
+     *        "RVG_" + name).
+     * @param projectFolder out: the project's P_PATH (the proposed output folder; may be empty).
+     */
+    bool Collect(const QString& projectFile, const QStringList& tableNames, TQXRowsPtr& tables,
+                 TQXColsPtr& projectVariables, QString& projectFolder);
+
+    /// True when the last Collect stopped because the listener asked to cancel.
+    bool Canceled() const { return m_canceled; }
+
+private:
+    bool m_canceled = false;
+};

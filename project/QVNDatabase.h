@@ -1,0 +1,121 @@
+#pragma once
+
+#include "OdbcHandle.h"
+#include "OdbcWatchdog.h"
+#include "QVNError.h"
+#include "QVNRecordset.h"
+#include "TQXRows.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+/**
+ * @brief One database connection over ODBC, turning what the database returns into row sets.
+ *
+ * The connection opens lazily and reopens by itself: every query first calls TestConnect, which
+ * reconnects with the kept AdoConnectString when the connection is closed or the driver reports
+ * it dead. Schema information comes from the ODBC catalog functions with its fields renamed to
+ * the schema names the program uses (TABLE_CATALOG, FK_COLUMN_NAME, ...) and ODBC SQL types
+ * mapped to the program's data type numbers (DataType2Name).
+ *
+ * Error contract: no exception leaves a public member. Operations clear Exceptions where stated
+ * and record the driver's own texts (SQLGetDiagRec), one line per diagnostic record.
+ *
+ * Time limits: opening gives up after ConnectionTimeout seconds; a catalog read after
+ * SchemaTimeout seconds; statements after CommandTimeout seconds (0 = no limit). A server that
+ * stops answering is cut off at those limits (see OdbcWatchdog), so nothing hangs beyond them.
+ *
+ * Single-threaded like the rest of the program; only the watchdog runs a helper thread.
+ */
+class QVNDatabase
+{
+public:
+    /// Schema numbers understood by GetSchema.
+    enum Schema {
+        SchemaColumns = 4,
+        SchemaIndexes = 12,
+        SchemaTables = 20,
+        SchemaForeignKeys = 27,
+        SchemaPrimaryKeys = 28
+    };
+
+    QVNDatabase() = default;
+    ~QVNDatabase();
+    QVNDatabase(const QVNDatabase&) = delete;
+    QVNDatabase& operator=(const QVNDatabase&) = delete;
+
+    QString AdoConnectString;
+    QVNError Exceptions;
+    int ConnectionTimeout = 5;
+    int CommandTimeout = 0;
+    int SchemaTimeout = 30;
+
+    /// The open connection after TestConnect; null when it cannot be opened.
+    SQLHDBC Connection();
+    bool TestConnect();
+    /// True while a connection is held and the driver does not report it dead.
+    bool IsConnected() const;
+    bool ConnectToServer(const QString& ConnectString = QString());
+    bool DisConnectFromServer();
+
+    /// Transactions on the connection (one at a time); the connection returns to auto-commit
+    /// after CommitTrans or RollbackTrans.
+    bool BeginTrans();
+    bool CommitTrans();
+    bool RollbackTrans();
+
+    bool RunAdoSearch(const QString& SearchSql, std::unique_ptr<QVNRecordset>& ReturnRs);
+    bool ExecuteSql(const QString& sql);
+    TQXRowsPtr GetDatasFromSql(const QString& sql, const QString& keyField = QString());
+    /// Every remaining record as a row of trimmed texts (null = empty), keyed by keyField's value
+    /// when given; a repeated key keeps the first row. Fields are keyed by their trimmed names.
+    TQXRowsPtr SaveAdoToDatas(QVNRecordset& Rec_Data, const QString& keyField);
+
+    static QString DataType2Name(int t);
+    static QString DataType2Name2(int t);
+    /// The program's data type number for an ODBC SQL type (SQL_VARCHAR -> 200, ...).
+    static int SqlTypeToDataType(int sqlType);
+    /// A connection-string value written so the string parser reads it back unchanged: as it is
+    /// when that is safe, else in braces with "}" doubled.
+    static QString QuoteConnectionValue(const QString& value);
+
+    TQXRowsPtr GetSchema(int schema, const QStringList& criteria);
+    TQXRowsPtr GetTables(const QString& tableType = QString());
+    /// The full columns rowset of a table (all catalog fields, renamed and typed).
+    TQXRowsPtr GetColumns1(const QString& tableName);
+    /// The seven fields the column import relies on: COLUMN_NAME, COLUMN_DEFAULT, IS_NULLABLE
+    /// ("True"/"False"), DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, NUMERIC_SCALE.
+    /// Nothing is added to Exceptions; an unknown table gives an empty set.
+    TQXRowsPtr GetColumns(const QString& tableName);
+    TQXRowsPtr GetPrimaryKeys(const QString& tableName);
+    TQXRowsPtr GetForeignKeys(const QString& tableName);
+    TQXRowsPtr GetIndexes(const QString& indexName);
+
+private:
+    using CatalogCall = std::function<SQLRETURN(SQLHSTMT)>;
+    using RowFilter = std::function<bool(const TQXColsPtr&)>;
+
+    OdbcStatement NewStatement();
+    void AddDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const QString& fallback);
+    /// Runs a catalog function and converts its result; retried once on a connection that died.
+    TQXRowsPtr ReadCatalog(const CatalogCall& call, const QString& keyField, const QHash<QString, QString>& rename,
+                           const RowFilter& filter);
+    TQXRowsPtr ReadCatalogOnce(const CatalogCall& call, const QString& keyField, const QHash<QString, QString>& rename,
+                               const RowFilter& filter, bool& connectionLost);
+    TQXRowsPtr ColumnsOf(const QString& tableName);
+    TQXRowsPtr DescribeColumnsBySelect(const QString& tableName);
+    QString QuoteIdentifier(const QString& name);
+    QString SchemaOf(const QString& tableName) const;
+    void NoteTimeout();
+
+    OdbcConnection m_connection;
+    OdbcWatchdog m_watchdog;
+    bool m_inTransaction = false;
+    /// Catalog and schema of each table seen by the last GetTables, by lower-cased name, so the
+    /// per-table catalog calls look in the right schema when several schemas hold tables.
+    QHash<QString, QString> m_tableSchemas;
+};

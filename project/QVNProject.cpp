@@ -1,0 +1,665 @@
+#include "QVNProject.h"
+
+#include "Mdl_Main.h"
+#include "QVNFunction.h"
+#include "QVNLanguage.h"
+#include "QVNProgress.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+const QString kSection = QStringLiteral("QVNPROJECT");
+const QString kCrLf = QStringLiteral("\r\n");
+
+const QStringList kProjectColumns{"P_NO", "P_NAME", "P_DATABASE", "P_USERID", "P_PWD", "P_PATH"};
+const QStringList kTableColumns{"TL_NAME", "TL_CNAME", "TL_USER", "TL_DATE", "TL_DESC", "TL_PK", "TL_PKTYPE"};
+const QStringList kColumnColumns{"CL_TL_NAME",   "CL_NAME",        "CL_PKMARK",          "CL_CNAME",
+                                 "CL_DESC",      "CL_UPDATE_TYPE", "CL_SEARCH_TYPE",     "CL_MAIN_TYPE",
+                                 "CL_SHOW_TYPE", "CL_DEFAULT",     "CL_CONVERT_CAPTION", "CL_CONVERT_VALUE"};
+const QStringList kSavedAnnotations{"CL_CNAME",        "CL_DESC",      "CL_UPDATE_TYPE", "CL_SEARCH_TYPE",
+                                    "CL_MAIN_TYPE",    "CL_SHOW_TYPE", "CL_DEFAULT",     "CL_CONVERT_CAPTION",
+                                    "CL_CONVERT_VALUE"};
+
+QString Trimmed(const TQXColsPtr& cols, const QString& key)
+{
+    if (!cols)
+        return QString();
+    const TQXColPtr col = cols->Item(key);
+    return col ? col->Value().ToText().trimmed() : QString();
+}
+
+/// A stored date in the forms a user or an older file may hold; invalid when none fits.
+QDate ParseDate(const QString& text)
+{
+    const QString s = text.trimmed();
+    if (s.isEmpty())
+        return QDate();
+    for (const char* format : {"yyyy-MM-dd", "yyyy-M-d", "yyyy/M/d", "M/d/yyyy", "yyyy.M.d"}) {
+        const QDate d = QDate::fromString(s, QString::fromLatin1(format));
+        if (d.isValid())
+            return d;
+    }
+    QDateTime dt = QDateTime::fromString(s, Qt::ISODate);
+    if (!dt.isValid())
+        dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!dt.isValid())
+        dt = QDateTime::fromString(s, QStringLiteral("M/d/yyyy h:mm:ss AP"));
+    return dt.isValid() ? dt.date() : QDate();
+}
+
+QString FormatDate(const QString& text)
+{
+    const QDate d = ParseDate(text);
+    return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+/// Flushes a file's bytes to the disk so the rename that follows publishes complete contents.
+bool SyncFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void SyncFolder(const QString& folder)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+} // namespace
+
+QVNProject::QVNProject() : TABLES(TQXRows::Create()) {}
+
+QVNProject::~QVNProject()
+{
+    CloseDatabases();
+}
+
+QVNDatabase& QVNProject::SystemDatabase()
+{
+    if (!m_systemDatabase)
+        m_systemDatabase = std::make_unique<QVNDatabase>();
+    return *m_systemDatabase;
+}
+
+QVNDatabase& QVNProject::ProjectDatabase()
+{
+    if (!m_projectDatabase)
+        m_projectDatabase = std::make_unique<QVNDatabase>();
+    return *m_projectDatabase;
+}
+
+QString QVNProject::TemplateFile() const
+{
+    return m_templateFile.isEmpty() ? Mdl_Main::AppPath + QStringLiteral("system.qvnm") : m_templateFile;
+}
+
+QString QVNProject::Text(const QString& section, const QString& key)
+{
+    const QString text = Mdl_Main::Language().GetLocalizeMessage(section, key);
+    return text.isEmpty() ? key : text;
+}
+
+QString QVNProject::ConnectionString() const
+{
+    QString s = P_DATABASE;
+    if (!P_USERID.isEmpty())
+        s += QStringLiteral(";uid=") + P_USERID + QStringLiteral(";user id=") + P_USERID;
+    if (!P_PWD.isEmpty())
+        s += QStringLiteral(";pwd=") + P_PWD + QStringLiteral(";password=") + P_PWD;
+    return s;
+}
+
+QString QVNProject::SystemConnectionString(const QString& projectFile)
+{
+    // NoCreat=1: the SQLite driver would otherwise create an empty database for a missing file.
+    // The driver reads a value up to the next ";" and knows no braces, so OpenSystemFile hands
+    // it a link when the path holds one. The project file has no password.
+    return QStringLiteral("DRIVER={SQLite3};Database=") + projectFile + QStringLiteral(";NoCreat=1;");
+}
+
+void QVNProject::ClearProjectInfo()
+{
+    P_NO.clear();
+    P_NAME.clear();
+    P_DATABASE.clear();
+    P_USERID.clear();
+    P_PWD.clear();
+    P_PATH.clear();
+    TABLES = TQXRows::Create();
+}
+
+bool QVNProject::OpenSystemDatabase()
+{
+    return OpenSystemFile(m_projectFile);
+}
+
+bool QVNProject::OpenSystemFile(const QString& path)
+{
+    QVNDatabase& db = SystemDatabase();
+    db.DisConnectFromServer();
+    m_linkFolder.reset();
+    const QFileInfo info(path);
+    if (path.trimmed().isEmpty() || !info.exists() || !info.isFile()) {
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_OPEN_PROJECT")));
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_NO_FILE")) + QStringLiteral(" ") + path);
+        return false;
+    }
+    QString target = info.absoluteFilePath();
+    if (target.contains(QLatin1Char(';')) || target != target.trimmed()) {
+        // SQLite resolves the link, so its journal still lands beside the real file.
+        m_linkFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quorvin-link-XXXXXX"));
+        const QString link = m_linkFolder->path() + QStringLiteral("/project.qvn");
+        if (!m_linkFolder->isValid() || !QFile::link(target, link)) {
+            Exceptions.Add(Text(kSection, QStringLiteral("ERROR_OPEN_PROJECT")));
+            Exceptions.Add(QStringLiteral("Cannot make a link to ") + target);
+            m_linkFolder.reset();
+            return false;
+        }
+        target = link;
+    }
+    db.AdoConnectString = SystemConnectionString(target);
+    // A file the driver opens is not yet a project file: touching the four tables proves it.
+    bool ok = db.ConnectToServer(QString());
+    for (const char* table : {"tb_Version", "tb_Project", "tb_Table", "tb_Column"}) {
+        if (!ok)
+            break;
+        ok = db.ExecuteSql(QStringLiteral("select * from %1 where 1 = 0").arg(QString::fromLatin1(table)));
+    }
+    if (!ok) {
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_OPEN_PROJECT")));
+        Exceptions.AddExceptions(db.Exceptions);
+        db.DisConnectFromServer();
+        m_linkFolder.reset();
+        return false;
+    }
+    return true;
+}
+
+void QVNProject::CloseDatabases()
+{
+    if (m_systemDatabase)
+        m_systemDatabase->DisConnectFromServer();
+    if (m_projectDatabase)
+        m_projectDatabase->DisConnectFromServer();
+    m_linkFolder.reset();
+}
+
+bool QVNProject::NewProject(const QString& pStr_ProjectFile)
+{
+    Exceptions.Clear();
+    QVNFunction& fn = Mdl_Main::Function();
+    if (!QFileInfo::exists(TemplateFile())) {
+        Exceptions.Add(QStringLiteral("The project template is missing: ") + TemplateFile());
+        return false;
+    }
+    if (!fn.CopyFile(TemplateFile(), pStr_ProjectFile)) {
+        Exceptions.AddExceptions(fn.Exceptions);
+        return false;
+    }
+    // A template laid into a read-only application folder must not make a read-only project.
+    QFile::setPermissions(pStr_ProjectFile,
+                          QFile::permissions(pStr_ProjectFile) | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
+    return true;
+}
+
+QString QVNProject::InsertStatement(const QString& table, const QStringList& columns, const QStringList& values)
+{
+    QVNFunction& fn = Mdl_Main::Function();
+    QString sql = QStringLiteral("insert into ") + table + QStringLiteral(" (") + kCrLf;
+    for (int i = 0; i < columns.size(); ++i)
+        sql += QStringLiteral("   ") + columns.at(i) +
+               (i + 1 < columns.size() ? QStringLiteral(",") : QStringLiteral(")")) + kCrLf;
+    sql += QStringLiteral("   values (") + kCrLf;
+    for (int i = 0; i < values.size(); ++i) {
+        sql += QStringLiteral("'") + fn.ConvertSQL(values.at(i)) +
+               (i + 1 < values.size() ? QStringLiteral("',") + kCrLf : QStringLiteral("')"));
+    }
+    return sql;
+}
+
+bool QVNProject::SaveProject(const QString& pStr_P_NO, const QString& pStr_P_NAME, const QString& pStr_P_DATABASE,
+                             const QString& pStr_P_USERID, const QString& pStr_P_PWD, const QString& pStr_P_PATH,
+                             const TQXRowsPtr& pRows_Tables)
+{
+    Exceptions.Clear();
+    QVNFunction& fn = Mdl_Main::Function();
+    const QFileInfo info(m_projectFile);
+
+    // 1. The backup of the file as it is now. A missing project file fails here, before anything
+    //    is written.
+    if (!info.exists() || !fn.CopyFile(m_projectFile, m_projectFile + QStringLiteral(".bak"))) {
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_BACKUP")));
+        if (!info.exists())
+            Exceptions.Add(Text(kSection, QStringLiteral("ERROR_NO_FILE")) + QStringLiteral(" ") + m_projectFile);
+        else
+            Exceptions.AddExceptions(fn.Exceptions);
+        return false;
+    }
+
+    // 2. The new contents go into a fresh copy of the template beside the project file (same
+    //    file system, so the final rename is atomic).
+    const QString folder = info.absolutePath();
+    QString temporary;
+    {
+        QTemporaryFile reserve(folder + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX.tmp"));
+        reserve.setAutoRemove(false);
+        if (reserve.open())
+            temporary = reserve.fileName();
+    }
+    if (temporary.isEmpty() || !fn.CopyFile(TemplateFile(), temporary)) {
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_SAVE")));
+        if (temporary.isEmpty())
+            Exceptions.Add(QStringLiteral("Cannot create a file in ") + folder);
+        else
+            Exceptions.AddExceptions(fn.Exceptions);
+        if (!temporary.isEmpty())
+            QFile::remove(temporary);
+        return false;
+    }
+
+    bool ok = OpenSystemFile(temporary);
+    if (ok)
+        ok = WriteContents(pStr_P_NO, pStr_P_NAME, pStr_P_DATABASE, pStr_P_USERID, pStr_P_PWD, pStr_P_PATH,
+                           pRows_Tables);
+    CloseDatabases();
+
+    // 3. Publish: keep the old file's permissions, flush, then replace it in one step.
+    if (ok) {
+        QFile::setPermissions(temporary, QFile::permissions(m_projectFile));
+        SyncFile(temporary);
+        const QByteArray from = QFile::encodeName(temporary);
+        const QByteArray to = QFile::encodeName(info.absoluteFilePath());
+        if (::rename(from.constData(), to.constData()) != 0) {
+            Exceptions.Add(Text(kSection, QStringLiteral("ERROR_SAVE")));
+            Exceptions.Add(QStringLiteral("Cannot replace %1: %2")
+                               .arg(m_projectFile, QString::fromLocal8Bit(std::strerror(errno))));
+            ok = false;
+        } else {
+            SyncFolder(folder);
+        }
+    }
+    if (!ok) {
+        QFile::remove(temporary);
+        QFile::remove(temporary + QStringLiteral("-journal"));
+    }
+    return ok;
+}
+
+bool QVNProject::WriteContents(const QString& no, const QString& name, const QString& database, const QString& user,
+                               const QString& password, const QString& path, const TQXRowsPtr& tables)
+{
+    QVNDatabase& db = SystemDatabase();
+    if (!db.BeginTrans()) {
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_EXEC_SQL")));
+        Exceptions.AddExceptions(db.Exceptions);
+        return false;
+    }
+    auto fail = [&] {
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_EXEC_SQL")));
+        Exceptions.AddExceptions(db.Exceptions);
+        db.RollbackTrans();
+        return false;
+    };
+    if (!db.ExecuteSql(
+            InsertStatement(QStringLiteral("tb_Project"), kProjectColumns, {no, name, database, user, password, path})))
+        return fail();
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    if (tables) {
+        for (const TQXRowPtr& row : *tables) {
+            const TQXColsPtr& cols = row->Cols();
+            QStringList values;
+            for (const QString& field : kTableColumns)
+                values << Trimmed(cols, field);
+            if (!ParseDate(values[3]).isValid())
+                values[3] = today;
+            if (!db.ExecuteSql(InsertStatement(QStringLiteral("tb_Table"), kTableColumns, values)))
+                return fail();
+            const TQXColPtr columnsCol = cols->Item(QStringLiteral("COLUMNS"));
+            const TQXRowsPtr columns = columnsCol ? columnsCol->Value().rows() : nullptr;
+            if (!columns)
+                continue;
+            for (const TQXRowPtr& column : *columns) {
+                QStringList columnValues{values[0]};
+                for (int i = 1; i < kColumnColumns.size(); ++i)
+                    columnValues << Trimmed(column->Cols(), kColumnColumns.at(i));
+                if (!db.ExecuteSql(InsertStatement(QStringLiteral("tb_Column"), kColumnColumns, columnValues)))
+                    return fail();
+            }
+        }
+    }
+    if (!db.CommitTrans())
+        return fail();
+    return true;
+}
+
+TQXColsPtr QVNProject::GetVersion()
+{
+    Exceptions.Clear();
+    TQXColsPtr result = TQXCols::Create();
+    if (OpenSystemDatabase()) {
+        TQXRowsPtr rows = SystemDatabase().GetDatasFromSql(QStringLiteral("select * from tb_Version"));
+        if (rows->Count() > 0)
+            result = rows->Item(1)->Cols();
+    }
+    CloseDatabases();
+    return result;
+}
+
+bool QVNProject::GetProjectInfo()
+{
+    Exceptions.Clear();
+    ClearProjectInfo();
+    const bool ok = OpenSystemDatabase();
+    if (ok) {
+        TQXRowsPtr rows = SystemDatabase().GetDatasFromSql(QStringLiteral("select * from tb_Project"));
+        if (rows->Count() > 0) {
+            const TQXColsPtr cols = rows->Item(1)->Cols();
+            P_NO = Trimmed(cols, QStringLiteral("P_NO"));
+            P_NAME = Trimmed(cols, QStringLiteral("P_NAME"));
+            P_DATABASE = Trimmed(cols, QStringLiteral("P_DATABASE"));
+            P_USERID = Trimmed(cols, QStringLiteral("P_USERID"));
+            P_PWD = Trimmed(cols, QStringLiteral("P_PWD"));
+            P_PATH = Trimmed(cols, QStringLiteral("P_PATH"));
+        }
+    }
+    CloseDatabases();
+    return ok;
+}
+
+bool QVNProject::GetTables()
+{
+    Exceptions.Clear();
+    TQXRowsPtr schemaRows;
+    bool ok = OpenSystemDatabase();
+    if (ok) {
+        QVNDatabase& target = ProjectDatabase();
+        target.AdoConnectString = ConnectionString();
+        if (!target.ConnectToServer(QString())) {
+            Exceptions.Add(Text(kSection, QStringLiteral("ERROR_CONNECT")));
+            Exceptions.AddExceptions(target.Exceptions);
+            ok = false;
+        }
+    }
+    if (ok) {
+        schemaRows = ProjectDatabase().GetTables(QString());
+        if (!ProjectDatabase().Exceptions.IsEmpty()) {
+            // The list could not be read (the connection broke, the driver refused): report it
+            // rather than present an empty database.
+            Exceptions.Add(Text(kSection, QStringLiteral("ERROR_CONNECT")));
+            Exceptions.AddExceptions(ProjectDatabase().Exceptions);
+            schemaRows = nullptr;
+            ok = false;
+        }
+    }
+    if (ok) {
+        TQXRowsPtr saved =
+            SystemDatabase().GetDatasFromSql(QStringLiteral("select * from tb_Table"), QStringLiteral("TL_NAME"));
+        for (const TQXRowPtr& row : *schemaRows) {
+            const QString name = row->Key().trimmed();
+            const TQXColsPtr& cols = row->Cols();
+            QString cname, user, date, desc, pk, pktype;
+            if (const TQXRowPtr s = saved->Item(name)) {
+                const TQXColsPtr& sc = s->Cols();
+                cname = Trimmed(sc, QStringLiteral("TL_CNAME"));
+                user = Trimmed(sc, QStringLiteral("TL_USER"));
+                date = Trimmed(sc, QStringLiteral("TL_DATE"));
+                desc = Trimmed(sc, QStringLiteral("TL_DESC"));
+                pk = Trimmed(sc, QStringLiteral("TL_PK"));
+                pktype = Trimmed(sc, QStringLiteral("TL_PKTYPE"));
+            }
+            date = FormatDate(date);
+            if (date.isEmpty())
+                date = FormatDate(Trimmed(cols, QStringLiteral("DATE_CREATED")));
+            if (pktype.isEmpty())
+                pktype = QStringLiteral("1");
+            cols->Add(name, QStringLiteral("TL_NAME"));
+            cols->Add(cname, QStringLiteral("TL_CNAME"));
+            cols->Add(cname.isEmpty() ? name : cname, QStringLiteral("TL_CNAME2"));
+            cols->Add(user, QStringLiteral("TL_USER"));
+            cols->Add(date, QStringLiteral("TL_DATE"));
+            cols->Add(desc, QStringLiteral("TL_DESC"));
+            cols->Add(pk, QStringLiteral("TL_PK"));
+            cols->Add(pktype, QStringLiteral("TL_PKTYPE"));
+            cols->Add(GetSavedColumns(name), QStringLiteral("COLUMNS"));
+            QVNEvents::DoEvents();
+        }
+    }
+    TABLES = schemaRows ? schemaRows : TQXRows::Create();
+    CloseDatabases();
+    return ok;
+}
+
+TQXRowsPtr QVNProject::GetSavedColumns(const QString& tableName)
+{
+    TQXRowsPtr rows = SystemDatabase().GetDatasFromSql(
+        QStringLiteral("select * from tb_Column") + kCrLf + QStringLiteral("   where CL_TL_NAME = '") +
+            Mdl_Main::Function().ConvertSQL(tableName) + QStringLiteral("'"),
+        QStringLiteral("CL_NAME"));
+    rows->SetTag(QStringLiteral("COLUMNS"));
+    return rows;
+}
+
+TQXRowsPtr QVNProject::GetColumnConverts(const QString& captions, const QString& values)
+{
+    auto result = TQXRows::Create();
+    result->SetTag(QStringLiteral("COLUMN_CONVERTS"));
+    const QStringList c = captions.isEmpty() ? QStringList() : captions.split(QLatin1Char('\t'));
+    const QStringList v = values.isEmpty() ? QStringList() : values.split(QLatin1Char('\t'));
+    for (int i = 0; i < c.size(); ++i) {
+        const QString value = i < v.size() ? v.at(i) : QString();
+        if (c.at(i).isEmpty() || value.isEmpty())
+            continue;
+        auto cols = TQXCols::Create();
+        cols->Add(c.at(i), QStringLiteral("CC_CAPTION"));
+        cols->Add(value, QStringLiteral("CC_VALUE"));
+        result->Add(cols);
+    }
+    return result;
+}
+
+QString QVNProject::AutoColumnType(const QString& pStr_ShowType, const QString& pStr_DataType,
+                                   const QString& pStr_Length)
+{
+    // Rounds halves to the even neighbour, as the program's number conversion always has.
+    const double n = std::nearbyint(Mdl_Main::Function().ToNumeric(pStr_Length));
+    const QString kind = pStr_ShowType.toLower();
+    const QString type = pStr_DataType.toLower();
+    if (kind == QLatin1String("update")) {
+        if (type == QLatin1String("date"))
+            return QStringLiteral("3");
+        if (type == QLatin1String("numeric"))
+            return QStringLiteral("4");
+        if (type == QLatin1String("boolean"))
+            return QStringLiteral("6");
+        if (type == QLatin1String("string"))
+            return n >= 101 ? QStringLiteral("2") : QStringLiteral("1");
+        return QStringLiteral("1");
+    }
+    if (kind == QLatin1String("search")) {
+        if (type == QLatin1String("date"))
+            return QStringLiteral("3");
+        if (type == QLatin1String("numeric"))
+            return QStringLiteral("4");
+        if (type == QLatin1String("boolean"))
+            return QStringLiteral("5");
+        return QStringLiteral("1");
+    }
+    if (kind == QLatin1String("main"))
+        return QStringLiteral("4");
+    if (kind == QLatin1String("show"))
+        return QStringLiteral("1");
+    return QString();
+}
+
+TQXRowsPtr QVNProject::GetOneTypeColumns(const QString& pStr_TypeName, const TQXRowsPtr& pRows_Column,
+                                         const QString& pStr_Type)
+{
+    auto result = TQXRows::Create();
+    result->SetTag(pStr_TypeName);
+    if (!pRows_Column)
+        return result;
+    for (const TQXRowPtr& row : *pRows_Column) {
+        const QString code = Trimmed(row->Cols(), pStr_Type);
+        if (!code.isEmpty() && code != QLatin1String("0"))
+            result->Add(row->Cols(), row->Key());
+    }
+    return result;
+}
+
+TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
+{
+    QVNDatabase& db = ProjectDatabase();
+    const QString table = pStr_TableName.trimmed();
+    TQXRowsPtr catalog = db.GetColumns(table);
+    auto result = TQXRows::Create();
+    result->SetTag(QStringLiteral("COLUMNS"));
+
+    TQXRowsPtr saved;
+    QString pk;
+    const TQXRowPtr tableRow = TABLES ? TABLES->Item(table) : nullptr;
+    if (tableRow) {
+        const TQXColPtr c = tableRow->Cols()->Item(QStringLiteral("COLUMNS"));
+        saved = c ? c->Value().rows() : nullptr;
+        pk = Trimmed(tableRow->Cols(), QStringLiteral("TL_PK"));
+    }
+    QVNFunction& fn = Mdl_Main::Function();
+
+    for (const TQXRowPtr& row : *catalog) {
+        const TQXColsPtr& cc = row->Cols();
+        const QString name = Trimmed(cc, QStringLiteral("COLUMN_NAME"));
+        QString cname2 = name;
+        const QString cnull =
+            Trimmed(cc, QStringLiteral("IS_NULLABLE")).compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
+                ? QStringLiteral("1")
+                : QStringLiteral("0");
+        const int t = Trimmed(cc, QStringLiteral("DATA_TYPE")).toInt();
+        const QString type = QVNDatabase::DataType2Name(t);
+        const QString type2 = QVNDatabase::DataType2Name2(t);
+
+        QString length = Trimmed(cc, QStringLiteral("CHARACTER_MAXIMUM_LENGTH"));
+        QString length2;
+        if (!length.isEmpty() && length != QLatin1String("0")) {
+            length2 = length;
+        } else {
+            length = Trimmed(cc, QStringLiteral("NUMERIC_PRECISION"));
+            if (!length.isEmpty() && length != QLatin1String("0")) {
+                const QString scale = Trimmed(cc, QStringLiteral("NUMERIC_SCALE"));
+                length2 =
+                    (!scale.isEmpty() && scale != QLatin1String("0")) ? length + QLatin1Char(',') + scale : length;
+            }
+        }
+
+        QHash<QString, QString> note;
+        if (saved) {
+            if (const TQXRowPtr s = saved->Item(name)) {
+                for (const QString& field : kSavedAnnotations)
+                    note.insert(field, Trimmed(s->Cols(), field));
+            }
+        }
+        const QString cname = note.value(QStringLiteral("CL_CNAME"));
+        if (!cname.isEmpty())
+            cname2 = cname;
+        const QString lengthNumber = QString::number(static_cast<qint64>(fn.ToNumeric(length)));
+        const QString kinds[4][2] = {{"CL_UPDATE_TYPE", "update"},
+                                     {"CL_SEARCH_TYPE", "search"},
+                                     {"CL_MAIN_TYPE", "main"},
+                                     {"CL_SHOW_TYPE", "show"}};
+        for (const auto& k : kinds) {
+            if (note.value(k[0]).isEmpty())
+                note.insert(k[0], AutoColumnType(k[1], type2, lengthNumber));
+        }
+        if (note.value(QStringLiteral("CL_DEFAULT")).isEmpty())
+            note.insert(QStringLiteral("CL_DEFAULT"), Trimmed(cc, QStringLiteral("COLUMN_DEFAULT")));
+
+        auto cols = TQXCols::Create();
+        cols->Reserve(20);
+        cols->Add(name, QStringLiteral("CL_NAME"));
+        cols->Add(QString(), QStringLiteral("CL_PKMARK"));
+        cols->Add(cname, QStringLiteral("CL_CNAME"));
+        cols->Add(cname2, QStringLiteral("CL_CNAME2"));
+        cols->Add(note.value(QStringLiteral("CL_DESC")), QStringLiteral("CL_DESC"));
+        cols->Add(QStringLiteral("0"), QStringLiteral("CL_PK"));
+        cols->Add(QString(), QStringLiteral("CL_FK"));
+        cols->Add(cnull, QStringLiteral("CL_NULL"));
+        cols->Add(type, QStringLiteral("CL_TYPE"));
+        cols->Add(type2, QStringLiteral("CL_TYPE2"));
+        cols->Add(length, QStringLiteral("CL_LENGTH"));
+        cols->Add(length2, QStringLiteral("CL_LENGTH2"));
+        for (const auto& k : kinds)
+            cols->Add(note.value(k[0]), k[0]);
+        cols->Add(note.value(QStringLiteral("CL_DEFAULT")), QStringLiteral("CL_DEFAULT"));
+        const QString captions = note.value(QStringLiteral("CL_CONVERT_CAPTION"));
+        const QString values = note.value(QStringLiteral("CL_CONVERT_VALUE"));
+        cols->Add(captions, QStringLiteral("CL_CONVERT_CAPTION"));
+        cols->Add(values, QStringLiteral("CL_CONVERT_VALUE"));
+        cols->Add(GetColumnConverts(captions, values), QStringLiteral("CL_CONVERTS"));
+        result->Add(cols, name);
+    }
+
+    // Primary-key columns as the database declares them.
+    TQXRowsPtr keys = db.GetPrimaryKeys(table);
+    QString firstKey;
+    for (const TQXRowPtr& key : *keys) {
+        const QString column = Trimmed(key->Cols(), QStringLiteral("COLUMN_NAME"));
+        if (firstKey.isEmpty())
+            firstKey = column;
+        if (const TQXRowPtr r = result->Item(column))
+            r->Cols()->Item(QStringLiteral("CL_PK"))->SetValue(QStringLiteral("1"));
+    }
+
+    // The key the user works with: the saved choice while the column exists, else the
+    // database's first key column, else the first column.
+    if (!result->Exists(pk))
+        pk.clear();
+    if (pk.isEmpty() && !firstKey.isEmpty())
+        pk = firstKey;
+    if (pk.isEmpty() && result->Count() > 0)
+        pk = Trimmed(result->Item(1)->Cols(), QStringLiteral("CL_NAME"));
+    if (!pk.isEmpty()) {
+        if (tableRow) {
+            const TQXColsPtr& tc = tableRow->Cols();
+            if (const TQXColPtr c = tc->Item(QStringLiteral("TL_PK")))
+                c->SetValue(pk);
+            else
+                tc->Add(pk, QStringLiteral("TL_PK"));
+        }
+        if (const TQXRowPtr r = result->Item(pk))
+            r->Cols()->Item(QStringLiteral("CL_PKMARK"))->SetValue(QStringLiteral("1"));
+    }
+
+    // Foreign keys: a column in several keeps the first one the database reports.
+    TQXRowsPtr foreign = db.GetForeignKeys(table);
+    for (const TQXRowPtr& fk : *foreign) {
+        const TQXColsPtr& fc = fk->Cols();
+        if (const TQXRowPtr r = result->Item(Trimmed(fc, QStringLiteral("FK_COLUMN_NAME")))) {
+            r->Cols()
+                ->Item(QStringLiteral("CL_FK"))
+                ->SetValue(Trimmed(fc, QStringLiteral("PK_TABLE_NAME")) + QLatin1Char('.') +
+                           Trimmed(fc, QStringLiteral("PK_COLUMN_NAME")));
+        }
+    }
+    return result;
+}
