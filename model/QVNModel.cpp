@@ -149,8 +149,8 @@ TQXColsPtr QVNModel::GetModelInfo(const QString& pStr_ModelFile)
         return nullptr;
     }
     QVNXML xml;
-    const TQXRowsPtr info = entries.contains(kInfoFile) ? xml.XML2RowsFromData(entries.value(kInfoFile), kInfoFile)
-                                                        : TQXRows::Create();
+    const TQXRowsPtr info =
+        entries.contains(kInfoFile) ? xml.XML2RowsFromData(entries.value(kInfoFile), kInfoFile) : TQXRows::Create();
     const TQXRowsPtr vars =
         entries.contains(kVarFile) ? xml.XML2RowsFromData(entries.value(kVarFile), kVarFile) : TQXRows::Create();
     if (info->Count() < 1) {

@@ -1,11 +1,11 @@
 #include "QVNXML.h"
 
-#include <QFile>
-
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/valid.h>
 #include <libxml/xmlerror.h>
+
+#include <QFile>
 
 #include <climits>
 #include <memory>
@@ -96,8 +96,8 @@ TQXRowsPtr QVNXML::XML2RowsFromData(const QByteArray& data, const QString& name)
     // the internal subset is done below, explicitly.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     const QByteArray url = name.toUtf8();
-    DocPtr doc(xmlCtxtReadMemory(ctxt.get(), data.constData(), static_cast<int>(data.size()), url.constData(),
-                                 nullptr, options));
+    DocPtr doc(xmlCtxtReadMemory(ctxt.get(), data.constData(), static_cast<int>(data.size()), url.constData(), nullptr,
+                                 options));
     if (!doc || !ctxt->wellFormed) {
         const xmlError* err = xmlCtxtGetLastError(ctxt.get());
         Exceptions.Add(QString::number(err && err->code ? err->code : XML_ERR_DOCUMENT_EMPTY));

@@ -3,12 +3,13 @@
 #include "QVNFunction.h"
 #include "QVNModelPath.h"
 
+#include <zip.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-
-#include <zip.h>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <memory>
@@ -127,23 +128,26 @@ bool listEntries(zip_t* za, const QString& file, qint64 maxBytes, qint64 maxEntr
     return true;
 }
 
-// Streams one entry to `sink`, stopping when the running total passes the limit.
-template <typename Sink>
-bool readEntry(zip_t* za, const Entry& e, const QString& file, qint64 maxBytes, qint64& total, Sink&& sink,
-               QVNError& errors)
+ZipFilePtr openEntry(zip_t* za, const Entry& e, const QString& file, QVNError& errors)
 {
     ZipFilePtr zf(zip_fopen_index(za, e.index, 0));
-    if (!zf) {
+    if (!zf)
         errors.Add(QStringLiteral("Cannot unpack \"%1\" from the archive \"%2\": %3")
                        .arg(e.name, file, QString::fromUtf8(zip_strerror(za))));
-        return false;
-    }
+    return zf;
+}
+
+// Streams one opened entry to `sink`, stopping when the running total passes the limit.
+template <typename Sink>
+bool pumpEntry(zip_file_t* zf, const Entry& e, const QString& file, qint64 maxBytes, qint64& total, Sink&& sink,
+               QVNError& errors)
+{
     std::vector<char> buffer(256 * 1024);
     for (;;) {
-        const zip_int64_t n = zip_fread(zf.get(), buffer.data(), buffer.size());
+        const zip_int64_t n = zip_fread(zf, buffer.data(), buffer.size());
         if (n < 0) {
             errors.Add(QStringLiteral("Cannot unpack \"%1\" from the archive \"%2\": %3")
-                           .arg(e.name, file, QString::fromUtf8(zip_file_strerror(zf.get()))));
+                           .arg(e.name, file, QString::fromUtf8(zip_file_strerror(zf))));
             return false;
         }
         if (n == 0)
@@ -219,14 +223,21 @@ bool QVNZIP::Extract(const QString& pStr_ZIPFile, const QString& pStr_Pass, cons
             }
             QFile::remove(target);
         }
+        // Open the entry first, so a wrong password leaves no empty file behind.
+        ZipFilePtr zf = openEntry(za.get(), e, pStr_ZIPFile, Exceptions);
+        if (!zf)
+            return false;
         QFile out(target);
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             Exceptions.Add(QStringLiteral("Cannot write \"%1\": %2").arg(target, out.errorString()));
             return false;
         }
         auto sink = [&out](const char* data, qint64 n) { return out.write(data, n) == n; };
-        if (!readEntry(za.get(), e, pStr_ZIPFile, m_maxBytes, total, sink, Exceptions))
+        if (!pumpEntry(zf.get(), e, pStr_ZIPFile, m_maxBytes, total, sink, Exceptions)) {
+            out.close();
+            out.remove(); // a half-written file is not an unpacked file
             return false;
+        }
         if (!out.flush()) {
             Exceptions.Add(QStringLiteral("Cannot write \"%1\": %2").arg(target, out.errorString()));
             return false;
@@ -248,16 +259,22 @@ bool QVNZIP::ReadEntries(const QString& pStr_ZIPFile, const QString& pStr_Pass, 
         return false;
     qint64 total = 0;
     for (const Entry& e : all) {
-        if (e.folder || !names.contains(e.name) || entries.contains(e.name))
+        // Windows authors do not mind letter case, so neither does the lookup; the result is keyed
+        // by the name asked for.
+        const qsizetype asked = e.folder ? -1
+                                         : names.indexOf(QRegularExpression(QRegularExpression::escape(e.name),
+                                                                            QRegularExpression::CaseInsensitiveOption));
+        if (asked < 0 || entries.contains(names.at(asked)))
             continue;
         QByteArray data;
         auto sink = [&data](const char* p, qint64 n) {
             data.append(p, n);
             return true;
         };
-        if (!readEntry(za.get(), e, pStr_ZIPFile, m_maxBytes, total, sink, Exceptions))
+        ZipFilePtr zf = openEntry(za.get(), e, pStr_ZIPFile, Exceptions);
+        if (!zf || !pumpEntry(zf.get(), e, pStr_ZIPFile, m_maxBytes, total, sink, Exceptions))
             return false;
-        entries.insert(e.name, data);
+        entries.insert(names.at(asked), data);
     }
     return true;
 }
@@ -292,8 +309,8 @@ bool QVNZIP::PackageFolder(const QString& pStr_ZIPFile, const QString& pStr_Pass
         const QFileInfo info = it.fileInfo();
         const QString rel = root.relativeFilePath(info.absoluteFilePath());
         if (info.isDir()) {
-            if (QDir(info.absoluteFilePath()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                      QDir::NoDotAndDotDot))
+            if (QDir(info.absoluteFilePath())
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
                 emptyFolders.append(rel + QLatin1Char('/'));
         } else if (info.absoluteFilePath() != zipPath) {
             files.append(rel);

@@ -34,7 +34,7 @@ public:
     /// that replaces `pStr_ZIPFile`; the parent folder of the archive is created when missing. An
     /// existing archive is only replaced once the new one is complete.
     bool PackageFolder(const QString& pStr_ZIPFile, const QString& pStr_Pass, const QString& folder);
-    /// Reads the entries whose names (with "\" read as "/") equal one of `names` into `entries`,
+    /// Reads the entries whose names ("\" read as "/", letter case ignored) equal one of `names` into `entries`,
     /// after the same checks Extract makes on the whole archive. Names not in the archive are absent
     /// from the result. False when the archive cannot be opened, is refused, or an entry cannot be read.
     bool ReadEntries(const QString& pStr_ZIPFile, const QString& pStr_Pass, const QStringList& names,

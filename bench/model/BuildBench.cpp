@@ -1,0 +1,92 @@
+// Timed builds: each shipped model over the sample table set repeated to N tables (the sample's 11
+// tables, renamed per copy), and the listing of the shipped models.
+#include "Mdl_Main.h"
+#include "QVNJsonData.h"
+#include "QVNLanguage.h"
+#include "QVNModel.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+TQXRowsPtr SampleTables(int copies)
+{
+    static TQXRowsPtr sample;
+    if (!sample) {
+        TQXValue value;
+        QString error;
+        QVNJsonData::ReadFile(QStringLiteral(QUORVIN_SOURCE_DIR "/resources/sample/tables.json"), value, error);
+        sample = value.rows();
+    }
+    auto tables = TQXRows::Create();
+    tables->SetTag(QStringLiteral("TABLES"));
+    for (int c = 0; c < copies; ++c) {
+        auto copy = TQXRows::Create();
+        copy->Copy(sample);
+        for (const TQXRowPtr& row : *copy) {
+            const QString name = row->Key() + (c ? QStringLiteral("_%1").arg(c) : QString());
+            row->Cols()->Item(QStringLiteral("TL_NAME"))->SetValue(TQXValue(name));
+            tables->Add(row->Cols(), name);
+        }
+    }
+    return tables;
+}
+
+TQXColsPtr Variables(const QString& out)
+{
+    auto vars = TQXCols::Create();
+    const QDateTime now = QDateTime::currentDateTime();
+    vars->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd"))), QStringLiteral("RVG_DATE"));
+    vars->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))), QStringLiteral("RVG_DATETIME"));
+    vars->Add(TQXValue(out), QStringLiteral("RVG_FOLDER"));
+    vars->Add(TQXValue(QStringLiteral("bench_models")), QStringLiteral("MV_PACKAGE"));
+    return vars;
+}
+
+void BM_Build(benchmark::State& state, const char* model)
+{
+    QTemporaryDir dir;
+    const TQXRowsPtr tables = SampleTables(static_cast<int>(state.range(0)));
+    const QString package =
+        QStringLiteral(QUORVIN_APP_DIR "/models/") + QString::fromUtf8(model) + QStringLiteral(".qvnm");
+    for (auto _ : state) {
+        QVNModel qvnModel;
+        const QString out = dir.path() + QStringLiteral("/out/");
+        if (!qvnModel.BuildProcess(package, out, Variables(out), tables))
+            state.SkipWithError(qvnModel.Exceptions.ToString().toUtf8().constData());
+    }
+    state.counters["tables"] = static_cast<double>(tables->Count());
+}
+
+void BM_GetAllModels(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QVNModel model;
+        benchmark::DoNotOptimize(model.GetAllModels(QStringLiteral(QUORVIN_APP_DIR "/models")));
+    }
+}
+
+BENCHMARK_CAPTURE(BM_Build, datadict, "datadict")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Build, sqlddl, "sqlddl")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Build, python, "python")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetAllModels)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir appDir;
+    Mdl_Main::AppPath = appDir.path() + QStringLiteral("/");
+    QDir().mkpath(Mdl_Main::AppPath + QStringLiteral("temp"));
+    Mdl_Main::Language().SetLanguagePath(QStringLiteral(QUORVIN_APP_DIR "/language"));
+    Mdl_Main::Language().SetLanguage(QStringLiteral("1033"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,148 @@
+// Packages made by other zip programs, and packages of ours opened by them.
+#include "ModelTestSupport.h"
+#include "QVNModel.h"
+#include "QVNZIP.h"
+#include "TempDir.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace modeltest;
+
+namespace {
+
+const QString kPassword = QStringLiteral("385027914463");
+
+QMap<QString, QByteArray> SmallModel(const QString& name)
+{
+    return {{QStringLiteral("model_info.qvns"), Info(name, QStringLiteral("3.1"))},
+            {QStringLiteral("model_file.qvns"),
+             FileList({{QStringLiteral("tpl/t.txt"), QStringLiteral("<ORVE>TL_NAME</ORVE>.txt"),
+                        QStringLiteral("EACHFILE"), QStringLiteral("1")}})},
+            {QStringLiteral("tpl/t.txt"), "table <ORVE>TL_NAME</ORVE>"}};
+}
+
+// Lists the folder with GetAllModels and builds its only model over two tables.
+void ListAndBuild(const TempDir& dir, const QString& models, const QString& expectedName)
+{
+    QVNModel model;
+    const TQXRowsPtr list = model.GetAllModels(models);
+    ASSERT_EQ(list->Count(), 1) << model.Exceptions.ToString().toStdString();
+    EXPECT_EQ(list->Item(1)->Cols()->Text(QStringLiteral("MI_NAME")), expectedName);
+    const QString out = dir.file(QStringLiteral("out/"));
+    ASSERT_TRUE(model.BuildProcess(list->Item(1)->Cols()->Text(QStringLiteral("MI_FILE")), out, CallerVariables(out),
+                                   Tables({QStringLiteral("a"), QStringLiteral("b")})))
+        << model.Exceptions.ToString().toStdString();
+    EXPECT_EQ(ReadText(out + QStringLiteral("b.txt")), QStringLiteral("table b"));
+}
+
+} // namespace
+
+TEST(InteropZip, InfoZipPackagesWithThePasswordAreListedAndBuilt)
+{
+    if (!HasProgram(QStringLiteral("zip")))
+        GTEST_FAIL() << "zip (Info-ZIP) is not installed";
+    TempDir dir;
+    UseAppFolder(dir);
+    ASSERT_TRUE(WriteTree(dir.file(QStringLiteral("src")), SmallModel(QStringLiteral("From Info-ZIP"))));
+    ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("models"))));
+    QString output;
+    ASSERT_EQ(Run(QStringLiteral("zip"),
+                  {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-P"), kPassword,
+                   dir.file(QStringLiteral("models/izip.qvnm")), QStringLiteral(".")},
+                  &output, dir.file(QStringLiteral("src"))),
+              0)
+        << output.toStdString();
+    ListAndBuild(dir, dir.file(QStringLiteral("models")), QStringLiteral("From Info-ZIP"));
+}
+
+TEST(InteropZip, SevenZipAesPackagesAreListedAndBuilt)
+{
+    if (!HasProgram(QStringLiteral("7z")))
+        GTEST_FAIL() << "7z (p7zip-full) is not installed";
+    TempDir dir;
+    UseAppFolder(dir);
+    ASSERT_TRUE(WriteTree(dir.file(QStringLiteral("src")), SmallModel(QStringLiteral("From 7-Zip"))));
+    ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("models"))));
+    QString output;
+    ASSERT_EQ(Run(QStringLiteral("7z"),
+                  {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mem=AES256"),
+                   QStringLiteral("-p") + kPassword, dir.file(QStringLiteral("models/aes.qvnm")), QStringLiteral(".")},
+                  &output, dir.file(QStringLiteral("src"))),
+              0)
+        << output.toStdString();
+    ListAndBuild(dir, dir.file(QStringLiteral("models")), QStringLiteral("From 7-Zip"));
+}
+
+TEST(InteropZip, OurPackagesOpenInUnzipAnd7z)
+{
+    TempDir dir;
+    const QMap<QString, QByteArray> files = SmallModel(QStringLiteral("Ours"));
+    ASSERT_TRUE(MakePackage(dir.file(QStringLiteral("src")), dir.file(QStringLiteral("ours.qvnm")), files));
+    QString output;
+    ASSERT_EQ(Run(QStringLiteral("unzip"),
+                  {QStringLiteral("-q"), QStringLiteral("-P"), kPassword, dir.file(QStringLiteral("ours.qvnm")),
+                   QStringLiteral("-d"), dir.file(QStringLiteral("unzipped"))},
+                  &output),
+              0)
+        << output.toStdString();
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        EXPECT_EQ(readBytes(dir.file(QStringLiteral("unzipped/") + it.key())), it.value()) << it.key().toStdString();
+    EXPECT_EQ(Run(QStringLiteral("7z"),
+                  {QStringLiteral("t"), QStringLiteral("-p") + kPassword, dir.file(QStringLiteral("ours.qvnm"))},
+                  &output),
+              0)
+        << output.toStdString();
+    // Without the password unzip gets nothing out.
+    EXPECT_NE(Run(QStringLiteral("unzip"),
+                  {QStringLiteral("-q"), QStringLiteral("-P"), QStringLiteral("wrong"),
+                   dir.file(QStringLiteral("ours.qvnm")), QStringLiteral("-d"), dir.file(QStringLiteral("nothing"))},
+                  &output),
+              0);
+}
+
+TEST(InteropZip, AWindowsMadeModelWithBackslashPathsAndCrLfTemplatesBuildsOnLinux)
+{
+    TempDir dir;
+    UseAppFolder(dir);
+    // File names with literal backslashes are what Info-ZIP stores for paths written on Windows.
+    const QString src = dir.file(QStringLiteral("src"));
+    const QByteArray fileList =
+        QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<FILES>\r\n"
+                   "  <FILE><MF_FILE>Templates\\Table.txt</MF_FILE><MF_TO>Out\\<ORVE>TL_NAME</ORVE>.txt</MF_TO>"
+                   "<MF_TYPE>EachFile</MF_TYPE><MF_CONVERT>1</MF_CONVERT></FILE>\r\n"
+                   "  <FILE><MF_FILE> Static </MF_FILE><MF_TO> Static\\Copy </MF_TO><MF_TYPE>folder</MF_TYPE>"
+                   "<MF_CONVERT></MF_CONVERT></FILE>\r\n</FILES>\r\n");
+    ASSERT_TRUE(
+        WriteTree(src, {{QStringLiteral("Model_Info.qvns"), Info(QStringLiteral("Windows"), QStringLiteral("1"))},
+                        {QStringLiteral("model_file.qvns"), fileList},
+                        {QStringLiteral("model_orve.qvns"), "[LINE]\r\n-- <ORVE>CL_NAME</ORVE>\r\n"},
+                        {QStringLiteral("Templates\\Table.txt"),
+                         "Table <ORVE>TL_NAME</ORVE>\r\n<ORVE_COLUMNS>\r\n    <ORVE>LINE</ORVE>\r\n"
+                         "</ORVE_COLUMNS>\r\nend\r\n"},
+                        {QStringLiteral("Static\\readme.txt"), "static\r\n"}}));
+    ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("models"))));
+    if (!HasProgram(QStringLiteral("zip")))
+        GTEST_FAIL() << "zip (Info-ZIP) is not installed";
+    QString output;
+    ASSERT_EQ(Run(QStringLiteral("zip"),
+                  {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-P"), kPassword,
+                   dir.file(QStringLiteral("models/win.qvnm")), QStringLiteral(".")},
+                  &output, src),
+              0)
+        << output.toStdString();
+
+    QVNModel model;
+    const TQXRowsPtr list = model.GetAllModels(dir.file(QStringLiteral("models")));
+    ASSERT_EQ(list->Count(), 1);
+    const QString out = dir.file(QStringLiteral("out/"));
+    ASSERT_TRUE(model.BuildProcess(dir.file(QStringLiteral("models/win.qvnm")), out, CallerVariables(out),
+                                   Tables({QStringLiteral("orders")})))
+        << model.Exceptions.ToString().toStdString();
+    EXPECT_EQ(ListFiles(out),
+              (QStringList{QStringLiteral("Out/orders.txt"), QStringLiteral("Static/Copy/readme.txt")}));
+    EXPECT_EQ(ReadText(out + QStringLiteral("Out/orders.txt")),
+              QStringLiteral("Table orders\r\n    -- id\r\n    -- name\r\nend\r\n"));
+}
