@@ -41,8 +41,11 @@ void ProcessServer::ShowProcess(const QString& pStr_Title, bool pBol_CanCancel, 
     window->SetTitle(pStr_Title);
     window->SetProcessing(QString());
     window->SetCancelButton(pStr_CancelCaption, pBol_CanCancel);
-    window->show();
-    window->raise();
+    // A window already on screen is brought back to the front; a new one appears in front anyway.
+    if (window->isVisible())
+        window->raise();
+    else
+        window->show();
 }
 
 void ProcessServer::SetProcessing(const QString& pStr_Processing)
