@@ -3,6 +3,7 @@
 #include "TQXCols.h"
 #include "TQXRows.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -138,67 +139,47 @@ std::shared_ptr<TQXObject> TQXValue::object() const
 QString TQXValue::FormatDouble(double v)
 {
     if (v == 0.0)
-        return QStringLiteral("0");
+        return QStringLiteral("0"); // negative zero too
     if (!std::isfinite(v))
         return QString();
-    // Round to 15 significant digits first, then choose plain or exponent form from the
-    // rounded exponent, as VBScript does.
+    // VBScript writes a double with up to 15 significant digits, trailing zeros dropped, and
+    // switches to the exponent form ("1E+15", "1.5E-05") below 1E-4 and from 1E+15 on: exactly
+    // C's %.15G. to_chars gives that form without consulting the C locale.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", v);
-    // buf: [-]d.ddddddddddddddde[+-]xx
-    QString s = QString::fromLatin1(buf);
-    const qsizetype ePos = s.indexOf(QLatin1Char('e'));
-    const int exp10 = s.mid(ePos + 1).toInt();
-    QString mant = s.left(ePos);
-    const bool neg = mant.startsWith(QLatin1Char('-'));
-    if (neg)
-        mant.remove(0, 1);
-    QString digits = mant;
-    digits.remove(QLatin1Char('.'));
-    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
-        digits.chop(1);
-
-    QString out;
-    if (exp10 >= 15 || exp10 < -5) {
-        out = digits.left(1);
-        if (digits.size() > 1)
-            out += QLatin1Char('.') + digits.mid(1);
-        out += QLatin1Char('E');
-        out += exp10 < 0 ? QLatin1Char('-') : QLatin1Char('+');
-        out += QString::number(std::abs(exp10)).rightJustified(2, QLatin1Char('0'));
-    } else if (exp10 >= 0) {
-        if (digits.size() <= exp10 + 1) {
-            out = digits + QString(exp10 + 1 - digits.size(), QLatin1Char('0'));
-        } else {
-            out = digits.left(exp10 + 1) + QLatin1Char('.') + digits.mid(exp10 + 1);
-        }
-    } else {
-        out = QStringLiteral("0.") + QString(-exp10 - 1, QLatin1Char('0')) + digits;
-    }
-    return neg ? QLatin1Char('-') + out : out;
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    QString out = QString::fromLatin1(buf, res.ptr - buf);
+    const qsizetype e = out.indexOf(QLatin1Char('e'));
+    if (e >= 0)
+        out[e] = QLatin1Char('E');
+    return out;
 }
 
 QString TQXValue::FormatDate(const QDateTime& v)
 {
     if (!v.isValid())
         return QString();
-    const QDate d = v.date();
-    const QTime t = v.time();
-    const bool hasDate = d != kZeroDate;
-    const bool hasTime = t.msecsSinceStartOfDay() / 1000 != 0;
-    QString out;
-    if (hasDate || !hasTime)
-        out = QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year());
-    if (hasTime) {
-        int h = t.hour() % 12;
-        if (h == 0)
-            h = 12;
-        const QString time = QStringLiteral("%1:%2:%3 %4")
-                                 .arg(h)
-                                 .arg(t.minute(), 2, 10, QLatin1Char('0'))
-                                 .arg(t.second(), 2, 10, QLatin1Char('0'))
-                                 .arg(t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
-        out = out.isEmpty() ? time : out + QLatin1Char(' ') + time;
+    // Seconds are rounded as VBScript rounds a date's time of day.
+    QDate d = v.date();
+    qint64 secs = (v.time().msecsSinceStartOfDay() + 500) / 1000;
+    if (secs >= 86400) {
+        secs -= 86400;
+        d = d.addDays(1);
     }
-    return out;
+    // en-US short date and long time. Day 0 (30 December 1899) shows only the time, even at
+    // midnight ("12:00:00 AM"); midnight of any other day shows only the date.
+    QString date;
+    if (d != kZeroDate)
+        date = QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year());
+    if (!date.isEmpty() && secs == 0)
+        return date;
+    const int hour = static_cast<int>(secs / 3600);
+    int h = hour % 12;
+    if (h == 0)
+        h = 12;
+    const QString time = QStringLiteral("%1:%2:%3 %4")
+                             .arg(h)
+                             .arg(secs / 60 % 60, 2, 10, QLatin1Char('0'))
+                             .arg(secs % 60, 2, 10, QLatin1Char('0'))
+                             .arg(hour < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+    return date.isEmpty() ? time : date + QLatin1Char(' ') + time;
 }

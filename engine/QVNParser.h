@@ -76,10 +76,18 @@ public:
     TQXColsPtr ParseTempVariable(const QString& text);
 
 private:
+    struct Impl;
+
     void RaiseProgress(const QString& message);
     bool CheckCanceled();
+    void SubstituteRun(QString& text, TQXCols::iterator first, TQXCols::iterator last);
+    bool SubstituteRunOnce(QString& text, TQXCols::iterator first, TQXCols::iterator last);
+    QStringView SelectCase(QStringView body, bool& chosen);
+    template <typename Replace>
+    QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Replace replace);
 
     bool m_canceled = false;
     QVNProgressListener m_listener;
     std::unique_ptr<VBEvaluator> m_evaluator; // created on first use; caches parsed expressions
+    std::unique_ptr<Impl> m_impl;             // scratch state of the scans, created on first use
 };

@@ -1,0 +1,75 @@
+#include "VBEvaluator.h"
+
+#include "VBFunctions.h"
+#include "VBOperators.h"
+#include "VBParser.h"
+
+#include <exception>
+
+const VBNode* VBEvaluator::Parsed(const QString& expression)
+{
+    const auto found = m_cache.constFind(expression);
+    if (found != m_cache.constEnd())
+        return found->get();
+    if (m_cache.size() >= kCacheLimit)
+        m_cache.clear();
+    std::shared_ptr<const VBNode> tree(VBParser::Parse(expression).release());
+    const VBNode* node = tree.get();
+    m_cache.insert(expression, std::move(tree));
+    return node;
+}
+
+VBValue VBEvaluator::Eval(const VBNode& node)
+{
+    switch (node.kind) {
+    case VBNode::Kind::Literal:
+        return node.value;
+    case VBNode::Kind::Unary:
+        return VBOperators::Unary(node.op, Eval(*node.children[0]));
+    case VBNode::Kind::Binary: {
+        // Both operands are always evaluated, left first: the language does not short-circuit.
+        const VBValue left = Eval(*node.children[0]);
+        const VBValue right = Eval(*node.children[1]);
+        return VBOperators::Binary(node.op, left, right);
+    }
+    case VBNode::Kind::Call: {
+        std::vector<VBValue> args;
+        args.reserve(node.children.size());
+        for (const auto& child : node.children) {
+            args.push_back(Eval(*child));
+            args.back().hard = false; // an argument is a Variant inside the function
+        }
+        VBValue result = node.function->call(args);
+        result.hard = false;
+        return result;
+    }
+    }
+    throw VBError(VBError::TypeMismatch);
+}
+
+bool VBEvaluator::Evaluate(const QString& expression, VBValue& value)
+{
+    try {
+        const VBNode* tree = Parsed(expression);
+        if (!tree)
+            return false;
+        value = Eval(*tree);
+        return true;
+    } catch (const std::exception&) {
+        return false; // VBError, or the allocator giving up on a huge text
+    } catch (...) {
+        return false;
+    }
+}
+
+QString VBEvaluator::EvaluateToText(const QString& expression)
+{
+    VBValue value;
+    if (!Evaluate(expression, value))
+        return QString();
+    try {
+        return value.ToTextOrEmpty(); // a Null result cannot become text: the empty text
+    } catch (...) {
+        return QString();
+    }
+}
