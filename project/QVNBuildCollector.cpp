@@ -61,7 +61,7 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
         }
     }
 
-    const QString collecting = Localized(QStringLiteral("Frm_Database"), QStringLiteral("MESSAGE_COLLECT_TABLE"));
+    const QString collecting = Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_TABLE"));
     for (const QString& name : chosen) {
         if (Progress) {
             bool cancel = false;

@@ -1,0 +1,186 @@
+#include "Mdl_Main.h"
+#include "ProjectTestSupport.h"
+#include "QVNBuildCollector.h"
+#include "QVNLanguage.h"
+#include "QVNProject.h"
+#include "QVNSampleProject.h"
+#include "TempDir.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+/// The sample project made the way the first run makes it, in a private folder.
+class SampleProjectTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFile::exists(QVNSampleProject::DatabaseFile(AppDir()))) << "the build lays out the sample";
+        QVNError errors;
+        ASSERT_TRUE(QVNSampleProject::Ensure(AppDir(), m_dir.path(), m_dir.file("out"), errors))
+            << errors.ToString().toStdString();
+        m_file = QVNSampleProject::ProjectFile(m_dir.path());
+    }
+    TempDir m_dir;
+    QString m_file;
+};
+} // namespace
+
+TEST_F(SampleProjectTest, PointsAtTheSampleDatabaseByItsRealPathAndIsLeftAloneAfterwards)
+{
+    QVNProject p;
+    p.SetProjectFile(m_file);
+    ASSERT_TRUE(p.GetProjectInfo());
+    const QString db = QFileInfo(QVNSampleProject::DatabaseFile(AppDir())).absoluteFilePath();
+    EXPECT_TRUE(p.P_DATABASE.contains(db)) << p.P_DATABASE.toStdString();
+    EXPECT_EQ(p.P_PATH, m_dir.file("out") + QStringLiteral("/sample/"));
+    ASSERT_TRUE(p.GetTables()) << p.Exceptions.ToString().toStdString();
+    EXPECT_EQ(p.TABLES->Count(), 11);
+    EXPECT_FALSE(QFile::exists(m_file + QStringLiteral(".bak")));
+
+    const QByteArray before = readBytes(m_file);
+    QVNError errors;
+    EXPECT_TRUE(QVNSampleProject::Ensure(AppDir(), m_dir.path(), QString(), errors));
+    EXPECT_EQ(readBytes(m_file), before);
+}
+
+TEST_F(SampleProjectTest, AMovedApplicationFolderIsFollowed)
+{
+    TempDir moved;
+    ASSERT_TRUE(QDir().mkpath(moved.file("sample")));
+    ASSERT_TRUE(QFile::copy(QVNSampleProject::DatabaseFile(AppDir()), QVNSampleProject::DatabaseFile(moved.path())));
+    ASSERT_TRUE(QFile::copy(AppDir() + "system.qvnm", moved.file("system.qvnm")));
+    // Point the project at a sample database that no longer exists, as after a move.
+    {
+        QVNProject p;
+        p.SetProjectFile(m_file);
+        ASSERT_TRUE(p.GetProjectInfo());
+        ASSERT_TRUE(p.GetTables());
+        ASSERT_TRUE(p.SaveProject(p.P_NO, p.P_NAME, QVNSampleProject::ConnectionString(m_dir.file("old")), QString(),
+                                  QString(), p.P_PATH, p.TABLES));
+    }
+    QVNError errors;
+    ASSERT_TRUE(QVNSampleProject::Ensure(moved.path(), m_dir.path(), QString(), errors))
+        << errors.ToString().toStdString();
+    QVNProject p;
+    p.SetProjectFile(m_file);
+    ASSERT_TRUE(p.GetProjectInfo());
+    EXPECT_TRUE(p.P_DATABASE.contains(QVNSampleProject::DatabaseFile(moved.path()))) << p.P_DATABASE.toStdString();
+    EXPECT_TRUE(p.GetTables());
+}
+
+TEST_F(SampleProjectTest, CollectsWhatABuildNeeds)
+{
+    // Key kind "2" on orders: its key column leaves the update screen.
+    {
+        QVNProject p;
+        p.SetProjectFile(m_file);
+        ASSERT_TRUE(p.GetProjectInfo());
+        ASSERT_TRUE(p.GetTables());
+        p.TABLES->Item("orders")->Cols()->Item("TL_PKTYPE")->SetValue(QStringLiteral("2"));
+        ASSERT_TRUE(p.SaveProject(p.P_NO, p.P_NAME, p.P_DATABASE, p.P_USERID, p.P_PWD, p.P_PATH, p.TABLES));
+    }
+    QVNBuildCollector collector;
+    QStringList progress;
+    collector.Progress = [&](const QString& message, bool&) { progress << message; };
+    TQXRowsPtr tables;
+    TQXColsPtr variables;
+    QString folder;
+    ASSERT_TRUE(collector.Collect(m_file, {"ORDERS", "customers"}, tables, variables, folder))
+        << collector.Exceptions.ToString().toStdString();
+    EXPECT_EQ(tables->Tag(), QStringLiteral("TABLES"));
+    ASSERT_EQ(tables->Count(), 2);
+    EXPECT_EQ(tables->Item(1)->Key(), QStringLiteral("customers")); // the project's order
+    ASSERT_EQ(progress.size(), 2);
+    EXPECT_TRUE(progress.at(0).endsWith(QStringLiteral("   [ customers ]  ..."))) << progress.at(0).toStdString();
+
+    const TQXColsPtr orders = tables->Item("orders")->Cols();
+    EXPECT_EQ(orders->Text("TL_PK"), QStringLiteral("order_id"));
+    TQXRowsPtr columns = orders->Item("COLUMNS")->Value().rows();
+    ASSERT_TRUE(columns);
+    EXPECT_EQ(columns->Item("order_id")->Cols()->Text("CL_UPDATE_TYPE"), QStringLiteral("0"));
+    EXPECT_EQ(columns->Item("customer_id")->Cols()->Text("CL_FK"), QStringLiteral("customers.customer_id"));
+    TQXRowsPtr update = orders->Item("UPDATE_COLUMNS")->Value().rows();
+    EXPECT_EQ(update->Tag(), QStringLiteral("UPDATE_COLUMNS"));
+    EXPECT_FALSE(update->Exists("order_id"));
+    EXPECT_EQ(update->Count(), columns->Count() - 1);
+    EXPECT_EQ(update->Item("status")->Cols(), columns->Item("status")->Cols());
+    EXPECT_EQ(orders->Item("SHOW_COLUMNS")->Value().rows()->Count(), columns->Count());
+    QStringList order;
+    for (const TQXColPtr& c : *orders)
+        order << c->Key();
+    EXPECT_EQ(order.mid(order.size() - 5).join(','),
+              QStringLiteral("COLUMNS,UPDATE_COLUMNS,SEARCH_COLUMNS,MAIN_COLUMNS,SHOW_COLUMNS"));
+    // Kind "1" keeps the stored code of the key column.
+    EXPECT_NE(tables->Item("customers")
+                  ->Cols()
+                  ->Item("COLUMNS")
+                  ->Value()
+                  .rows()
+                  ->Item("customer_id")
+                  ->Cols()
+                  ->Text("CL_UPDATE_TYPE"),
+              QStringLiteral("0"));
+
+    QStringList names;
+    for (const TQXColPtr& c : *variables)
+        names << c->Key();
+    EXPECT_EQ(names.join(','), QStringLiteral("P_NO,P_NAME,P_DATABASE,P_USERID,P_PWD,P_PATH,P_CONNECTIONSTRING"));
+    EXPECT_EQ(folder, variables->Text("P_PATH"));
+    EXPECT_EQ(variables->Text("P_CONNECTIONSTRING"), variables->Text("P_DATABASE"));
+}
+
+TEST_F(SampleProjectTest, AllTablesMeansEveryTableButNoView)
+{
+    QVNBuildCollector collector;
+    TQXRowsPtr tables;
+    TQXColsPtr variables;
+    QString folder;
+    ASSERT_TRUE(collector.Collect(m_file, {}, tables, variables, folder));
+    EXPECT_EQ(tables->Count(), 10);
+    EXPECT_FALSE(tables->Exists("v_order_totals"));
+    // A view is collected when named.
+    ASSERT_TRUE(collector.Collect(m_file, {"v_order_totals"}, tables, variables, folder));
+    EXPECT_EQ(tables->Item(1)->Cols()->Item("COLUMNS")->Value().rows()->Count(), 4);
+}
+
+TEST_F(SampleProjectTest, UnknownTablesAreAllReportedAndNothingIsCollected)
+{
+    QVNBuildCollector collector;
+    TQXRowsPtr tables;
+    TQXColsPtr variables;
+    QString folder;
+    EXPECT_FALSE(collector.Collect(m_file, {"orders", "nope", "nada"}, tables, variables, folder));
+    EXPECT_EQ(collector.Exceptions.Count(), 2);
+    EXPECT_TRUE(collector.Exceptions.ToString().contains("nope"));
+    EXPECT_EQ(tables->Count(), 0);
+}
+
+TEST_F(SampleProjectTest, CancelStopsTheCollection)
+{
+    QVNBuildCollector collector;
+    int calls = 0;
+    collector.Progress = [&](const QString&, bool& cancel) { cancel = ++calls == 2; };
+    TQXRowsPtr tables;
+    TQXColsPtr variables;
+    QString folder;
+    EXPECT_FALSE(collector.Collect(m_file, {}, tables, variables, folder));
+    EXPECT_TRUE(collector.Canceled());
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(Collector, AMissingProjectFileFailsWithTheOpenError)
+{
+    TempDir dir;
+    QVNBuildCollector collector;
+    TQXRowsPtr tables;
+    TQXColsPtr variables;
+    QString folder;
+    EXPECT_FALSE(collector.Collect(dir.file("none.qvn"), {}, tables, variables, folder));
+    EXPECT_TRUE(collector.Exceptions.ToString().contains(
+        Mdl_Main::Language().GetLocalizeMessage("QVNPROJECT", "ERROR_OPEN_PROJECT")));
+    EXPECT_FALSE(QFile::exists(dir.file("none.qvn")));
+}
