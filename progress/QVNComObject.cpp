@@ -93,6 +93,8 @@ bool QVNComObject::Create(const QString& classId, const QString& activationFolde
         reason = QStringLiteral("it ended during start-up with exit code %1").arg(m_process->exitCode());
     } else {
         reason = QStringLiteral("it did not accept a connection within %1 ms").arg(m_startTimeout);
+        // Nothing to wait for: a server that never listened cannot notice a client leaving.
+        m_process->kill();
     }
     Release();
     return fail(QStringLiteral("Cannot create an object of class \"%1\": the server %2 %3")
@@ -138,6 +140,7 @@ void QVNComObject::dropConnection()
     if (m_socket)
         m_socket->abort();
     m_received.clear();
+    m_unanswered = 0;
 }
 
 void QVNComObject::Release()
@@ -153,6 +156,32 @@ void QVNComObject::Release()
         m_process->waitForFinished(ReleaseWaitMs);
     }
     m_process.reset();
+}
+
+// Takes in what has arrived without waiting; true once the answer to the call that timed out is
+// among it (that answer is dropped: its caller has given up on it).
+bool QVNComObject::collectLateAnswer()
+{
+    if (m_socket->bytesAvailable() > 0 || m_socket->waitForReadyRead(0))
+        m_received.append(m_socket->readAll());
+    QByteArray payload;
+    for (;;) {
+        switch (QVNComProtocol::TakeFrame(m_received, &payload)) {
+        case QVNComProtocol::FrameStatus::Incomplete:
+            return false;
+        case QVNComProtocol::FrameStatus::Oversized:
+            dropConnection();
+            return false;
+        case QVNComProtocol::FrameStatus::Complete: {
+            QVNComProtocol::Answer answer;
+            if (QVNComProtocol::DecodeAnswer(payload, &answer) && answer.sequence == m_unanswered) {
+                m_unanswered = 0;
+                return true;
+            }
+            break;
+        }
+        }
+    }
 }
 
 QVariant QVNComObject::Call(const QString& member, const QVariantList& arguments)
@@ -179,6 +208,12 @@ QVariant QVNComObject::Call(const QString& member, const QVariantList& arguments
     };
     if (m_socket->state() != QLocalSocket::ConnectedState)
         return serverEnded();
+    if (m_unanswered != 0 && !collectLateAnswer()) {
+        if (m_socket->state() != QLocalSocket::ConnectedState)
+            return serverEnded();
+        fail(QStringLiteral("Call \"%1\" failed: the server has still not answered an earlier call").arg(member));
+        return QVariant();
+    }
 
     const QDeadlineTimer deadline(m_callTimeout);
     const quint32 sequence = ++m_sequence;
@@ -187,6 +222,7 @@ QVariant QVNComObject::Call(const QString& member, const QVariantList& arguments
         if (!m_socket->waitForBytesWritten(remainingMs(deadline))) {
             if (m_socket->state() != QLocalSocket::ConnectedState)
                 return serverEnded();
+            m_unanswered = sequence;
             fail(QStringLiteral("Call \"%1\" failed: the server did not take the request within %2 ms")
                      .arg(member)
                      .arg(m_callTimeout));
@@ -224,6 +260,7 @@ QVariant QVNComObject::Call(const QString& member, const QVariantList& arguments
         if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(remainingMs(deadline))) {
             if (m_socket->state() != QLocalSocket::ConnectedState)
                 return serverEnded();
+            m_unanswered = sequence;
             fail(QStringLiteral("Call \"%1\" failed: the server did not answer within %2 ms")
                      .arg(member)
                      .arg(m_callTimeout));

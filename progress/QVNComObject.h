@@ -19,7 +19,9 @@ class QProcess;
  * local socket that only the current user may open. Call() sends one request and blocks until the
  * answer arrives, without running the caller's event loop, so a window calling it is never
  * re-entered. Every wait is bounded: a server that ends makes the pending and all later calls fail
- * at once, and a server that stops answering makes the call fail after CallTimeout().
+ * at once, and a server that stops answering makes the call fail after CallTimeout(); until its
+ * late answer has arrived, later calls fail at once instead of waiting again, so a loop that polls
+ * a hung server once per record loses one timeout, not one per record.
  *
  * Releasing the object (Release() or the destructor) closes the connection; the server treats
  * that as the release of its object and ends when it has no client left. A property is read by
@@ -68,6 +70,7 @@ private:
     bool fail(const QString& message);
     void dropConnection();
     bool connectWithin(int milliseconds);
+    bool collectLateAnswer();
 
     std::unique_ptr<QLocalSocket> m_socket;
     std::unique_ptr<QProcess> m_process;
@@ -75,6 +78,7 @@ private:
     QString m_serverName;
     QString m_lastError;
     quint32 m_sequence = 0;
+    quint32 m_unanswered = 0; ///< sequence of a call that timed out and is still unanswered, or 0
     int m_callTimeout = 5000;
     int m_startTimeout = 10000;
 };
