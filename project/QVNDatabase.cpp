@@ -2,6 +2,9 @@
 
 #include "QVNProgress.h"
 
+#include <dlfcn.h>
+
+#include <QHash>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -32,6 +35,70 @@ bool IsIntegerType(int t)
 bool IsFloatType(int t)
 {
     return t == SQL_REAL || t == SQL_FLOAT || t == SQL_DOUBLE;
+}
+
+/// True when the driver named by the string's DRIVER entry has wide entry points. The driver
+/// manager converts a wide connection string for a byte-only driver before it knows any character
+/// set, which mangles every non-ASCII character (a database path in a Chinese folder); such a
+/// driver gets the string as UTF-8 bytes instead. Unknown drivers and DSNs count as wide.
+bool DriverTakesWide(const QString& connection)
+{
+    static const QRegularExpression entry(QStringLiteral("(?:^|;)\\s*driver\\s*=\\s*(?:\\{([^}]*)\\}|([^;]*))"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = entry.match(connection);
+    if (!m.hasMatch())
+        return true;
+    const QString name = (m.captured(1).isEmpty() ? m.captured(2) : m.captured(1)).trimmed();
+    static QHash<QString, bool> known;
+    const QString key = name.toLower();
+    if (known.contains(key))
+        return known.value(key);
+    bool wide = true;
+    SQLHENV env = Odbc::Environment();
+    SQLWCHAR description[256];
+    SQLWCHAR attributes[2048];
+    SQLSMALLINT descriptionLength = 0, attributesLength = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (env && SQL_SUCCEEDED(SQLDriversW(env, direction, description, 256, &descriptionLength, attributes, 2048,
+                                            &attributesLength))) {
+        direction = SQL_FETCH_NEXT;
+        if (Odbc::FromWide(description, std::min<SQLSMALLINT>(descriptionLength, 255))
+                .compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        // Attributes come as "key=value" entries separated by null characters.
+        const QStringList pairs =
+            Odbc::FromWide(attributes, std::min<SQLSMALLINT>(attributesLength, 2047)).split(QChar(0));
+        for (const QString& pair : pairs) {
+            if (!pair.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive))
+                continue;
+            QByteArray library = pair.mid(7).trimmed().toLocal8Bit();
+            if (!library.contains('/')) {
+                // A bare name is looked up by the driver manager in the "odbc" folder beside itself.
+                Dl_info self{};
+                if (dladdr(reinterpret_cast<void*>(&SQLDriversW), &self) && self.dli_fname) {
+                    QByteArray folder(self.dli_fname);
+                    folder.truncate(folder.lastIndexOf('/') + 1);
+                    library = folder + "odbc/" + library;
+                }
+            }
+            if (void* handle = dlopen(library.constData(), RTLD_LAZY | RTLD_LOCAL)) {
+                wide = dlsym(handle, "SQLDriverConnectW") != nullptr;
+                dlclose(handle);
+            }
+        }
+        break;
+    }
+    known.insert(key, wide);
+    return wide;
+}
+
+bool IsAscii(const QString& s)
+{
+    for (const QChar c : s) {
+        if (c.unicode() > 0x7f)
+            return false;
+    }
+    return true;
 }
 
 /// A wide argument for a catalog function: null for "no restriction".
@@ -201,8 +268,16 @@ bool QVNDatabase::ConnectToServer(const QString& ConnectString)
     const QString text = AdoConnectString;
     SQLWCHAR out[1024];
     SQLSMALLINT outLength = 0;
-    const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, Odbc::Wide(text), static_cast<SQLSMALLINT>(text.size()), out,
-                                           1024, &outLength, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc;
+    if (IsAscii(text) || DriverTakesWide(text)) {
+        rc = SQLDriverConnectW(dbc, nullptr, Odbc::Wide(text), static_cast<SQLSMALLINT>(text.size()), out, 1024,
+                               &outLength, SQL_DRIVER_NOPROMPT);
+    } else {
+        QByteArray bytes = text.toUtf8();
+        SQLCHAR outBytes[1024];
+        rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(bytes.data()),
+                              static_cast<SQLSMALLINT>(bytes.size()), outBytes, 1024, &outLength, SQL_DRIVER_NOPROMPT);
+    }
     if (!SQL_SUCCEEDED(rc)) {
         AddDiagnostics(SQL_HANDLE_DBC, dbc, QStringLiteral("The connection could not be opened."));
         // The handle never connected: free it without a disconnect.
