@@ -4,34 +4,200 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUtf8StringView>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
-// Builds the sets from the parsed document; the first failure stops the walk and leaves its line
-// in m_error with the JSON path of the offending element.
+// Reads the format straight from the bytes into the sets, without building a JSON document first
+// (a model's data set runs to megabytes). Strict JSON (RFC 8259): UTF-8, no comments, no trailing
+// commas. Members the format does not know are skipped; the last of two equal members wins.
+// The first failure stops the reader and leaves one line in m_error.
 class Reader
 {
 public:
-    bool value(const QJsonValue& v, const QString& path, TQXValue& out)
+    Reader(const QByteArray& json)
+        : m_begin(json.constData()), m_p(json.constData()), m_end(json.constData() + json.size())
     {
-        switch (v.type()) {
-        case QJsonValue::Null:
-        case QJsonValue::Undefined:
+    }
+
+    bool document(TQXValue& out)
+    {
+        space();
+        if (m_p >= m_end || *m_p != '{')
+            return m_p >= m_end ? syntax("the document is empty")
+                                : fail(QStringLiteral("the top level must be a row set or column set object"));
+        if (!set(out))
+            return false;
+        space();
+        if (m_p != m_end)
+            return syntax("unexpected text after the document");
+        return true;
+    }
+
+    const QString& error() const { return m_error; }
+
+private:
+    static constexpr int kMaxDepth = 512;
+
+    // ---- structure of the format ----
+
+    /// A row set object ({"tag", "rows"}) or a column set object ({"tag", "cols"}).
+    bool set(TQXValue& out)
+    {
+        if (++m_depth > kMaxDepth)
+            return syntax("nesting too deep");
+        QString tag;
+        TQXRowsPtr rows;
+        TQXColsPtr cols;
+        const bool ok = object([&](QStringView member) {
+            if (member == u"tag")
+                return text(tag);
+            if (member == u"rows") {
+                rows = TQXRows::Create();
+                return rowArray(*rows);
+            }
+            if (member == u"cols") {
+                cols = TQXCols::Create();
+                return colArray(*cols);
+            }
+            return skipValue();
+        });
+        --m_depth;
+        if (!ok)
+            return false;
+        if (rows && cols)
+            return fail(QStringLiteral("a set object has either \"rows\" or \"cols\", not both"));
+        if (rows) {
+            rows->SetTag(tag);
+            out = TQXValue(rows);
+        } else if (cols) {
+            cols->SetTag(tag);
+            out = TQXValue(cols);
+        } else {
+            return fail(QStringLiteral("a set object needs \"rows\" (row set) or \"cols\" (column set)"));
+        }
+        return true;
+    }
+
+    bool colArray(TQXCols& cols)
+    {
+        if (!peek('['))
+            return fail(QStringLiteral("\"cols\" must be an array of columns"));
+        return array([&] {
+            if (!peek('{'))
+                return fail(QStringLiteral("a column must be an object"));
+            QString key, name, type, tag;
+            TQXValue value;
+            if (!object([&](QStringView member) {
+                    if (member == u"key")
+                        return text(key);
+                    if (member == u"value")
+                        return this->value(value);
+                    if (member == u"name")
+                        return text(name);
+                    if (member == u"type")
+                        return text(type);
+                    if (member == u"tag")
+                        return text(tag);
+                    return skipValue();
+                }))
+                return false;
+            cols.Add(value, key, name, type, tag); // a duplicate key is refused, as the sets do
+            return true;
+        });
+    }
+
+    bool rowArray(TQXRows& rows)
+    {
+        if (!peek('['))
+            return fail(QStringLiteral("\"rows\" must be an array of rows"));
+        return array([&] {
+            if (!peek('{'))
+                return fail(QStringLiteral("a row must be an object"));
+            QString key, name, tag;
+            TQXColsPtr cols = TQXCols::Create();
+            if (!object([&](QStringView member) {
+                    if (member == u"key")
+                        return text(key);
+                    if (member == u"name")
+                        return text(name);
+                    if (member == u"tag")
+                        return text(tag);
+                    if (member == u"cols")
+                        return rowCols(cols);
+                    return skipValue();
+                }))
+                return false;
+            rows.Add(cols, key, name, tag);
+            return true;
+        });
+    }
+
+    /// A row's columns: a column set object or a bare array of columns (null: none).
+    bool rowCols(TQXColsPtr& cols)
+    {
+        cols = TQXCols::Create();
+        if (peek('['))
+            return colArray(*cols);
+        if (literal("null"))
+            return true;
+        if (!peek('{'))
+            return fail(QStringLiteral("a row's \"cols\" must be a column set object or an array of columns"));
+        TQXValue v;
+        if (!set(v))
+            return false;
+        if (v.type() != TQXValue::Type::Cols)
+            return fail(QStringLiteral("a row's \"cols\" must be a column set object or an array of columns"));
+        cols = v.cols();
+        return true;
+    }
+
+    /// A column's value: text, number, true/false, null, or a nested set object.
+    bool value(TQXValue& out)
+    {
+        space();
+        if (m_p >= m_end)
+            return syntax("unexpected end of the document");
+        switch (*m_p) {
+        case '"': {
+            QString s;
+            if (!string(s))
+                return false;
+            out = TQXValue(std::move(s));
+            return true;
+        }
+        case '{':
+            return set(out);
+        case '[':
+            return fail(QStringLiteral("a value must be a string, number, boolean, null or a set object, not "
+                                       "an array"));
+        case 't':
+            if (!literal("true"))
+                return syntax("invalid literal");
+            out = TQXValue(true);
+            return true;
+        case 'f':
+            if (!literal("false"))
+                return syntax("invalid literal");
+            out = TQXValue(false);
+            return true;
+        case 'n':
+            if (!literal("null"))
+                return syntax("invalid literal");
             out = TQXValue();
             return true;
-        case QJsonValue::Bool:
-            out = TQXValue(v.toBool());
-            return true;
-        case QJsonValue::String:
-            out = TQXValue(v.toString());
-            return true;
-        case QJsonValue::Double: {
-            const double d = v.toDouble();
+        default: {
+            double d = 0.0;
+            if (!number(d))
+                return false;
             if (std::trunc(d) == d && d >= std::numeric_limits<std::int32_t>::min() &&
                 d <= std::numeric_limits<std::int32_t>::max())
                 out = TQXValue(static_cast<std::int64_t>(d));
@@ -39,132 +205,325 @@ public:
                 out = TQXValue(d);
             return true;
         }
-        case QJsonValue::Object:
-            return set(v.toObject(), path, out);
-        case QJsonValue::Array:
-            return fail(path, QStringLiteral("a value must be a string, number, boolean, null or a set object, "
-                                             "not an array"));
         }
-        return fail(path, QStringLiteral("unsupported value"));
     }
 
-    /// A row set object ("rows") or a column set object ("cols").
-    bool set(const QJsonObject& o, const QString& path, TQXValue& out)
+    /// An optional text member: null reads as empty, anything but a string is an error.
+    bool text(QString& out)
     {
-        const bool hasRows = o.contains(QLatin1String("rows"));
-        const bool hasCols = o.contains(QLatin1String("cols"));
-        if (hasRows && hasCols)
-            return fail(path, QStringLiteral("a set object has either \"rows\" or \"cols\", not both"));
-        QString tag;
-        if (!text(o, QStringLiteral("tag"), path, tag))
-            return false;
-        if (hasRows) {
-            auto rows = TQXRows::Create();
-            rows->SetTag(tag);
-            if (!rowArray(o.value(QLatin1String("rows")), path + QStringLiteral(".rows"), *rows))
-                return false;
-            out = TQXValue(rows);
-            return true;
-        }
-        if (hasCols) {
-            auto cols = TQXCols::Create();
-            cols->SetTag(tag);
-            if (!colArray(o.value(QLatin1String("cols")), path + QStringLiteral(".cols"), *cols))
-                return false;
-            out = TQXValue(cols);
-            return true;
-        }
-        return fail(path, QStringLiteral("a set object needs \"rows\" (row set) or \"cols\" (column set)"));
-    }
-
-    const QString& error() const { return m_error; }
-
-private:
-    bool colArray(const QJsonValue& v, const QString& path, TQXCols& cols)
-    {
-        if (!v.isArray())
-            return fail(path, QStringLiteral("\"cols\" must be an array of columns"));
-        const QJsonArray a = v.toArray();
-        cols.Reserve(a.size());
-        for (qsizetype i = 0; i < a.size(); ++i) {
-            const QString p = path + QStringLiteral("[%1]").arg(i);
-            const QJsonValue item = a.at(i);
-            if (!item.isObject())
-                return fail(p, QStringLiteral("a column must be an object"));
-            const QJsonObject c = item.toObject();
-            QString key, name, type, tag;
-            if (!text(c, QStringLiteral("key"), p, key) || !text(c, QStringLiteral("name"), p, name) ||
-                !text(c, QStringLiteral("type"), p, type) || !text(c, QStringLiteral("tag"), p, tag))
-                return false;
-            TQXValue value;
-            if (!this->value(c.value(QLatin1String("value")), p + QStringLiteral(".value"), value))
-                return false;
-            cols.Add(value, key, name, type, tag); // a duplicate key is refused, as the sets do
-        }
-        return true;
-    }
-
-    bool rowArray(const QJsonValue& v, const QString& path, TQXRows& rows)
-    {
-        if (!v.isArray())
-            return fail(path, QStringLiteral("\"rows\" must be an array of rows"));
-        const QJsonArray a = v.toArray();
-        rows.Reserve(a.size());
-        for (qsizetype i = 0; i < a.size(); ++i) {
-            const QString p = path + QStringLiteral("[%1]").arg(i);
-            const QJsonValue item = a.at(i);
-            if (!item.isObject())
-                return fail(p, QStringLiteral("a row must be an object"));
-            const QJsonObject r = item.toObject();
-            QString key, name, tag;
-            if (!text(r, QStringLiteral("key"), p, key) || !text(r, QStringLiteral("name"), p, name) ||
-                !text(r, QStringLiteral("tag"), p, tag))
-                return false;
-            auto cols = TQXCols::Create();
-            const QJsonValue cv = r.value(QLatin1String("cols"));
-            if (cv.isObject()) {
-                const QJsonObject co = cv.toObject();
-                if (co.contains(QLatin1String("rows")) || !co.contains(QLatin1String("cols")))
-                    return fail(p + QStringLiteral(".cols"), QStringLiteral("a row's \"cols\" must be a column set "
-                                                                            "object or an array of columns"));
-                QString colsTag;
-                if (!text(co, QStringLiteral("tag"), p + QStringLiteral(".cols"), colsTag))
-                    return false;
-                cols->SetTag(colsTag);
-                if (!colArray(co.value(QLatin1String("cols")), p + QStringLiteral(".cols.cols"), *cols))
-                    return false;
-            } else if (cv.isArray()) {
-                if (!colArray(cv, p + QStringLiteral(".cols"), *cols))
-                    return false;
-            } else if (!cv.isUndefined() && !cv.isNull()) {
-                return fail(p + QStringLiteral(".cols"),
-                            QStringLiteral("a row's \"cols\" must be a column set object or an array of columns"));
-            }
-            rows.Add(cols, key, name, tag);
-        }
-        return true;
-    }
-
-    /// An optional text member: missing or null reads as empty, anything but a string is an error.
-    bool text(const QJsonObject& o, const QString& member, const QString& path, QString& out)
-    {
-        const QJsonValue v = o.value(member);
-        if (v.isUndefined() || v.isNull()) {
+        space();
+        if (literal("null")) {
             out.clear();
             return true;
         }
-        if (!v.isString())
-            return fail(path, QStringLiteral("\"%1\" must be a string").arg(member));
-        out = v.toString();
+        if (!peek('"'))
+            return fail(QStringLiteral("must be a string"));
+        return string(out);
+    }
+
+    // ---- JSON syntax ----
+
+    template <typename Member> bool object(Member member)
+    {
+        space();
+        ++m_p; // '{'
+        space();
+        if (m_p < m_end && *m_p == '}') {
+            ++m_p;
+            return true;
+        }
+        QString name;
+        while (true) {
+            space();
+            if (!peek('"'))
+                return syntax("expected a member name");
+            if (!string(name))
+                return false;
+            space();
+            if (m_p >= m_end || *m_p != ':')
+                return syntax("expected ':'");
+            ++m_p;
+            space();
+            m_path.push_back(PathPart{name, -1});
+            const bool ok = member(QStringView(name));
+            m_path.pop_back();
+            if (!ok)
+                return false;
+            space();
+            if (m_p < m_end && *m_p == ',') {
+                ++m_p;
+                continue;
+            }
+            if (m_p < m_end && *m_p == '}') {
+                ++m_p;
+                return true;
+            }
+            return syntax("expected ',' or '}'");
+        }
+    }
+
+    template <typename Element> bool array(Element element)
+    {
+        space();
+        ++m_p; // '['
+        space();
+        if (m_p < m_end && *m_p == ']') {
+            ++m_p;
+            return true;
+        }
+        for (qsizetype i = 0;; ++i) {
+            space();
+            m_path.push_back(PathPart{QString(), i});
+            const bool ok = element();
+            m_path.pop_back();
+            if (!ok)
+                return false;
+            space();
+            if (m_p < m_end && *m_p == ',') {
+                ++m_p;
+                continue;
+            }
+            if (m_p < m_end && *m_p == ']') {
+                ++m_p;
+                return true;
+            }
+            return syntax("expected ',' or ']'");
+        }
+    }
+
+    bool skipValue()
+    {
+        space();
+        if (m_p >= m_end)
+            return syntax("unexpected end of the document");
+        if (++m_depth > kMaxDepth)
+            return syntax("nesting too deep");
+        bool ok = true;
+        switch (*m_p) {
+        case '"': {
+            QString s;
+            ok = string(s);
+            break;
+        }
+        case '{':
+            ok = object([this](QStringView) { return skipValue(); });
+            break;
+        case '[':
+            ok = array([this] { return skipValue(); });
+            break;
+        case 't':
+            ok = literal("true") || syntax("invalid literal");
+            break;
+        case 'f':
+            ok = literal("false") || syntax("invalid literal");
+            break;
+        case 'n':
+            ok = literal("null") || syntax("invalid literal");
+            break;
+        default: {
+            double d = 0.0;
+            ok = number(d);
+        }
+        }
+        --m_depth;
+        return ok;
+    }
+
+    bool string(QString& out)
+    {
+        ++m_p; // '"'
+        const char* start = m_p;
+        // Fast path: no escapes.
+        while (m_p < m_end && *m_p != '"' && *m_p != '\\' && static_cast<unsigned char>(*m_p) >= 0x20)
+            ++m_p;
+        if (m_p < m_end && *m_p == '"') {
+            out = QString::fromUtf8(start, m_p - start);
+            ++m_p;
+            return true;
+        }
+        QByteArray bytes(start, m_p - start);
+        while (true) {
+            if (m_p >= m_end)
+                return syntax("unterminated string");
+            const unsigned char c = static_cast<unsigned char>(*m_p);
+            if (c == '"') {
+                ++m_p;
+                out = QString::fromUtf8(bytes);
+                return true;
+            }
+            if (c < 0x20)
+                return syntax("control character in a string");
+            if (c != '\\') {
+                bytes.append(static_cast<char>(c));
+                ++m_p;
+                continue;
+            }
+            if (++m_p >= m_end)
+                return syntax("unterminated string");
+            const char e = *m_p++;
+            switch (e) {
+            case '"':
+            case '\\':
+            case '/':
+                bytes.append(e);
+                break;
+            case 'b':
+                bytes.append('\b');
+                break;
+            case 'f':
+                bytes.append('\f');
+                break;
+            case 'n':
+                bytes.append('\n');
+                break;
+            case 'r':
+                bytes.append('\r');
+                break;
+            case 't':
+                bytes.append('\t');
+                break;
+            case 'u': {
+                char32_t cp = 0;
+                if (!hex4(cp))
+                    return syntax("invalid \\u escape");
+                if (cp >= 0xD800 && cp <= 0xDBFF && m_end - m_p >= 6 && m_p[0] == '\\' && m_p[1] == 'u') {
+                    m_p += 2;
+                    char32_t low = 0;
+                    if (!hex4(low))
+                        return syntax("invalid \\u escape");
+                    if (low >= 0xDC00 && low <= 0xDFFF)
+                        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    else
+                        bytes.append(QString(QChar(0xFFFD)).toUtf8()), cp = low;
+                }
+                if (cp >= 0xD800 && cp <= 0xDFFF)
+                    cp = 0xFFFD; // a lone surrogate
+                bytes.append(QString::fromUcs4(&cp, 1).toUtf8());
+                break;
+            }
+            default:
+                return syntax("invalid escape in a string");
+            }
+        }
+    }
+
+    bool hex4(char32_t& out)
+    {
+        if (m_end - m_p < 4)
+            return false;
+        out = 0;
+        for (int k = 0; k < 4; ++k) {
+            const char c = *m_p++;
+            int v = -1;
+            if (c >= '0' && c <= '9')
+                v = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                v = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                v = c - 'A' + 10;
+            if (v < 0)
+                return false;
+            out = out * 16 + static_cast<char32_t>(v);
+        }
         return true;
     }
 
-    bool fail(const QString& path, const QString& what)
+    bool number(double& out)
     {
+        const char* start = m_p;
+        auto digit = [this] { return m_p < m_end && *m_p >= '0' && *m_p <= '9'; };
+        if (m_p < m_end && *m_p == '-')
+            ++m_p;
+        if (!digit())
+            return syntax("invalid value");
+        if (*m_p == '0')
+            ++m_p;
+        else
+            while (digit())
+                ++m_p;
+        if (m_p < m_end && *m_p == '.') {
+            ++m_p;
+            if (!digit())
+                return syntax("invalid number");
+            while (digit())
+                ++m_p;
+        }
+        if (m_p < m_end && (*m_p == 'e' || *m_p == 'E')) {
+            ++m_p;
+            if (m_p < m_end && (*m_p == '+' || *m_p == '-'))
+                ++m_p;
+            if (!digit())
+                return syntax("invalid number");
+            while (digit())
+                ++m_p;
+        }
+        const auto res = std::from_chars(start, m_p, out);
+        if (res.ec == std::errc::result_out_of_range || !std::isfinite(out))
+            return syntax("number out of range");
+        return res.ec == std::errc() || syntax("invalid number");
+    }
+
+    bool literal(const char* word)
+    {
+        const size_t n = std::strlen(word);
+        if (static_cast<size_t>(m_end - m_p) < n || std::memcmp(m_p, word, n) != 0)
+            return false;
+        m_p += n;
+        return true;
+    }
+
+    bool peek(char c)
+    {
+        space();
+        return m_p < m_end && *m_p == c;
+    }
+
+    void space()
+    {
+        while (m_p < m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t'))
+            ++m_p;
+    }
+
+    /// A syntax error, reported with its line and column.
+    bool syntax(const char* what)
+    {
+        const char* at = std::min(m_p, m_end);
+        qsizetype line = 1;
+        const char* lineStart = m_begin;
+        for (const char* q = m_begin; q < at; ++q) {
+            if (*q == '\n') {
+                ++line;
+                lineStart = q + 1;
+            }
+        }
+        m_error = QStringLiteral("malformed JSON at line %1, column %2: %3")
+                      .arg(line)
+                      .arg(at - lineStart + 1)
+                      .arg(QLatin1String(what));
+        return false;
+    }
+
+    /// A structural error, reported with the JSON path of the element ("$.rows[3].cols[0].value").
+    bool fail(const QString& what)
+    {
+        QString path = QStringLiteral("$");
+        for (const PathPart& part : m_path)
+            path += part.index < 0 ? u'.' + part.member : u'[' + QString::number(part.index) + u']';
         m_error = QStringLiteral("%1: %2").arg(path, what);
         return false;
     }
 
+    struct PathPart
+    {
+        QString member;  // an object member, or
+        qsizetype index; // an array element (member empty)
+    };
+
+    const char* m_begin;
+    const char* m_p;
+    const char* m_end;
+    int m_depth = 0;
+    std::vector<PathPart> m_path;
     QString m_error;
 };
 
@@ -260,29 +619,15 @@ bool QVNJsonData::Parse(const QByteArray& json, TQXValue& result, QString& error
 {
     result = TQXValue();
     error.clear();
-    QJsonParseError parseError;
     // A UTF-8 byte-order mark, as some editors write one, is not part of the document.
     const QByteArray body = json.startsWith("\xEF\xBB\xBF") ? json.mid(3) : json;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        // Report a line and column: offsets are hard to find in a hand-written file.
-        const qsizetype offset = std::clamp<qsizetype>(parseError.offset, 0, body.size());
-        const QByteArray head = body.left(offset);
-        const qsizetype line = head.count('\n') + 1;
-        const qsizetype column = offset - (head.lastIndexOf('\n') + 1) + 1;
-        error = QStringLiteral("malformed JSON at line %1, column %2: %3")
-                    .arg(line)
-                    .arg(column)
-                    .arg(parseError.errorString());
+    if (!QUtf8StringView(body).isValidUtf8()) {
+        error = QStringLiteral("malformed JSON: the document is not valid UTF-8");
         return false;
     }
-    if (!doc.isObject()) {
-        error = QStringLiteral("the top level must be a row set or column set object");
-        return false;
-    }
-    Reader reader;
+    Reader reader(body);
     TQXValue value;
-    if (!reader.set(doc.object(), QStringLiteral("$"), value)) {
+    if (!reader.document(value)) {
         error = reader.error();
         return false;
     }
