@@ -158,6 +158,11 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
         sqlType = SQL_BIT;
     static const QRegularExpression declared(QStringLiteral("\\(\\s*(\\d+)\\s*(?:,\\s*(\\d+)\\s*)?\\)"));
     const QRegularExpressionMatch m = declared.match(f.typeName);
+    // The SQLite driver reports numeric and decimal columns as doubles; the declaration says what they are.
+    if (IsFloatType(sqlType) && lowerType.startsWith(QLatin1String("numeric")))
+        sqlType = SQL_NUMERIC;
+    else if (IsFloatType(sqlType) && lowerType.startsWith(QLatin1String("decimal")))
+        sqlType = SQL_DECIMAL;
 
     QString length, precision, scale;
     if (IsCharType(sqlType) || IsBinaryType(sqlType)) {
@@ -179,8 +184,12 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
                 scale = QString::number(f.digits);
         }
     } else if (IsIntegerType(sqlType)) {
-        if (f.hasSize && f.size > 0)
-            precision = QString::number(f.size);
+        // The precision of an integer type is fixed by ODBC; some drivers report it wrongly (the
+        // SQLite driver gives 9 for INTEGER).
+        precision = QString::number(sqlType == SQL_TINYINT    ? 3
+                                    : sqlType == SQL_SMALLINT ? 5
+                                    : sqlType == SQL_INTEGER  ? 10
+                                                              : 19);
         scale = QStringLiteral("0");
     }
 
@@ -188,6 +197,11 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
     // ODBC writes a default of NULL as the bare word NULL; for the program that is no default.
     if (defaultValue.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
         defaultValue.clear();
+    // A quoted literal, with the casts some servers add ('NEW'::character varying), is its text.
+    static const QRegularExpression literal(QStringLiteral("^'((?:[^']|'')*)'(?:::[A-Za-z_][\\w .\"\\[\\]()]*)*$"));
+    const QRegularExpressionMatch lit = literal.match(defaultValue);
+    if (lit.hasMatch())
+        defaultValue = lit.captured(1).replace(QLatin1String("''"), QLatin1String("'"));
 
     bool nullable = f.nullable == SQL_NULLABLE;
     if (f.nullable == SQL_NULLABLE_UNKNOWN)
