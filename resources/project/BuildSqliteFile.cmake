@@ -1,4 +1,5 @@
-# Builds a SQLite database file from an SQL script: cmake -DSQLITE3=... -DSQL=... -DOUT=... -P this
+# Builds a SQLite database file from SQL scripts: cmake -DSQLITE3=... -DSQL=a.sql[|b.sql...] -DOUT=... -P this
+# (several scripts are separated by "|" and run in order, as one input).
 # The file is made under a temporary name and moved into place only when the whole script ran, so
 # a failed build never leaves a half-filled database behind.
 if(NOT SQLITE3 OR NOT SQL OR NOT OUT)
@@ -8,7 +9,15 @@ get_filename_component(out_dir "${OUT}" DIRECTORY)
 file(MAKE_DIRECTORY "${out_dir}")
 set(tmp "${OUT}.building")
 file(REMOVE "${tmp}")
-execute_process(COMMAND "${SQLITE3}" -bail "${tmp}" INPUT_FILE "${SQL}" RESULT_VARIABLE rc ERROR_VARIABLE err)
+string(REPLACE "|" ";" scripts "${SQL}")
+set(input "${OUT}.sql")
+file(WRITE "${input}" "")
+foreach(script IN LISTS scripts)
+    file(READ "${script}" text)
+    file(APPEND "${input}" "${text}\n")
+endforeach()
+execute_process(COMMAND "${SQLITE3}" -bail "${tmp}" INPUT_FILE "${input}" RESULT_VARIABLE rc ERROR_VARIABLE err)
+file(REMOVE "${input}")
 if(NOT rc EQUAL 0)
     file(REMOVE "${tmp}")
     message(FATAL_ERROR "sqlite3 failed on ${SQL}: ${err}")

@@ -40,6 +40,12 @@ TEST_F(SampleProjectTest, PointsAtTheSampleDatabaseByItsRealPathAndIsLeftAloneAf
     ASSERT_TRUE(p.GetTables()) << p.Exceptions.ToString().toStdString();
     EXPECT_EQ(p.TABLES->Count(), 11);
     EXPECT_FALSE(QFile::exists(m_file + QStringLiteral(".bak")));
+    // The annotations shipped with the sample came along.
+    EXPECT_EQ(p.TABLES->Item("categories")->Cols()->Text("TL_CNAME"), QStringLiteral("商品类别"));
+    TQXRowsPtr columns = p.GetColumns("suppliers");
+    EXPECT_EQ(columns->Item("name")->Cols()->Text("CL_CNAME2"), QStringLiteral("供应商名称"));
+    EXPECT_EQ(columns->Item("active")->Cols()->Item("CL_CONVERTS")->Value().rows()->Count(), 2);
+    EXPECT_EQ(columns->Item("active")->Cols()->Text("CL_DEFAULT"), QStringLiteral("TRUE")); // from the database
 
     const QByteArray before = readBytes(m_file);
     QVNError errors;
