@@ -146,7 +146,8 @@ TEST(InteropCli, CtrlCCancelsAGenerationLikeTheCancelButton)
         "{'tag': 'COLUMNS', 'rows': [{'key': 'c', 'cols': [{'key': 'CL_NAME', 'value': 'c'}]}]}}]} for i in "
         "range(20000)]\n"
         "json.dump({'tag': 'TABLES', 'rows': rows}, open(sys.argv[1], 'w'))\n");
-    ASSERT_EQ(Run(QStringLiteral("python3"), {QStringLiteral("-c"), script, dir.file(QStringLiteral("big.json"))}), 0);
+    ASSERT_EQ(
+        RunProgram(QStringLiteral("python3"), {QStringLiteral("-c"), script, dir.file(QStringLiteral("big.json"))}), 0);
     ASSERT_TRUE(
         WriteTree(dir.file(QStringLiteral("m")),
                   {{QStringLiteral("model_info.qvns"), Info(QStringLiteral("Slow"), QStringLiteral("1"))},

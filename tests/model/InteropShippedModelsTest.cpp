@@ -31,19 +31,19 @@ void CheckOutputs(const QString& model, const QString& out, const QString& work,
             failures.append(model + QStringLiteral(": ") + rel + QStringLiteral(" still holds a template tag"));
         QString output;
         if (rel.endsWith(QStringLiteral(".py"))) {
-            if (Run(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("py_compile"), path}, &output) !=
-                0)
+            if (RunProgram(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("py_compile"), path},
+                           &output) != 0)
                 failures.append(model + QStringLiteral(": ") + rel + QStringLiteral(" does not compile: ") + output);
             if (rel.endsWith(QStringLiteral("/__init__.py")))
                 packages.append(rel.section(QLatin1Char('/'), 0, -2));
         } else if (rel.endsWith(QStringLiteral(".sql"))) {
             const QString db = work + QStringLiteral("/ddl.db");
             QFile::remove(db);
-            if (Run(QStringLiteral("sqlite3"), {QStringLiteral("-bail"), db, QStringLiteral(".read ") + path},
-                    &output) != 0)
+            if (RunProgram(QStringLiteral("sqlite3"), {QStringLiteral("-bail"), db, QStringLiteral(".read ") + path},
+                           &output) != 0)
                 failures.append(model + QStringLiteral(": ") + rel + QStringLiteral(" fails in sqlite3: ") + output);
-            Run(QStringLiteral("sqlite3"),
-                {db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'")}, &output);
+            RunProgram(QStringLiteral("sqlite3"),
+                       {db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'")}, &output);
             if (output.trimmed() != QStringLiteral("10"))
                 failures.append(model + QStringLiteral(": ") + rel + QStringLiteral(" creates ") + output.trimmed() +
                                 QStringLiteral(" tables, not 10"));
@@ -53,14 +53,14 @@ void CheckOutputs(const QString& model, const QString& out, const QString& work,
     }
     QString output;
     if (!html.isEmpty() &&
-        Run(QStringLiteral("python3"), QStringList{testDataDir() + QStringLiteral("/model/check_html.py")} + html,
-            &output) != 0)
+        RunProgram(QStringLiteral("python3"),
+                   QStringList{testDataDir() + QStringLiteral("/model/check_html.py")} + html, &output) != 0)
         failures.append(model + QStringLiteral(": HTML: ") + output);
     for (const QString& pkg : packages) {
-        if (Run(QStringLiteral("python3"),
-                {testDataDir() + QStringLiteral("/model/smoke_python.py"), out, pkg,
-                 kSource + QStringLiteral("/resources/sample/sample.sql")},
-                &output) != 0)
+        if (RunProgram(QStringLiteral("python3"),
+                       {testDataDir() + QStringLiteral("/model/smoke_python.py"), out, pkg,
+                        kSource + QStringLiteral("/resources/sample/sample.sql")},
+                       &output) != 0)
             failures.append(model + QStringLiteral(": package ") + pkg + QStringLiteral(" fails against the sample: ") +
                             output);
     }

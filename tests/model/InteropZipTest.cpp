@@ -49,10 +49,10 @@ TEST(InteropZip, InfoZipPackagesWithThePasswordAreListedAndBuilt)
     ASSERT_TRUE(WriteTree(dir.file(QStringLiteral("src")), SmallModel(QStringLiteral("From Info-ZIP"))));
     ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("models"))));
     QString output;
-    ASSERT_EQ(Run(QStringLiteral("zip"),
-                  {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-P"), kPassword,
-                   dir.file(QStringLiteral("models/izip.qvnm")), QStringLiteral(".")},
-                  &output, dir.file(QStringLiteral("src"))),
+    ASSERT_EQ(RunProgram(QStringLiteral("zip"),
+                         {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-P"), kPassword,
+                          dir.file(QStringLiteral("models/izip.qvnm")), QStringLiteral(".")},
+                         &output, dir.file(QStringLiteral("src"))),
               0)
         << output.toStdString();
     ListAndBuild(dir, dir.file(QStringLiteral("models")), QStringLiteral("From Info-ZIP"));
@@ -67,11 +67,12 @@ TEST(InteropZip, SevenZipAesPackagesAreListedAndBuilt)
     ASSERT_TRUE(WriteTree(dir.file(QStringLiteral("src")), SmallModel(QStringLiteral("From 7-Zip"))));
     ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("models"))));
     QString output;
-    ASSERT_EQ(Run(QStringLiteral("7z"),
-                  {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mem=AES256"),
-                   QStringLiteral("-p") + kPassword, dir.file(QStringLiteral("models/aes.qvnm")), QStringLiteral(".")},
-                  &output, dir.file(QStringLiteral("src"))),
-              0)
+    ASSERT_EQ(
+        RunProgram(QStringLiteral("7z"),
+                   {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mem=AES256"),
+                    QStringLiteral("-p") + kPassword, dir.file(QStringLiteral("models/aes.qvnm")), QStringLiteral(".")},
+                   &output, dir.file(QStringLiteral("src"))),
+        0)
         << output.toStdString();
     ListAndBuild(dir, dir.file(QStringLiteral("models")), QStringLiteral("From 7-Zip"));
 }
@@ -82,25 +83,26 @@ TEST(InteropZip, OurPackagesOpenInUnzipAnd7z)
     const QMap<QString, QByteArray> files = SmallModel(QStringLiteral("Ours"));
     ASSERT_TRUE(MakePackage(dir.file(QStringLiteral("src")), dir.file(QStringLiteral("ours.qvnm")), files));
     QString output;
-    ASSERT_EQ(Run(QStringLiteral("unzip"),
-                  {QStringLiteral("-q"), QStringLiteral("-P"), kPassword, dir.file(QStringLiteral("ours.qvnm")),
-                   QStringLiteral("-d"), dir.file(QStringLiteral("unzipped"))},
-                  &output),
+    ASSERT_EQ(RunProgram(QStringLiteral("unzip"),
+                         {QStringLiteral("-q"), QStringLiteral("-P"), kPassword, dir.file(QStringLiteral("ours.qvnm")),
+                          QStringLiteral("-d"), dir.file(QStringLiteral("unzipped"))},
+                         &output),
               0)
         << output.toStdString();
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         EXPECT_EQ(readBytes(dir.file(QStringLiteral("unzipped/") + it.key())), it.value()) << it.key().toStdString();
-    EXPECT_EQ(Run(QStringLiteral("7z"),
-                  {QStringLiteral("t"), QStringLiteral("-p") + kPassword, dir.file(QStringLiteral("ours.qvnm"))},
-                  &output),
+    EXPECT_EQ(RunProgram(QStringLiteral("7z"),
+                         {QStringLiteral("t"), QStringLiteral("-p") + kPassword, dir.file(QStringLiteral("ours.qvnm"))},
+                         &output),
               0)
         << output.toStdString();
     // Without the password unzip gets nothing out.
-    EXPECT_NE(Run(QStringLiteral("unzip"),
-                  {QStringLiteral("-q"), QStringLiteral("-P"), QStringLiteral("wrong"),
-                   dir.file(QStringLiteral("ours.qvnm")), QStringLiteral("-d"), dir.file(QStringLiteral("nothing"))},
-                  &output),
-              0);
+    EXPECT_NE(
+        RunProgram(QStringLiteral("unzip"),
+                   {QStringLiteral("-q"), QStringLiteral("-P"), QStringLiteral("wrong"),
+                    dir.file(QStringLiteral("ours.qvnm")), QStringLiteral("-d"), dir.file(QStringLiteral("nothing"))},
+                   &output),
+        0);
 }
 
 TEST(InteropZip, AWindowsMadeModelWithBackslashPathsAndCrLfTemplatesBuildsOnLinux)
@@ -109,16 +111,16 @@ TEST(InteropZip, AWindowsMadeModelWithBackslashPathsAndCrLfTemplatesBuildsOnLinu
     UseAppFolder(dir);
     // File names with literal backslashes are what Info-ZIP stores for paths written on Windows.
     const QString src = dir.file(QStringLiteral("src"));
-    const QByteArray fileList =
-        QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<FILES>\r\n"
-                   "  <FILE><MF_FILE>Templates\\Table.txt</MF_FILE><MF_TO>Out\\<ORVE>TL_NAME</ORVE>.txt</MF_TO>"
-                   "<MF_TYPE>EachFile</MF_TYPE><MF_CONVERT>1</MF_CONVERT></FILE>\r\n"
-                   "  <FILE><MF_FILE> Static </MF_FILE><MF_TO> Static\\Copy </MF_TO><MF_TYPE>folder</MF_TYPE>"
-                   "<MF_CONVERT></MF_CONVERT></FILE>\r\n</FILES>\r\n");
+    const QByteArray fileList = QByteArray(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<FILES>\r\n"
+        "  <FILE><MF_FILE>Templates\\Table.txt</MF_FILE><MF_TO><![CDATA[Out\\<ORVE>TL_NAME</ORVE>.txt]]></MF_TO>"
+        "<MF_TYPE>EachFile</MF_TYPE><MF_CONVERT>1</MF_CONVERT></FILE>\r\n"
+        "  <FILE><MF_FILE> Static </MF_FILE><MF_TO> Static\\Copy </MF_TO><MF_TYPE>folder</MF_TYPE>"
+        "<MF_CONVERT></MF_CONVERT></FILE>\r\n</FILES>\r\n");
     ASSERT_TRUE(
         WriteTree(src, {{QStringLiteral("Model_Info.qvns"), Info(QStringLiteral("Windows"), QStringLiteral("1"))},
                         {QStringLiteral("model_file.qvns"), fileList},
-                        {QStringLiteral("model_orve.qvns"), "[LINE]\r\n-- <ORVE>CL_NAME</ORVE>\r\n"},
+                        {QStringLiteral("model_orve.qvns"), "[LINE]\r\n-- <ORVE>CL_NAME</ORVE>"},
                         {QStringLiteral("Templates\\Table.txt"),
                          "Table <ORVE>TL_NAME</ORVE>\r\n<ORVE_COLUMNS>\r\n    <ORVE>LINE</ORVE>\r\n"
                          "</ORVE_COLUMNS>\r\nend\r\n"},
@@ -127,10 +129,10 @@ TEST(InteropZip, AWindowsMadeModelWithBackslashPathsAndCrLfTemplatesBuildsOnLinu
     if (!HasProgram(QStringLiteral("zip")))
         GTEST_FAIL() << "zip (Info-ZIP) is not installed";
     QString output;
-    ASSERT_EQ(Run(QStringLiteral("zip"),
-                  {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-P"), kPassword,
-                   dir.file(QStringLiteral("models/win.qvnm")), QStringLiteral(".")},
-                  &output, src),
+    ASSERT_EQ(RunProgram(QStringLiteral("zip"),
+                         {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-P"), kPassword,
+                          dir.file(QStringLiteral("models/win.qvnm")), QStringLiteral(".")},
+                         &output, src),
               0)
         << output.toStdString();
 

@@ -1,6 +1,7 @@
 #include "Mdl_Main.h"
 #include "ModelTestSupport.h"
 #include "QVNModel.h"
+#include "QVNZIP.h"
 #include "TempDir.h"
 #include "TestSupport.h"
 

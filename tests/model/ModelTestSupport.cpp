@@ -124,7 +124,8 @@ QStringList ListFiles(const QString& folder)
     return files;
 }
 
-int Run(const QString& program, const QStringList& args, QString* output, const QString& workingDir, int timeoutMs)
+int RunProgram(const QString& program, const QStringList& args, QString* output, const QString& workingDir,
+               int timeoutMs)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);

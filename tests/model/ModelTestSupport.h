@@ -46,8 +46,8 @@ QString ReadText(const QString& path);
 /// Every file below `folder`, relative paths, sorted.
 QStringList ListFiles(const QString& folder);
 /// Runs a program; its exit code (-1 when it could not start). Output and errors go to `output`.
-int Run(const QString& program, const QStringList& args, QString* output = nullptr,
-        const QString& workingDir = QString(), int timeoutMs = 120000);
+int RunProgram(const QString& program, const QStringList& args, QString* output = nullptr,
+               const QString& workingDir = QString(), int timeoutMs = 120000);
 /// True when the program can be found on PATH.
 bool HasProgram(const QString& program);
 

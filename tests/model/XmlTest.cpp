@@ -88,8 +88,10 @@ TEST(Xml, ValidDocumentTypeIsAcceptedAndExternalEntitiesAreNeverLoaded)
     ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("doc.qvns")), xml));
     QVNXML reader;
     const TQXRowsPtr rows = reader.XML2Rows(dir.file(QStringLiteral("doc.qvns")));
-    for (const TQXRowPtr& row : *rows)
+    for (const TQXRowPtr& row : *rows) {
         EXPECT_FALSE(row->Cols()->Text(QStringLiteral("A")).contains(QStringLiteral("TOP-SECRET")));
-    if (rows->Count() > 0)
+    }
+    if (rows->Count() > 0) {
         EXPECT_EQ(rows->Item(1)->Cols()->Text(QStringLiteral("A")), QStringLiteral("fine"));
+    }
 }

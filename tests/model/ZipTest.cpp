@@ -25,7 +25,7 @@ bool CraftZip(const QString& path, const QStringList& names, int payloadBytes = 
                            QStringLiteral("'"))
                       .arg(payloadBytes);
     script += QStringLiteral("z.close()\n");
-    return Run(QStringLiteral("python3"), {QStringLiteral("-c"), script, path}) == 0;
+    return RunProgram(QStringLiteral("python3"), {QStringLiteral("-c"), script, path}) == 0;
 }
 
 } // namespace
