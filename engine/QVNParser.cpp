@@ -9,7 +9,9 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -23,14 +25,68 @@ constexpr QStringView kTagClose = u"</ORVE_";
 // otherwise exhaust memory instead of producing output.
 constexpr double kMaxFixLength = 1 << 20;
 
+/// The position of the next '<' at or after `from`, or -1. Gaps between tags are short in
+/// templates, so a plain loop looks first before handing long stretches to the vectorised search.
+inline qsizetype nextLt(QStringView t, qsizetype from)
+{
+    const qsizetype n = t.size();
+    const QChar* d = t.data();
+    const qsizetype stop = std::min(n, from + 32);
+    for (qsizetype i = from; i < stop; ++i) {
+        if (d[i] == u'<')
+            return i;
+    }
+    return stop < n ? t.indexOf(u'<', stop) : -1;
+}
+
+/// 1 when a "<ORVE>" marker starts at p, 2 for "</ORVE>", 0 otherwise (p points at a '<').
+inline int markerAt(const QChar* p, const QChar* end)
+{
+    const qsizetype left = end - p;
+    if (left >= 6 && p[1] == u'O' && p[2] == u'R' && p[3] == u'V' && p[4] == u'E' && p[5] == u'>')
+        return 1;
+    if (left >= 7 && p[1] == u'/' && p[2] == u'O' && p[3] == u'R' && p[4] == u'V' && p[5] == u'E' && p[6] == u'>')
+        return 2;
+    return 0;
+}
+
+/// Whether the text holds a "<ORVE>" marker (the start of every variable).
+bool hasVariable(QStringView t)
+{
+    const QChar* end = t.data() + t.size();
+    for (qsizetype i = nextLt(t, 0); i >= 0; i = nextLt(t, i + 1)) {
+        if (markerAt(t.data() + i, end) == 1)
+            return true;
+    }
+    return false;
+}
+
+/// The first occurrence of a tag at or after `from`. Tags start with '<', which is rare enough in
+/// templates that hopping from one '<' to the next beats a general substring search.
+qsizetype findTag(QStringView text, qsizetype from, QStringView tag)
+{
+    if (tag.isEmpty() || tag.at(0) != u'<')
+        return text.indexOf(tag, from);
+    const qsizetype rest = tag.size() - 1;
+    const QChar* data = text.data();
+    const qsizetype last = text.size() - tag.size();
+    const QChar second = rest > 0 ? tag.at(1) : QChar();
+    for (qsizetype i = nextLt(text, from); i >= 0 && i <= last; i = nextLt(text, i + 1)) {
+        if (rest == 0 || (data[i + 1] == second &&
+                          std::memcmp(data + i + 1, tag.data() + 1, static_cast<size_t>(rest) * sizeof(QChar)) == 0))
+            return i;
+    }
+    return -1;
+}
+
 /// The first block at or after `from`: the first begin tag, paired with the first end tag after it.
 /// Positions are 0-based; false when the begin tag or its end tag is missing.
 bool findBlock(QStringView text, qsizetype from, QStringView begin, QStringView end, qsizetype& b, qsizetype& e)
 {
-    b = text.indexOf(begin, from);
+    b = findTag(text, from, begin);
     if (b < 0)
         return false;
-    e = text.indexOf(end, b + begin.size());
+    e = findTag(text, b + begin.size(), end);
     return e >= 0;
 }
 
@@ -151,22 +207,20 @@ private:
     bool m_entered;
 };
 
-const QString& valueText(const TQXValue& v, QString& scratch)
-{
-    if (const QString* s = v.textPtr())
-        return *s;
-    scratch = v.ToText();
-    return scratch;
-}
-
 } // namespace
 
 struct QVNParser::Impl
 {
     std::vector<const TQXCols*> activeCols;
+    // Scratch space of Substitute, kept to spare allocations (Substitute does not recurse).
+    std::vector<Replacement> replacements;
+    std::vector<QString> scratch;
+    std::vector<Span> inserted;
+    std::array<SpanCache, 4> spanCache;
+    std::uint64_t tick = 0;
 };
 
-QVNParser::QVNParser() = default;
+QVNParser::QVNParser() : m_impl(std::make_unique<Impl>()) {}
 QVNParser::~QVNParser() = default;
 
 void QVNParser::SetProgressListener(QVNProgressListener listener)
@@ -248,9 +302,9 @@ QString QVNParser::ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pR
         return text;
 
     const QString rowPrefix = QStringLiteral("<ORVE>ORVE_") + tag + QStringLiteral("_ROW_");
-    const QString indexTag = rowPrefix + QStringLiteral("INDEX</ORVE>");
-    const QString countTag = rowPrefix + QStringLiteral("COUNT</ORVE>");
-    const QString keyTag = rowPrefix + QStringLiteral("KEY</ORVE>");
+    const QString indexKey = QStringLiteral("ORVE_") + tag + QStringLiteral("_ROW_INDEX");
+    const QString countKey = QStringLiteral("ORVE_") + tag + QStringLiteral("_ROW_COUNT");
+    const QString keyKey = QStringLiteral("ORVE_") + tag + QStringLiteral("_ROW_KEY");
     const QString count = QString::number(pRows_MarkData->Count());
 
     QString result;
@@ -263,13 +317,15 @@ QString QVNParser::ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pR
         for (const TQXRowPtr& row : *pRows_MarkData) {
             ++counter;
             QString piece = ConvertColsMarkData(body, row->Cols());
-            if (piece.contains(rowPrefix)) {
-                piece.replace(indexTag, QString::number(counter));
-                piece.replace(countTag, count);
-                piece.replace(keyTag, row->Key());
+            if (findTag(piece, 0, rowPrefix) >= 0) {
+                // The row index, then the row count, then the row key, as three ordered replacements.
+                const QString index = QString::number(counter);
+                const QString key = row->Key();
+                const std::vector<Replacement> placeholders = {{indexKey, &index}, {countKey, &count}, {keyKey, &key}};
+                Substitute(piece, placeholders);
             }
             // Selection blocks inside a repetition are decided per row once no variable is left.
-            if (!piece.contains(kVarOpen))
+            if (!HasVariable(piece))
                 piece = ConvertSelectData(piece);
             result.append(piece);
         }
@@ -292,8 +348,6 @@ QString QVNParser::ConvertColsMarkData(const QString& text, const TQXColsPtr& pC
                       u')');
     if (!pCols_MarkData)
         return text;
-    if (!m_impl)
-        m_impl = std::make_unique<Impl>();
     ActiveSet guard(m_impl->activeCols, pCols_MarkData.get());
     if (!guard.entered())
         return text;
@@ -339,110 +393,209 @@ QString QVNParser::ConvertColsMarkData(const QString& text, const TQXColsPtr& pC
     return out;
 }
 
-/**
- * Substitutes the plain columns [first, last) into `text` with the result of replacing them one
- * after another. When the order provably cannot matter the text is scanned once:
- *   - the variable markers of the text alternate ("<ORVE>" then "</ORVE>"), so every candidate is a
- *     disjoint span whose key holds neither marker;
- *   - no key of the run holds a marker, so a key can only match such a span;
- *   - no inserted value holds "<" or ">", and no marker forms across an inserted value and its
- *     neighbours (checked on the result), so no value creates a new match for a later column.
- * Under these conditions every column replaces exactly the spans that hold its key in the original
- * text, the first column of a key winning, which is what the single scan does. Otherwise the
- * columns are replaced one by one in order.
- */
 void QVNParser::SubstituteRun(QString& text, TQXCols::iterator first, TQXCols::iterator last)
 {
-    if (first == last || !text.contains(kVarOpen))
+    if (first == last || !HasVariable(text))
         return; // every variable starts with "<ORVE>": nothing can match
-    if (SubstituteRunOnce(text, first, last))
-        return;
-    QString scratch;
+    std::vector<Replacement>& reps = m_impl->replacements;
+    std::vector<QString>& scratch = m_impl->scratch;
+    reps.clear();
+    scratch.clear();
+    qsizetype n = 0;
+    for (auto it = first; it != last; ++it)
+        ++n;
+    scratch.reserve(static_cast<size_t>(n)); // stable addresses for the texts made here
     for (auto it = first; it != last; ++it) {
         const TQXCol& col = **it;
-        const QString tag = QStringLiteral("<ORVE>") + col.Key() + QStringLiteral("</ORVE>");
+        const TQXValue& v = col.Value();
+        const QString* value = v.textPtr();
+        if (!value) {
+            scratch.push_back(v.ToText());
+            value = &scratch.back();
+        }
+        reps.push_back(Replacement{QStringView(col.Key()), value});
+    }
+    Substitute(text, reps);
+}
+
+/**
+ * The variable spans of a text ("<ORVE>" key "</ORVE>"), or nullptr when its markers do not
+ * strictly alternate. A repetition block substitutes the same body once per row, so the spans of
+ * the last few texts are kept; an entry holds a reference to its text, whose buffer therefore
+ * stays alive and unchanged (a QString detaches before it is modified), which makes the buffer's
+ * address and length a sound identity.
+ */
+const std::vector<QVNParser::Span>* QVNParser::SpansOf(const QString& text)
+{
+    Impl& impl = *m_impl;
+    ++impl.tick;
+    for (SpanCache& entry : impl.spanCache) {
+        if (entry.text.constData() == text.constData() && entry.text.size() == text.size() && !text.isNull()) {
+            entry.used = impl.tick;
+            return entry.alternating ? &entry.spans : nullptr;
+        }
+    }
+    SpanCache* slot = &impl.spanCache[0];
+    for (SpanCache& entry : impl.spanCache) {
+        if (entry.used < slot->used)
+            slot = &entry;
+    }
+    slot->text = text;
+    slot->used = impl.tick;
+    slot->spans.clear();
+    slot->alternating = false;
+    const QStringView t(text);
+    const QChar* end = t.data() + t.size();
+    qsizetype open = -1;
+    for (qsizetype i = nextLt(t, 0); i >= 0; i = nextLt(t, i + 1)) {
+        const int marker = markerAt(t.data() + i, end);
+        if (marker == 1) {
+            if (open >= 0)
+                return nullptr; // two open markers in a row
+            open = i;
+            i += kVarOpen.size() - 1;
+        } else if (marker == 2) {
+            if (open < 0)
+                return nullptr; // a close marker without an open one
+            slot->spans.push_back(Span{open, i});
+            open = -1;
+            i += kVarClose.size() - 1;
+        }
+    }
+    if (open >= 0)
+        return nullptr;
+    slot->alternating = true;
+    return &slot->spans;
+}
+
+/// Remembers the spans of a text produced by a substitution, so the next step need not scan it.
+void QVNParser::RememberSpans(const QString& text, std::vector<Span>&& spans)
+{
+    Impl& impl = *m_impl;
+    SpanCache* slot = &impl.spanCache[0];
+    for (SpanCache& entry : impl.spanCache) {
+        if (entry.used < slot->used)
+            slot = &entry;
+    }
+    slot->text = text;
+    slot->used = ++impl.tick;
+    slot->spans = std::move(spans);
+    slot->alternating = true;
+}
+
+bool QVNParser::HasVariable(const QString& text)
+{
+    if (const std::vector<Span>* spans = SpansOf(text))
+        return !spans->empty(); // alternating markers: an open marker is the start of a span
+    return hasVariable(text);
+}
+
+/**
+ * Replaces every "<ORVE>" key "</ORVE>" of the list in `text`, with the result of replacing the
+ * entries one after another in list order. When the order provably cannot matter the text is
+ * scanned once:
+ *   - the variable markers of the text alternate ("<ORVE>" then "</ORVE>"), so every candidate is a
+ *     disjoint span whose key holds neither marker;
+ *   - no key of the list holds a marker, so a key can only match such a span;
+ *   - no inserted value holds "<" or ">", and no marker forms across an inserted value and its
+ *     neighbours (checked on the result), so no value creates a new match for a later entry.
+ * Under these conditions every entry replaces exactly the spans that hold its key in the original
+ * text, the first entry of a key winning, which is what the single scan does. Otherwise the
+ * entries are replaced one by one in order.
+ */
+void QVNParser::Substitute(QString& text, const std::vector<Replacement>& reps)
+{
+    if (reps.empty())
+        return;
+    if (SubstituteOnce(text, reps))
+        return;
+    QString tag;
+    for (const Replacement& r : reps) {
+        tag.clear();
+        tag.append(kVarOpen).append(r.key).append(kVarClose);
         if (text.contains(tag))
-            text.replace(tag, valueText(col.Value(), scratch));
+            text.replace(tag, *r.value);
     }
 }
 
-bool QVNParser::SubstituteRunOnce(QString& text, TQXCols::iterator first, TQXCols::iterator last)
+bool QVNParser::SubstituteOnce(QString& text, const std::vector<Replacement>& reps)
 {
-    const QStringView t(text);
-    // Candidate spans, requiring strictly alternating markers.
-    struct Span
-    {
-        qsizetype open, close;
-    };
-    std::vector<Span> spans;
-    qsizetype nextOpen = t.indexOf(kVarOpen);
-    qsizetype nextClose = t.indexOf(kVarClose);
-    while (nextOpen >= 0) {
-        if (nextClose < nextOpen)
-            return false; // a close marker without an open one (or none at all)
-        const qsizetype followingOpen = t.indexOf(kVarOpen, nextOpen + kVarOpen.size());
-        if (followingOpen >= 0 && followingOpen < nextClose)
-            return false; // two open markers in a row
-        spans.push_back(Span{nextOpen, nextClose});
-        nextOpen = followingOpen;
-        nextClose = t.indexOf(kVarClose, nextClose + kVarClose.size());
-    }
-    if (nextClose >= 0)
-        return false;
-
-    QHash<QStringView, const TQXValue*> values;
-    values.reserve(64);
-    for (auto it = first; it != last; ++it) {
-        const QString& key = (*it)->Key();
-        if (key.contains(kVarOpen) || key.contains(kVarClose))
+    for (const Replacement& r : reps) {
+        if (nextLt(r.key, 0) >= 0 && (r.key.contains(kVarOpen) || r.key.contains(kVarClose)))
             return false;
-        if (!values.contains(QStringView(key)))
-            values.insert(QStringView(key), &(*it)->Value());
     }
+    const std::vector<Span>* found = SpansOf(text);
+    if (!found)
+        return false;
+    if (found->empty())
+        return true;
+    const std::vector<Span>& spans = *found;
+    const QStringView t(text);
+
+    const bool useIndex = reps.size() > 32;
+    QHash<QStringView, const QString*> index;
+    if (useIndex) {
+        index.reserve(static_cast<qsizetype>(reps.size()));
+        for (const Replacement& r : reps) {
+            if (!index.contains(r.key))
+                index.insert(r.key, r.value);
+        }
+    }
+    auto lookup = [&](QStringView key) -> const QString* {
+        if (useIndex)
+            return index.value(key, nullptr);
+        for (const Replacement& r : reps) {
+            if (r.key.size() == key.size() && r.key == key)
+                return r.value;
+        }
+        return nullptr;
+    };
 
     QString out;
-    out.reserve(text.size() + text.size() / 2);
-    struct Inserted
-    {
-        qsizetype from, to;
-    };
-    std::vector<Inserted> inserted;
+    std::vector<Span>& inserted = m_impl->inserted;
+    inserted.clear();
+    std::vector<Span> remaining; // the spans left in the result, for the next step
     qsizetype pos = 0;
-    QString scratch;
+    qsizetype shift = 0;
     for (const Span& span : spans) {
         const qsizetype keyStart = span.open + kVarOpen.size();
-        const auto found = values.constFind(t.mid(keyStart, span.close - keyStart));
-        if (found == values.constEnd())
+        const QString* value = lookup(t.mid(keyStart, span.close - keyStart));
+        if (!value) {
+            remaining.push_back(Span{span.open + shift, span.close + shift});
             continue;
-        const QString& value = valueText(**found, scratch);
-        if (value.contains(u'<') || value.contains(u'>'))
-            return false;
+        }
+        for (const QChar c : *value) {
+            if (c == u'<' || c == u'>')
+                return false;
+        }
+        if (out.isNull())
+            out.reserve(text.size() + text.size() / 2);
         out.append(t.mid(pos, span.open - pos));
         const qsizetype from = out.size();
-        out.append(value);
-        if (value.size() <= 5)
-            inserted.push_back(Inserted{from, out.size()});
+        out.append(*value);
+        if (value->size() <= 5)
+            inserted.push_back(Span{from, out.size()});
         pos = span.close + kVarClose.size();
+        shift = out.size() - pos;
     }
     if (pos == 0)
         return true; // no span matched a key: the text stays as it is
     out.append(t.mid(pos));
 
-    // A marker containing an inserted value (only short values fit inside one) would be new.
+    // A marker containing an inserted value (only short values fit inside one) would be new. Such a
+    // marker starts with a '<' of the text just before the value, since values hold no '<'.
     const QStringView o(out);
-    for (const Inserted& ins : inserted) {
-        const qsizetype ws = std::max<qsizetype>(0, ins.from - 7);
-        const qsizetype we = std::min<qsizetype>(o.size(), ins.to + 7);
-        const QStringView window = o.mid(ws, we - ws);
-        for (const QStringView marker : {kVarOpen, kVarClose}) {
-            for (qsizetype m = window.indexOf(marker); m >= 0; m = window.indexOf(marker, m + 1)) {
-                const qsizetype at = ws + m;
-                if (at < ins.to && at + marker.size() > ins.from)
-                    return false;
-            }
+    for (const Span& ins : inserted) {
+        for (qsizetype m = std::max<qsizetype>(0, ins.open - kVarClose.size() + 1); m < ins.open; ++m) {
+            if (o.at(m) != u'<')
+                continue;
+            const int marker = markerAt(o.data() + m, o.data() + o.size());
+            if ((marker == 1 && m + kVarOpen.size() > ins.open) || (marker == 2 && m + kVarClose.size() > ins.open))
+                return false;
         }
     }
     text = std::move(out);
+    RememberSpans(text, std::move(remaining));
     return true;
 }
 

@@ -7,7 +7,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class VBEvaluator;
 
@@ -77,11 +79,31 @@ public:
 
 private:
     struct Impl;
+    struct Replacement
+    {
+        QStringView key;      // the text between "<ORVE>" and "</ORVE>"
+        const QString* value; // what replaces the whole variable
+    };
+    struct Span
+    {
+        qsizetype open, close;
+    };
+    struct SpanCache
+    {
+        QString text;
+        std::vector<Span> spans;
+        bool alternating = false;
+        std::uint64_t used = 0;
+    };
 
     void RaiseProgress(const QString& message);
     bool CheckCanceled();
     void SubstituteRun(QString& text, TQXCols::iterator first, TQXCols::iterator last);
-    bool SubstituteRunOnce(QString& text, TQXCols::iterator first, TQXCols::iterator last);
+    void Substitute(QString& text, const std::vector<Replacement>& reps);
+    const std::vector<Span>* SpansOf(const QString& text);
+    void RememberSpans(const QString& text, std::vector<Span>&& spans);
+    bool HasVariable(const QString& text);
+    bool SubstituteOnce(QString& text, const std::vector<Replacement>& reps);
     QStringView SelectCase(QStringView body, bool& chosen);
     template <typename Replace>
     QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Replace replace);
@@ -89,5 +111,5 @@ private:
     bool m_canceled = false;
     QVNProgressListener m_listener;
     std::unique_ptr<VBEvaluator> m_evaluator; // created on first use; caches parsed expressions
-    std::unique_ptr<Impl> m_impl;             // scratch state of the scans, created on first use
+    std::unique_ptr<Impl> m_impl;             // scratch state of the scans
 };
