@@ -201,11 +201,11 @@ int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& t
     const QString readme = info->Text(QStringLiteral("MI_README")).trimmed();
     if (!readme.isEmpty()) {
         const QString page = out + readme;
-        if (QVNModel::FillReadmeLog(page, log))
+        if (QVNModel::FillReadmeLog(out, readme, log))
             progress.Log(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("MESSAGE_README"),
                                    QStringLiteral("Read-me page")) +
                          QStringLiteral(": ") + page);
-        else if (QFileInfo::exists(page))
+        else
             CliError(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("ERROR_README"),
                                QStringLiteral("Cannot write the read-me page")) +
                      QStringLiteral(": ") + page);

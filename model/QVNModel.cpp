@@ -350,26 +350,31 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
     return ok;
 }
 
-bool QVNModel::FillReadmeLog(const QString& pStr_File, const QString& pStr_Log)
+bool QVNModel::FillReadmeLog(const QString& pStr_Folder, const QString& pStr_Readme, const QString& pStr_Log)
 {
+    // The page's path comes out of the package, so it obeys the same rule as MF_TO.
+    const QString readme = QVNModelPath::Normalize(pStr_Readme.trimmed());
     QVNFunction fn;
-    if (!QFileInfo(pStr_File).isFile())
+    const QString folder = fn.AddFolderMark(pStr_Folder);
+    if (readme.isEmpty() || !QVNModelPath::StaysInside(readme))
+        return false;
+    const QString file = folder + QVNModelPath::Clean(readme);
+    if (!QFileInfo(file).isFile() || !resolvesInside(file, folder))
         return false;
     TextEncoding encoding = TextEncoding::Utf8;
-    QString text = fn.ReadFile(pStr_File, &encoding);
-    QString log = pStr_Log;
-    if (log.endsWith(QLatin1String("\r\n")))
-        log.chop(2);
-    else if (log.endsWith(QLatin1Char('\n')))
-        log.chop(1);
-    text.replace(QStringLiteral("<ORVE>RVG_LOG</ORVE>"), log, Qt::CaseInsensitive);
+    QString text = fn.ReadFile(file, &encoding);
+    const QString lineBreak = text.contains(QLatin1String("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QStringList lines = QString(pStr_Log).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // the log's final line break
+    text.replace(QStringLiteral("<ORVE>RVG_LOG</ORVE>"), lines.join(lineBreak), Qt::CaseInsensitive);
     if (text.contains(QStringLiteral("<ORVE>RVG_HTMLLOG</ORVE>"), Qt::CaseInsensitive)) {
         QStringList items;
-        for (const QString& line : log.split(QLatin1Char('\n')))
-            items.append(escapeHtml(QString(line).remove(QLatin1Char('\r'))));
-        const QString html = QStringLiteral("<UL>\r\n<LI>") + items.join(QStringLiteral("</LI>\r\n<LI>")) +
-                             QStringLiteral("</LI>\r\n</UL>");
+        for (const QString& line : lines)
+            items.append(QStringLiteral("<LI>") + escapeHtml(line) + QStringLiteral("</LI>"));
+        const QString html =
+            QStringLiteral("<UL>") + lineBreak + items.join(lineBreak) + lineBreak + QStringLiteral("</UL>");
         text.replace(QStringLiteral("<ORVE>RVG_HTMLLOG</ORVE>"), html, Qt::CaseInsensitive);
     }
-    return fn.WriteFile(pStr_File, text, encoding);
+    return fn.WriteFile(file, text, encoding);
 }

@@ -61,11 +61,13 @@ public:
     bool Canceled() const { return m_canceled; }
     void SetProgressListener(QVNModelProgressListener listener) { m_listener = std::move(listener); }
 
-    /// The completion step of a build with a read-me page: replaces every "<ORVE>RVG_LOG</ORVE>"
-    /// (any case) by the log and every "<ORVE>RVG_HTMLLOG</ORVE>" by the log as an HTML list (one
-    /// item per line, HTML special characters escaped), without the log's final line break, and
-    /// writes the file back in the encoding it was read in. False when it cannot be read or written.
-    static bool FillReadmeLog(const QString& pStr_File, const QString& pStr_Log);
+    /// The completion step of a build with a read-me page: in the file `pStr_Readme` (MI_README,
+    /// relative to the output folder `pStr_Folder`) replaces every "<ORVE>RVG_LOG</ORVE>" (any case)
+    /// by the log and every "<ORVE>RVG_HTMLLOG</ORVE>" by the log as an HTML list (one item per
+    /// line, HTML special characters escaped), without the log's final line break and with the
+    /// page's own kind of line break, and writes the page back in the encoding it was read in.
+    /// False when the page is missing, cannot be written, or its path leads outside the folder.
+    static bool FillReadmeLog(const QString& pStr_Folder, const QString& pStr_Readme, const QString& pStr_Log);
 
     QVNError Exceptions;
 

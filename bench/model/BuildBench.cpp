@@ -70,10 +70,25 @@ void BM_GetAllModels(benchmark::State& state)
     }
 }
 
+// What listing would cost if every package were unpacked completely, for comparison.
+void BM_OpenAndDeleteEveryModel(benchmark::State& state)
+{
+    const QStringList packages = QDir(QStringLiteral(QUORVIN_APP_DIR "/models")).entryList(QDir::Files);
+    for (auto _ : state) {
+        QVNModel model;
+        for (const QString& p : packages) {
+            const QString tmp =
+                model.OpenModel(QStringLiteral(QUORVIN_APP_DIR "/models/") + p, QVNModel::ModelPassword());
+            QDir(tmp).removeRecursively();
+        }
+    }
+}
+
 BENCHMARK_CAPTURE(BM_Build, datadict, "datadict")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Build, sqlddl, "sqlddl")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Build, python, "python")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetAllModels)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenAndDeleteEveryModel)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -231,13 +231,24 @@ TEST_F(BuildFixture, AnOutputFolderThatCannotBeMadeStopsTheBuild)
     EXPECT_FALSE(m_model.Exceptions.IsEmpty());
 }
 
-TEST(Readme, TheLogFillsBothTagsWithoutTheFinalLineBreakAndEscapedInHtml)
+TEST(Readme, TheLogFillsBothTagsWithThePagesLineBreaksEscapedInHtmlAndOnlyInsideTheFolder)
 {
     TempDir dir;
-    const QString page = dir.file(QStringLiteral("readme.html"));
-    ASSERT_TRUE(writeBytes(page, "<p><orve>rvg_log</orve></p>\r\n<ORVE>RVG_HTMLLOG</ORVE>"));
-    ASSERT_TRUE(QVNModel::FillReadmeLog(page, QStringLiteral("one [a<b]\r\ntwo & three\r\n")));
-    EXPECT_EQ(ReadText(page), QStringLiteral("<p>one [a<b]\r\ntwo & three</p>\r\n<UL>\r\n<LI>one [a&lt;b]</LI>\r\n"
-                                             "<LI>two &amp; three</LI>\r\n</UL>"));
-    EXPECT_FALSE(QVNModel::FillReadmeLog(dir.file(QStringLiteral("missing.html")), QStringLiteral("x")));
+    const QString page = dir.file(QStringLiteral("out/sub/readme.html"));
+    ASSERT_TRUE(writeBytes(page, "<p><orve>rvg_log</orve></p>\n<ORVE>RVG_HTMLLOG</ORVE>"));
+    ASSERT_TRUE(QVNModel::FillReadmeLog(dir.file(QStringLiteral("out")), QStringLiteral("sub\\readme.html"),
+                                        QStringLiteral("one [a<b]\r\ntwo & three\r\n")));
+    EXPECT_EQ(ReadText(page), QStringLiteral("<p>one [a<b]\ntwo & three</p>\n<UL>\n<LI>one [a&lt;b]</LI>\n"
+                                             "<LI>two &amp; three</LI>\n</UL>"));
+    ASSERT_TRUE(writeBytes(page, "a\r\n<ORVE>RVG_LOG</ORVE>"));
+    ASSERT_TRUE(QVNModel::FillReadmeLog(dir.file(QStringLiteral("out/")), QStringLiteral("sub/readme.html"),
+                                        QStringLiteral("x\r\ny\r\n")));
+    EXPECT_EQ(ReadText(page), QStringLiteral("a\r\nx\r\ny"));
+
+    ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("victim.html")), "<ORVE>RVG_LOG</ORVE>"));
+    EXPECT_FALSE(QVNModel::FillReadmeLog(dir.file(QStringLiteral("out")), QStringLiteral("../victim.html"),
+                                         QStringLiteral("x")));
+    EXPECT_EQ(ReadText(dir.file(QStringLiteral("victim.html"))), QStringLiteral("<ORVE>RVG_LOG</ORVE>"));
+    EXPECT_FALSE(
+        QVNModel::FillReadmeLog(dir.file(QStringLiteral("out")), QStringLiteral("missing.html"), QStringLiteral("x")));
 }
