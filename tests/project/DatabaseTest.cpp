@@ -1,10 +1,15 @@
 #include "EngineFixture.h"
 #include "QVNDatabase.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 
 TEST(DataTypeNames, NamesAndClassesFollowTheProgramsTypeNumbers)
 {
@@ -198,4 +203,29 @@ TEST(PostgresConnection, AServerThatStopsAnsweringGivesAnErrorWithinTheTimeLimit
         << db.Exceptions.ToString().toStdString();
     // The next call opens a new session and works again.
     EXPECT_EQ(db.GetColumns1(QStringLiteral("t"))->Count(), 1) << db.Exceptions.ToString().toStdString();
+}
+
+TEST(PostgresConnection, AServerThatNeverAnswersTheLoginFailsAfterTheConnectionTimeout)
+{
+    // A socket that accepts connections into its backlog and never says a word.
+    TempDir dir;
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(dir.file(QStringLiteral(".s.PGSQL.5999")));
+    ASSERT_LT(path.size(), int(sizeof address.sun_path));
+    std::memcpy(address.sun_path, path.constData(), path.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+
+    QVNDatabase db;
+    db.ConnectionTimeout = 2;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(db.ConnectToServer(
+        QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=5999;Database=x;Username=x;").arg(dir.path())));
+    EXPECT_LT(clock.elapsed(), 6000);
+    EXPECT_TRUE(db.Exceptions.ToString().contains(QStringLiteral("timeout"))) << db.Exceptions.ToString().toStdString();
+    ::close(listener);
 }
