@@ -2,7 +2,7 @@
 
 Each generated module declares a dataclass for the table's rows and a Repository subclass that
 names the table, its key, its columns and the column lists of the screens (editable, searchable,
-listed). Values read from the database are converted to the types the dataclass declares.
+listed, shown). Values read from the database are converted to the types the dataclass declares.
 """
 
 from __future__ import annotations
@@ -56,6 +56,7 @@ class Repository(Generic[T]):
     editable: ClassVar[tuple[str, ...]] = ()
     searchable: ClassVar[tuple[str, ...]] = ()
     listed: ClassVar[tuple[str, ...]] = ()
+    shown: ClassVar[tuple[str, ...]] = ()
     captions: ClassVar[dict[str, str]] = {}
     choices: ClassVar[dict[str, tuple[tuple[str, str], ...]]] = {}
 
