@@ -388,10 +388,7 @@ VBValue fnCCur(const Args& a)
             throw VBError(VBError::Overflow);
         return VBValue::CurrencyScaled(a[0].i * 10000);
     }
-    const double scaled = VBValue::RoundEven(a[0].ToDouble() * 10000.0);
-    if (!(scaled >= -9.2233720368547758e18 && scaled < 9.2233720368547758e18))
-        throw VBError(VBError::Overflow);
-    return VBValue::CurrencyScaled(static_cast<std::int64_t>(scaled));
+    return VBValue::CurrencyScaled(VBValue::CurrencyFromDouble(a[0].ToDouble()));
 }
 
 VBValue fnCBool(const Args& a)

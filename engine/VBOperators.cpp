@@ -70,10 +70,7 @@ std::int64_t asCurrency(const Num& n)
         return n.i;
     if (n.rank <= RLong)
         return n.i * 10000;
-    const double scaled = VBValue::RoundEven(asDouble(n) * 10000.0);
-    if (!(scaled >= -9.2233720368547758e18 && scaled < 9.2233720368547758e18))
-        throw VBError(VBError::Overflow);
-    return static_cast<std::int64_t>(scaled);
+    return VBValue::CurrencyFromDouble(asDouble(n));
 }
 
 /// An integer result in the narrowest subtype at or above `rank` that holds it.

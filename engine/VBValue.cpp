@@ -82,6 +82,19 @@ bool VBValue::isNumeric() const
     }
 }
 
+std::int64_t VBValue::CurrencyFromDouble(double v)
+{
+    // Whole and fractional part apart, so large whole numbers stay exact.
+    const double whole = std::trunc(v);
+    if (!(std::fabs(whole) <= 922337203685477.0))
+        throw VBError(VBError::Overflow);
+    const double frac = RoundEven((v - whole) * 10000.0);
+    std::int64_t scaled = 0;
+    if (__builtin_add_overflow(static_cast<std::int64_t>(whole) * 10000, static_cast<std::int64_t>(frac), &scaled))
+        throw VBError(VBError::Overflow);
+    return scaled;
+}
+
 double VBValue::RoundEven(double v)
 {
     const double r = std::round(v);

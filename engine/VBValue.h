@@ -116,6 +116,8 @@ public:
     static QString FormatDouble(double v);
     static QString FormatSingle(double v);
     static QString FormatCurrency(std::int64_t scaled);
+    /// A number as Currency units (1/10000), rounded half to even; Overflow outside Currency's range.
+    static std::int64_t CurrencyFromDouble(double v);
     /// Round half to even, the rounding of every conversion to a whole number.
     static double RoundEven(double v);
     /// The value of a hexadecimal digit, -1 for any other character.
