@@ -158,6 +158,13 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
         sqlType = SQL_BIT;
     static const QRegularExpression declared(QStringLiteral("\\(\\s*(\\d+)\\s*(?:,\\s*(\\d+)\\s*)?\\)"));
     const QRegularExpressionMatch m = declared.match(f.typeName);
+    // psqlodbc reports a varchar longer than its MaxVarcharSize option as long text.
+    const bool declaredVarchar =
+        lowerType.startsWith(QLatin1String("varchar")) || lowerType.startsWith(QLatin1String("character varying"));
+    if (sqlType == SQL_LONGVARCHAR && declaredVarchar)
+        sqlType = SQL_VARCHAR;
+    else if (sqlType == SQL_WLONGVARCHAR && declaredVarchar)
+        sqlType = SQL_WVARCHAR;
     // The SQLite driver reports numeric and decimal columns as doubles; the declaration says what they are.
     if (IsFloatType(sqlType) && lowerType.startsWith(QLatin1String("numeric")))
         sqlType = SQL_NUMERIC;

@@ -53,7 +53,7 @@ TEST(OneTypeColumns, SharesTheRecordsOfCodedColumns)
 namespace {
 const QString kTypes = QStringLiteral(
     "CREATE TABLE typed (s100 VARCHAR(100), s101 VARCHAR(101), flag BOOLEAN, n18 NUMERIC(18,4), n18z NUMERIC(18,0),"
-    " d DATE, memo TEXT, code VARCHAR(10) NOT NULL DEFAULT 'AB');"
+    " d DATE, memo TEXT, code VARCHAR(10) NOT NULL DEFAULT 'AB', s300 VARCHAR(300));"
     "CREATE TABLE keyed (c VARCHAR(5), b INTEGER NOT NULL, a INTEGER NOT NULL, PRIMARY KEY (b, a));"
     "CREATE TABLE other (oid INTEGER PRIMARY KEY);"
     "CREATE TABLE child (id INTEGER PRIMARY KEY, x INTEGER, y INTEGER,"
@@ -91,7 +91,7 @@ TEST_P(ColumnImportTest, TypesLengthsAndDefaultCodes)
 {
     TQXRowsPtr c = m_project.GetColumns("typed");
     EXPECT_EQ(c->Tag(), QStringLiteral("COLUMNS"));
-    ASSERT_EQ(c->Count(), 8);
+    ASSERT_EQ(c->Count(), 9);
     const TQXColsPtr first = c->Item(1)->Cols();
     ASSERT_EQ(first->Count(), 20);
     QStringList keys;
@@ -105,6 +105,9 @@ TEST_P(ColumnImportTest, TypesLengthsAndDefaultCodes)
     EXPECT_EQ(Column(c, "s100")->Text("CL_UPDATE_TYPE"), QStringLiteral("1"));
     EXPECT_EQ(Column(c, "s101")->Text("CL_UPDATE_TYPE"), QStringLiteral("2"));
     EXPECT_EQ(Column(c, "s101")->Text("CL_LENGTH2"), QStringLiteral("101"));
+    EXPECT_EQ(Column(c, "s300")->Text("CL_LENGTH"), QStringLiteral("300"));
+    EXPECT_TRUE(Column(c, "s300")->Text("CL_TYPE").startsWith(QStringLiteral("Var")))
+        << Column(c, "s300")->Text("CL_TYPE").toStdString(); // not long text
     EXPECT_EQ(Column(c, "flag")->Text("CL_TYPE"), QStringLiteral("Boolean"));
     EXPECT_EQ(Column(c, "flag")->Text("CL_SEARCH_TYPE"), QStringLiteral("5"));
     EXPECT_EQ(Column(c, "flag")->Text("CL_UPDATE_TYPE"), QStringLiteral("6"));
