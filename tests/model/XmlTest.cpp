@@ -63,6 +63,13 @@ TEST(Xml, BrokenMissingOrInvalidDocumentsGiveAnEmptySetAndOneErrorCode)
         // declares a document type it does not satisfy
         "<!DOCTYPE root [<!ELEMENT root (rec)*><!ELEMENT rec (A)><!ELEMENT A (#PCDATA)>]>"
         "<root><rec><B>1</B></rec></root>",
+        // exponential entity expansion ("billion laughs")
+        "<!DOCTYPE root [<!ELEMENT root (rec)*><!ELEMENT rec (A)><!ELEMENT A (#PCDATA)>"
+        "<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+        "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">"
+        "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">"
+        "<!ENTITY i \"&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;\">]><root><rec><A>&i;</A></rec></root>",
         // refers to an external definition, which is never loaded
         "<!DOCTYPE root SYSTEM \"http://example.invalid/model.dtd\"><root><rec><A>1</A></rec></root>",
     };
