@@ -147,3 +147,22 @@ TEST(PostgresCatalog, TablesOfTheSameNameInTwoSchemasKeepTheirOwnColumns)
     EXPECT_TRUE(columns->Exists(QStringLiteral("x")));
     EXPECT_EQ(db.GetPrimaryKeys(QStringLiteral("a_b"))->Count(), 1);
 }
+
+TEST_P(CatalogTest, IndexesAreFoundByName)
+{
+    m_db.GetTables();
+    TQXRowsPtr all =
+        m_db.GetSchema(QVNDatabase::SchemaIndexes, {QString(), QString(), QString(), QString(), "products"});
+    QString skuIndex;
+    for (const TQXRowPtr& row : *all) {
+        if (row->Cols()->Text(QStringLiteral("COLUMN_NAME")) == QLatin1String("sku"))
+            skuIndex = row->Cols()->Text(QStringLiteral("INDEX_NAME"));
+    }
+    ASSERT_FALSE(skuIndex.isEmpty());
+    TQXRowsPtr byName = m_db.GetIndexes(skuIndex);
+    ASSERT_EQ(byName->Count(), 1);
+    EXPECT_EQ(byName->Item(1)->Key(), QStringLiteral("sku"));
+    EXPECT_EQ(byName->Item(1)->Cols()->Text(QStringLiteral("TABLE_NAME")), QStringLiteral("products"));
+    EXPECT_TRUE(byName->Item(1)->Cols()->Exists(QStringLiteral("TABLE_SCHEMA")));
+    EXPECT_EQ(m_db.GetIndexes(QStringLiteral("no_such_index"))->Count(), 0);
+}
