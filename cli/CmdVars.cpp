@@ -23,8 +23,9 @@ int runVars(const QStringList& args)
         return 2;
     }
     QVNParser parser;
+    const TQXColsPtr sections = parser.GetTempVariable(args[0]); // keeps the set alive for the loop
     QJsonArray pairs;
-    for (const TQXColPtr& col : *parser.GetTempVariable(args[0]))
+    for (const TQXColPtr& col : *sections)
         pairs.append(QJsonArray{col->Key(), col->Value().ToText()});
     const QByteArray bytes = QJsonDocument(pairs).toJson(QJsonDocument::Indented);
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);

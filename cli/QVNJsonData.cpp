@@ -244,6 +244,8 @@ private:
                 return syntax("expected ':'");
             ++m_p;
             space();
+            if (!valueStart())
+                return syntax("expected a value");
             m_path.push_back(PathPart{name, -1});
             const bool ok = member(QStringView(name));
             m_path.pop_back();
@@ -273,6 +275,8 @@ private:
         }
         for (qsizetype i = 0;; ++i) {
             space();
+            if (!valueStart())
+                return syntax("expected a value");
             m_path.push_back(PathPart{QString(), i});
             const bool ok = element();
             m_path.pop_back();
@@ -470,6 +474,17 @@ private:
             return false;
         m_p += n;
         return true;
+    }
+
+    /// Whether a JSON value can start here (the value itself is checked by whoever reads it).
+    bool valueStart()
+    {
+        space();
+        if (m_p >= m_end)
+            return false;
+        const char c = *m_p;
+        return c == '"' || c == '{' || c == '[' || c == 't' || c == 'f' || c == 'n' || c == '-' ||
+               (c >= '0' && c <= '9');
     }
 
     bool peek(char c)
