@@ -280,11 +280,8 @@ bool QVNDatabase::ConnectToServer(const QString& ConnectString)
         return false;
     }
     OdbcConnection connection(dbc);
-    if (ConnectionTimeout > 0) {
+    if (ConnectionTimeout > 0)
         SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(ConnectionTimeout)), 0);
-        SQLSetConnectAttr(dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(ConnectionTimeout)),
-                          0);
-    }
     m_watchdog.BeforeConnect();
     const QString text = AdoConnectString;
     SQLWCHAR out[1024];
