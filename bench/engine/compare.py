@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Times the template engine against Jinja2 on the same model and data, and checks that both
+produce the same bytes.
+
+  expansion alone:  quorvin-cli's own "expand: M ms" (expansion only, after reading and building
+                    the sets) against Jinja2's Template.render() alone (data loaded, template compiled)
+  whole process:    quorvin-cli expand, start to exit, against render_jinja.py, start to exit
+                    (each reads the JSON data file, expands/renders and writes the output)
+
+Each figure is the best of --runs runs. Usage:
+  compare.py [--cli PATH] [--runs N] [--tables 200] [--columns 30] [--workdir DIR]
+"""
+import argparse
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import make_data  # noqa: E402
+import render_jinja  # noqa: E402
+
+
+def best_of(runs, action):
+    return min(action() for _ in range(runs))
+
+
+def main():
+    repo = os.path.dirname(os.path.dirname(HERE))
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--cli", default=os.path.join(repo, "build", "app", "quorvin-cli"))
+    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--tables", type=int, default=200)
+    parser.add_argument("--columns", type=int, default=30)
+    parser.add_argument("--workdir")
+    args = parser.parse_args()
+    if not os.access(args.cli, os.X_OK):
+        sys.exit("compare.py: %s is not an executable quorvin-cli (build it, or pass --cli)" % args.cli)
+
+    work = args.workdir or tempfile.mkdtemp(prefix="quorvin-bench-")
+    os.makedirs(work, exist_ok=True)
+    data = os.path.join(work, "tables_%dx%d.json" % (args.tables, args.columns))
+    sys.argv = ["make_data.py", data, str(args.tables), str(args.columns)]
+    make_data.main()
+    qvn_template = os.path.join(HERE, "model.qvn")
+    j2_template = os.path.join(HERE, "model.j2")
+    qvn_out = os.path.join(work, "out_quorvin.txt")
+    j2_out = os.path.join(work, "out_jinja2.txt")
+
+    expand_ms = []
+
+    def run_quorvin():
+        with open(qvn_out, "wb") as out:
+            start = time.perf_counter()
+            done = subprocess.run([args.cli, "expand", "--timing", qvn_template, data], stdout=out,
+                                  stderr=subprocess.PIPE, check=True)
+            elapsed = time.perf_counter() - start
+        m = re.search(r"expand: (\d+) ms", done.stderr.decode())
+        expand_ms.append(int(m.group(1)))
+        return elapsed * 1000.0
+
+    def run_jinja_process():
+        start = time.perf_counter()
+        subprocess.run([sys.executable, os.path.join(HERE, "render_jinja.py"), j2_template, data, j2_out], check=True)
+        return (time.perf_counter() - start) * 1000.0
+
+    tables = render_jinja.load(data)
+    with open(j2_template, encoding="utf-8") as f:
+        template = render_jinja.environment().from_string(f.read())
+
+    def run_jinja_render():
+        start = time.perf_counter()
+        template.render(tables=tables)
+        return (time.perf_counter() - start) * 1000.0
+
+    quorvin_process = best_of(args.runs, run_quorvin)
+    quorvin_expand = min(expand_ms)
+    jinja_process = best_of(args.runs, run_jinja_process)
+    jinja_render = best_of(args.runs, run_jinja_render)
+
+    with open(qvn_out, "rb") as a, open(j2_out, "rb") as b:
+        same = a.read() == b.read()
+    size = os.path.getsize(qvn_out)
+
+    print("data: %d tables x %d columns (%s), output %d bytes, outputs identical: %s"
+          % (args.tables, args.columns, data, size, "yes" if same else "NO"))
+    print("best of %d runs" % args.runs)
+    print("%-18s %12s %12s %10s" % ("", "quorvin", "Jinja2", "Jinja2/quorvin"))
+    print("%-18s %9.0f ms %9.1f ms %10.2fx" % ("expansion alone", quorvin_expand, jinja_render,
+                                                jinja_render / max(quorvin_expand, 0.5)))
+    print("%-18s %9.1f ms %9.1f ms %10.2fx" % ("whole process", quorvin_process, jinja_process,
+                                                jinja_process / quorvin_process))
+    if not same:
+        sys.exit("compare.py: the outputs differ: %s %s" % (qvn_out, j2_out))
+
+
+if __name__ == "__main__":
+    main()
