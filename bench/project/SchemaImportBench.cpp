@@ -86,7 +86,7 @@ int main(int argc, char** argv)
     int rc = 0;
     {
         const auto env = ReadEnv(envFile);
-        const QString base = QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Username=%3;")
+        const QString base = QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Username=%3;CommLog=0;")
                                  .arg(env.value("PG_SOCKET_DIR"), env.value("PG_PORT"), env.value("PG_USER"));
         QVNDatabase admin;
         if (!admin.ConnectToServer(base + QStringLiteral("Database=postgres;")) ||

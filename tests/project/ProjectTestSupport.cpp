@@ -61,7 +61,7 @@ QString Problem()
 QString ConnectionString(const QString& database)
 {
     const auto env = ReadEnvFile();
-    return QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;Username=%4;")
+    return QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;Username=%4;CommLog=0;")
         .arg(env.value(QStringLiteral("PG_SOCKET_DIR")), env.value(QStringLiteral("PG_PORT")), database,
              env.value(QStringLiteral("PG_USER")));
 }
