@@ -184,14 +184,22 @@ QString fixLength(QStringView data, qsizetype width, bool padRight)
     return data.toString();
 }
 
-// Marks the column sets being substituted so a set that (directly or not) contains itself is not
-// entered again; without the guard such data would recurse until the stack is exhausted.
+// Marks the column sets being substituted so a set that contains itself through nested column sets
+// is not entered again: that recursion works on the same text and would never end. A repetition
+// block starts a new chain (a null entry): it substitutes into a body shorter than the text, so
+// recursion through row sets always ends and is left alone.
 class ActiveSet
 {
 public:
     ActiveSet(std::vector<const TQXCols*>& active, const TQXCols* set) : m_active(active)
     {
-        m_entered = std::find(active.begin(), active.end(), set) == active.end();
+        m_entered = true;
+        for (auto it = active.rbegin(); it != active.rend() && *it; ++it) {
+            if (*it == set) {
+                m_entered = false;
+                break;
+            }
+        }
         if (m_entered)
             active.push_back(set);
     }
@@ -306,6 +314,7 @@ QString QVNParser::ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pR
     const QString countKey = QStringLiteral("ORVE_") + tag + QStringLiteral("_ROW_COUNT");
     const QString keyKey = QStringLiteral("ORVE_") + tag + QStringLiteral("_ROW_KEY");
     const QString count = QString::number(pRows_MarkData->Count());
+    ActiveSet chain(m_impl->activeCols, nullptr); // a new chain for the rows' column sets
 
     QString result;
     result.reserve(text.size() * 2);

@@ -77,7 +77,15 @@ TEST(QVNParserVariables, NestedColumnSetsAreSubstitutedInTheirPlaceAndACycleIsNo
     outer->Add(TQXValue(makeCols({{QStringLiteral("b"), TQXValue(QStringLiteral("2"))}})), QStringLiteral("inner"));
     outer->Add(TQXValue(outer), QStringLiteral("self")); // a set that contains itself
     EXPECT_EQ(expandCols(QStringLiteral("<ORVE>a</ORVE><ORVE>b</ORVE>"), outer), QStringLiteral("12"));
-    outer->Clear(); // break the reference cycle
+
+    // A row set whose row refers back to the outer set is followed: each level works on a shorter body.
+    auto rows = TQXRows::Create();
+    rows->SetTag(QStringLiteral("T"));
+    rows->Add(outer);
+    outer->Add(TQXValue(rows), QStringLiteral("rows"));
+    EXPECT_EQ(expandCols(QStringLiteral("<ORVE_T>[<ORVE>a</ORVE><ORVE_T>]</ORVE_T>"), outer),
+              QStringLiteral("[1<ORVE_T>]"));
+    outer->Clear(); // break the reference cycles
 }
 
 // ---- repetition blocks ----------------------------------------------------------------------
