@@ -190,11 +190,9 @@ TEST_F(ProjectFileTest, AFailingInsertLeavesTheProjectFileUntouched)
     const QString failing = m_dir.file(QStringLiteral("failing.qvnm"));
     QFile script(QStringLiteral(QUORVIN_SOURCE_DIR "/resources/project/system.sql"));
     ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-    ASSERT_EQ(CreateSqliteFile(failing, QString::fromUtf8(script.readAll()) +
-                                            QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tb_Column "
-                                                           "WHEN NEW.CL_NAME = 'note' BEGIN "
-                                                           "SELECT RAISE(ABORT, 'note refused by trigger'); END;")),
-              QString());
+    QFile refuse(testDataDir() + QStringLiteral("/project/refuse_column_insert.sql"));
+    ASSERT_TRUE(refuse.open(QIODevice::ReadOnly));
+    ASSERT_EQ(CreateSqliteFile(failing, QString::fromUtf8(script.readAll() + refuse.readAll())), QString());
     p.SetTemplateFile(failing);
     EXPECT_FALSE(p.SaveProject(QStringLiteral("N2"), QStringLiteral("Changed"), p.P_DATABASE, QString(), QString(),
                                QString(), p.TABLES));
@@ -242,7 +240,7 @@ TEST_F(ProjectFileTest, OpeningAMissingOrForeignFileFailsAndCreatesNothing)
     EXPECT_FALSE(QFile::exists(m_file));
 
     const QString text = m_dir.file(QStringLiteral("notes.qvn"));
-    ASSERT_TRUE(writeBytes(text, QByteArray("just some text, not a database\n").repeated(50)));
+    ASSERT_TRUE(QFile::copy(testDataDir() + QStringLiteral("/project/not-a-database.qvn"), text));
     const QByteArray textBefore = readBytes(text);
     p.SetProjectFile(text);
     EXPECT_FALSE(p.GetProjectInfo());
