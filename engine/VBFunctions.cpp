@@ -751,6 +751,26 @@ int firstWeekRule(const Args& a, size_t i)
     return r == 0 ? 1 : static_cast<int>(r);
 }
 
+VBValue fnDateValue(const Args& a)
+{
+    if (a[0].isNull())
+        return VBValue::Null();
+    QDate date;
+    int seconds = 0;
+    VBDate::ToParts(a[0].ToDate(), date, seconds);
+    return dateOf(date, 0);
+}
+
+VBValue fnTimeValue(const Args& a)
+{
+    if (a[0].isNull())
+        return VBValue::Null();
+    QDate date;
+    int seconds = 0;
+    VBDate::ToParts(a[0].ToDate(), date, seconds);
+    return VBValue::Date(VBDate::FromParts(kZeroDate, seconds));
+}
+
 VBValue fnNow(const Args&)
 {
     return VBValue::Date(VBDate::Now());
@@ -1187,6 +1207,8 @@ const VBFunction kFunctions[] = {
     {"Second", 1, 1, fnSecond},
     {"Weekday", 1, 2, fnWeekday},
     {"DateSerial", 3, 3, fnDateSerial},
+    {"DateValue", 1, 1, fnDateValue},
+    {"TimeValue", 1, 1, fnTimeValue},
     {"TimeSerial", 3, 3, fnTimeSerial},
     {"DateAdd", 3, 3, fnDateAdd},
     {"DateDiff", 3, 5, fnDateDiff},

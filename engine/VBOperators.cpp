@@ -187,6 +187,14 @@ VBValue coerceText(const QString& text, const VBValue& like)
     return VBValue::Double(d);
 }
 
+/// Two texts joined; beyond the longest text an expression may build the language runs out of memory.
+VBValue joined(const QString& a, const QString& b)
+{
+    if (a.size() + b.size() > (qsizetype(1) << 26))
+        throw VBError(VBError::OutOfMemory);
+    return VBValue::String(a + b);
+}
+
 } // namespace
 
 VBValue VBOperators::Binary(VBOp op, const VBValue& a, const VBValue& b)
@@ -258,7 +266,7 @@ VBValue VBOperators::Add(const VBValue& a, const VBValue& b)
     if (a.isEmpty() && b.isEmpty())
         return VBValue::Integer(0);
     if (a.isString() && b.isString())
-        return VBValue::String(a.s + b.s);
+        return joined(a.s, b.s);
     if (a.isEmpty() || b.isEmpty()) {
         const VBValue& other = a.isEmpty() ? b : a;
         if (other.type == VBType::Boolean)
@@ -394,7 +402,7 @@ VBValue VBOperators::Concat(const VBValue& a, const VBValue& b)
 {
     if (a.isNull() && b.isNull())
         return VBValue::Null();
-    return VBValue::String(a.ToTextOrEmpty() + b.ToTextOrEmpty());
+    return joined(a.ToTextOrEmpty(), b.ToTextOrEmpty());
 }
 
 // And, Or, Xor, Eqv and Imp work bit by bit on whole numbers and logically on Booleans. Null is

@@ -277,6 +277,8 @@ TEST(VBEvaluator, DateFunctions)
                {"DatePart(\"ww\", #12/31/2020#)", "53"},
                {"MonthName(2) & MonthName(2, True)", "FebruaryFeb"},
                {"WeekdayName(1) & WeekdayName(1, True, vbMonday)", "SundayMon"},
+               {"DateValue(\"1/31/2020 3:04 PM\")", "1/31/2020"},
+               {"TimeValue(#1/31/2020 3:04:05 PM#)", "3:04:05 PM"},
                {"Year(Now) >= 2020", "True"},
                {"Date <= Now", "True"},
                {"Time < 1", "True"}});
@@ -367,6 +369,7 @@ TEST(VBEvaluator, ErrorsGiveTheEmptyText)
                {"#not a date#", ""},
                {"Space(-1)", ""},
                {"Space(2000000000)", ""},
+               {"Len(Space(60000000) & Space(60000000))", ""},
                {"", ""}});
 }
 
