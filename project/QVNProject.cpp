@@ -261,10 +261,12 @@ bool QVNProject::SaveProject(const QString& pStr_P_NO, const QString& pStr_P_NAM
 
     // 2. The new contents go into a fresh copy of the template beside the project file (same
     //    file system, so the final rename is atomic).
-    const QString folder = info.absolutePath();
+    // A project file reached through a link is replaced where it really lies; the link stays.
+    const QFileInfo real(info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath());
+    const QString folder = real.absolutePath();
     QString temporary;
     {
-        QTemporaryFile reserve(folder + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX.tmp"));
+        QTemporaryFile reserve(folder + QStringLiteral("/.") + real.fileName() + QStringLiteral(".XXXXXX.tmp"));
         reserve.setAutoRemove(false);
         if (reserve.open())
             temporary = reserve.fileName();
@@ -291,7 +293,7 @@ bool QVNProject::SaveProject(const QString& pStr_P_NO, const QString& pStr_P_NAM
         QFile::setPermissions(temporary, QFile::permissions(m_projectFile));
         SyncFile(temporary);
         const QByteArray from = QFile::encodeName(temporary);
-        const QByteArray to = QFile::encodeName(info.absoluteFilePath());
+        const QByteArray to = QFile::encodeName(real.absoluteFilePath());
         if (::rename(from.constData(), to.constData()) != 0) {
             Exceptions.Add(Text(kSection, QStringLiteral("ERROR_SAVE")));
             Exceptions.Add(QStringLiteral("Cannot replace %1: %2")

@@ -295,3 +295,20 @@ TEST_F(ProjectFileTest, AnUnreachableTargetReportsConnectAndEmptiesTheTables)
         Mdl_Main::Language().GetLocalizeMessage(QStringLiteral("QVNPROJECT"), QStringLiteral("ERROR_CONNECT"))));
     EXPECT_EQ(p.TABLES->Count(), 0);
 }
+
+TEST_F(ProjectFileTest, AProjectReachedThroughALinkIsSavedWhereItLiesAndTheLinkStays)
+{
+    QVNProject p;
+    CreateProject(p, m_file);
+    const QString link = m_dir.file(QStringLiteral("link.qvn"));
+    ASSERT_TRUE(QFile::link(m_file, link));
+    p.SetProjectFile(link);
+    ASSERT_TRUE(
+        p.SaveProject(QStringLiteral("via link"), QString(), p.P_DATABASE, QString(), QString(), QString(), p.TABLES))
+        << p.Exceptions.ToString().toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    QVNProject q;
+    q.SetProjectFile(m_file);
+    ASSERT_TRUE(q.GetProjectInfo());
+    EXPECT_EQ(q.P_NO, QStringLiteral("via link"));
+}
