@@ -17,6 +17,7 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
 {
     Exceptions.Clear();
     m_canceled = false;
+    m_unknown.clear();
     tables = TQXRows::Create();
     tables->SetTag(QStringLiteral("TABLES"));
     projectVariables = TQXCols::Create();
@@ -45,6 +46,7 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
             if (!project.TABLES->Exists(name.trimmed()))
                 unknown << name.trimmed();
         }
+        m_unknown = unknown;
         if (!unknown.isEmpty()) {
             for (const QString& name : unknown)
                 Exceptions.Add(Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("ERROR_UNKNOWN_TABLE")) +

@@ -39,7 +39,10 @@ public:
 
     /// True when the last Collect stopped because the listener asked to cancel.
     bool Canceled() const { return m_canceled; }
+    /// The names the last Collect could not find (bad input rather than a failed operation).
+    const QStringList& UnknownTables() const { return m_unknown; }
 
 private:
     bool m_canceled = false;
+    QStringList m_unknown;
 };

@@ -161,6 +161,7 @@ TEST_F(SampleProjectTest, UnknownTablesAreAllReportedAndNothingIsCollected)
     QString folder;
     EXPECT_FALSE(collector.Collect(m_file, {"orders", "nope", "nada"}, tables, variables, folder));
     EXPECT_EQ(collector.Exceptions.Count(), 2);
+    EXPECT_EQ(collector.UnknownTables(), QStringList({"nope", "nada"}));
     EXPECT_TRUE(collector.Exceptions.ToString().contains("nope"));
     EXPECT_EQ(tables->Count(), 0);
 }
