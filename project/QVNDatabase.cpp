@@ -7,9 +7,6 @@
 #include <QHash>
 #include <QRegularExpression>
 
-#include <cmath>
-#include <limits>
-
 namespace {
 // The length reported for long text and binary columns whose driver gives no size: the usual
 // "unbounded" value, so the column types as a long text.
@@ -439,13 +436,12 @@ bool QVNDatabase::ExecuteSql(const QString& sql)
     }
     if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) {
         // Drain further results so every statement of a batch runs and reports.
-        while (true) {
+        for (;;) {
             rc = SQLMoreResults(stmt.get());
-            if (rc == SQL_NO_DATA || rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
-                if (rc == SQL_NO_DATA)
-                    break;
+            if (rc == SQL_NO_DATA)
+                break;
+            if (SQL_SUCCEEDED(rc))
                 continue;
-            }
             // Drivers that do not know SQLMoreResults for this statement answer with an error
             // that carries no diagnostics: nothing more to read.
             const QStringList lines = Odbc::Diagnostics(SQL_HANDLE_STMT, stmt.get());
