@@ -1,6 +1,8 @@
 // quorvin-cli project: makes a project file for a database, or shows what a project file holds.
 #include "CliCommand.h"
+#include "Mdl_Main.h"
 #include "QVNProject.h"
+#include "QVNSampleProject.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -110,6 +112,25 @@ int RunInfo(const QStringList& args)
     return 0;
 }
 
+/// sample [DIR]: makes sure the sample project exists in DIR (default: the projects folder) and
+/// prints its path.
+int RunSample(const QStringList& args)
+{
+    if (args.size() > 1 || (args.size() == 1 && args.first().startsWith(QLatin1String("--")))) {
+        CliError(QStringLiteral("usage: quorvin-cli project sample [DIR]"));
+        return 2;
+    }
+    CliStartup();
+    const QString folder = args.isEmpty() ? Mdl_Main::ProjectPath : args.first();
+    QVNError errors;
+    if (!QVNSampleProject::Ensure(Mdl_Main::AppPath, folder, Mdl_Main::OutPath, errors)) {
+        CliError(QStringLiteral("project sample: ") + errors.ToString());
+        return 1;
+    }
+    Print(QVNSampleProject::ProjectFile(folder) + QLatin1Char('\n'));
+    return 0;
+}
+
 int RunProject(const QStringList& args)
 {
     const QString sub = args.value(0);
@@ -117,13 +138,15 @@ int RunProject(const QStringList& args)
         return RunNew(args.mid(1));
     if (sub == QLatin1String("info"))
         return RunInfo(args.mid(1));
+    if (sub == QLatin1String("sample"))
+        return RunSample(args.mid(1));
     CliError(QStringLiteral("usage: quorvin-cli project new FILE --connection STR [--user U] [--password P] [--no N] "
-                            "[--name NAME] [--path DIR] [--force] | project info FILE"));
+                            "[--name NAME] [--path DIR] [--force] | project info FILE | project sample [DIR]"));
     return 2;
 }
 } // namespace
 
 QUORVIN_CLI_COMMAND("project",
                     "new FILE --connection STR [--user U] [--password P] [--no N] [--name NAME] [--path DIR] "
-                    "[--force] | info FILE",
+                    "[--force] | info FILE | sample [DIR]",
                     RunProject)

@@ -3,10 +3,16 @@
 #include "QVNDatabase.h"
 #include "QVNProject.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 QString WithMark(const QString& folder)
@@ -66,9 +72,12 @@ bool QVNSampleProject::Ensure(const QString& appPath, const QString& projectPath
 
     QVNProject project;
     project.SetTemplateFile(WithMark(appPath) + QStringLiteral("system.qvnm"));
-    project.SetProjectFile(projectFile);
     const bool existed = QFileInfo::exists(projectFile);
+    // A new sample project is made under a private name and published only when complete, without
+    // ever replacing a file: programs started side by side may all try at their first run.
+    QString working = projectFile;
     if (existed) {
+        project.SetProjectFile(projectFile);
         if (!project.GetProjectInfo()) {
             errors.AddExceptions(project.Exceptions);
             return false;
@@ -79,15 +88,26 @@ bool QVNSampleProject::Ensure(const QString& appPath, const QString& projectPath
             return true; // the user's project as it stands
     } else {
         QDir().mkpath(QFileInfo(projectFile).absolutePath());
+        {
+            QTemporaryFile reserve(projectFile + QStringLiteral(".XXXXXX.new"));
+            reserve.setAutoRemove(false);
+            if (!reserve.open()) {
+                errors.Add(QStringLiteral("Cannot create the sample project in ") + projectPath);
+                return false;
+            }
+            working = reserve.fileName();
+        }
         // The annotated template when shipped, else the empty one.
         const QString annotated = TemplateFile(appPath);
         if (QFileInfo::exists(annotated))
             project.SetTemplateFile(annotated);
-        if (!project.NewProject(projectFile)) {
+        if (!project.NewProject(working)) {
             errors.AddExceptions(project.Exceptions);
+            QFile::remove(working);
             return false;
         }
         project.SetTemplateFile(WithMark(appPath) + QStringLiteral("system.qvnm"));
+        project.SetProjectFile(working);
         project.P_NO = QStringLiteral("SAMPLE");
         project.P_NAME = QStringLiteral("Sample order management");
         project.P_PATH = outPath.isEmpty() ? QString() : WithMark(outPath) + QStringLiteral("sample/");
@@ -100,15 +120,23 @@ bool QVNSampleProject::Ensure(const QString& appPath, const QString& projectPath
     if (ok)
         ok = project.SaveProject(project.P_NO, project.P_NAME, project.P_DATABASE, project.P_USERID, project.P_PWD,
                                  project.P_PATH, project.TABLES);
-    if (!ok) {
+    if (!ok)
         errors.AddExceptions(project.Exceptions);
-        if (!existed) {
-            QFile::remove(projectFile); // try again from scratch next time
-            QFile::remove(projectFile + QStringLiteral(".bak"));
+    if (existed)
+        return ok;
+
+    QFile::remove(working + QStringLiteral(".bak")); // the backup of the bare template
+    if (ok) {
+        // link() publishes the finished file under its name unless one appeared meanwhile, in
+        // which case the other program's sample project is just as good.
+        const QByteArray from = QFile::encodeName(working);
+        const QByteArray to = QFile::encodeName(projectFile);
+        if (::link(from.constData(), to.constData()) != 0 && errno != EEXIST) {
+            errors.Add(
+                QStringLiteral("Cannot create %1: %2").arg(projectFile, QString::fromLocal8Bit(std::strerror(errno))));
+            ok = false;
         }
-        return false;
     }
-    if (!existed)
-        QFile::remove(projectFile + QStringLiteral(".bak")); // the backup of the bare template
-    return true;
+    QFile::remove(working);
+    return ok;
 }

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -190,4 +191,31 @@ TEST(Collector, AMissingProjectFileFailsWithTheOpenError)
     EXPECT_TRUE(collector.Exceptions.ToString().contains(
         Mdl_Main::Language().GetLocalizeMessage("QVNPROJECT", "ERROR_OPEN_PROJECT")));
     EXPECT_FALSE(QFile::exists(dir.file("none.qvn")));
+}
+
+TEST(SampleProjectRace, ProgramsStartedTogetherAllEndWithOneCompleteSampleProject)
+{
+    TempDir dir;
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 4; ++i) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.file(QStringLiteral("data")));
+        p->setProcessEnvironment(env);
+        p->start(AppDir() + QStringLiteral("quorvin-cli"), {"project", "sample", dir.path()});
+        runs.push_back(std::move(p));
+    }
+    for (auto& p : runs) {
+        EXPECT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    QVNError errors;
+    // Whatever the processes did, Ensure on the folder gives a usable project and leaves no litter.
+    ASSERT_TRUE(QVNSampleProject::Ensure(AppDir(), dir.path(), QString(), errors)) << errors.ToString().toStdString();
+    QVNProject p;
+    p.SetProjectFile(QVNSampleProject::ProjectFile(dir.path()));
+    ASSERT_TRUE(p.GetProjectInfo());
+    EXPECT_TRUE(p.GetTables());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"sample.qvn"}));
 }
