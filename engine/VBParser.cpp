@@ -226,7 +226,7 @@ std::unique_ptr<VBNode> VBParser::Unary(VBOp op, std::unique_ptr<VBNode> operand
 
 std::unique_ptr<VBNode> VBParser::Expr()
 {
-    if (++m_nesting > kMaxDepth)
+    if (++m_nesting > kMaxNesting)
         throw ParseFailure();
     std::unique_ptr<VBNode> node = Chain(LevelImp);
     --m_nesting;
@@ -260,7 +260,7 @@ std::unique_ptr<VBNode> VBParser::Chain(int level)
 std::unique_ptr<VBNode> VBParser::NotLevel()
 {
     if (IsOperator("Not")) {
-        if (++m_nesting > kMaxDepth)
+        if (++m_nesting > kMaxNesting)
             throw ParseFailure();
         Advance();
         auto node = Unary(VBOp::Not, NotLevel());
@@ -273,7 +273,7 @@ std::unique_ptr<VBNode> VBParser::NotLevel()
 std::unique_ptr<VBNode> VBParser::UnaryLevel()
 {
     if (IsOperator("-") || IsOperator("+")) {
-        if (++m_nesting > kMaxDepth)
+        if (++m_nesting > kMaxNesting)
             throw ParseFailure();
         const VBOp op = IsOperator("-") ? VBOp::Neg : VBOp::Plus;
         Advance();
@@ -304,7 +304,7 @@ std::unique_ptr<VBNode> VBParser::Power()
 std::unique_ptr<VBNode> VBParser::PowerOperand()
 {
     if (IsOperator("-") || IsOperator("+")) {
-        if (++m_nesting > kMaxDepth)
+        if (++m_nesting > kMaxNesting)
             throw ParseFailure();
         const VBOp op = IsOperator("-") ? VBOp::Neg : VBOp::Plus;
         Advance();
@@ -342,7 +342,7 @@ std::unique_ptr<VBNode> VBParser::Primary()
     }
     case VBToken::Kind::Operator:
         if (m_token.text == QLatin1String("Not")) {
-            if (++m_nesting > kMaxDepth)
+            if (++m_nesting > kMaxNesting)
                 throw ParseFailure();
             Advance();
             auto node = Unary(VBOp::Not, NotLevel());

@@ -39,12 +39,14 @@
  *     Empty. A variable followed by parentheses, a constant with parentheses, a member access
  *     (".") and a statement keyword are errors.
  *   - Blank lines before and after the expression are allowed; a line break inside it is not.
- *   - The tree is at most kMaxDepth levels high, so evaluating it cannot exhaust the stack.
+ *   - The tree is at most kMaxDepth levels high and parentheses, arguments and unary operators
+ *     nest at most kMaxNesting deep, so neither parsing nor evaluating can exhaust the stack.
  */
 class VBParser
 {
 public:
     static constexpr int kMaxDepth = 400;
+    static constexpr int kMaxNesting = 64;
 
     /// The tree of the expression, or nullptr when it is not a valid expression.
     static std::unique_ptr<VBNode> Parse(QStringView text);

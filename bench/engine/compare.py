@@ -32,7 +32,8 @@ def best_of(runs, action):
 def main():
     repo = os.path.dirname(os.path.dirname(HERE))
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--cli", default=os.path.join(repo, "build", "app", "quorvin-cli"))
+    default_cli = os.path.join(repo, "build", "quorvin", "quorvin-cli")
+    parser.add_argument("--cli", default=default_cli)
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--tables", type=int, default=200)
     parser.add_argument("--columns", type=int, default=30)
