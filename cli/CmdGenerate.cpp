@@ -1,14 +1,20 @@
-// quorvin-cli generate: runs a model's build over a table set read from a JSON data file.
+// quorvin-cli generate: runs a model's build over a table set read from a JSON data file, or
+// collected from a project file as the main window's build collects it.
 #include "CliCommand.h"
+#include "Mdl_Main.h"
+#include "QVNBuildCollector.h"
 #include "QVNGenerateRun.h"
 #include "QVNJsonData.h"
+
+#include <QFileInfo>
 
 namespace {
 
 int runGenerate(const QStringList& args)
 {
-    QString model, out, data;
-    QStringList overrides;
+    QString model, out, data, project;
+    QStringList overrides, tableNames;
+    bool allTables = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         const bool hasValue = i + 1 < args.size();
@@ -18,6 +24,12 @@ int runGenerate(const QStringList& args)
             out = args.at(++i);
         else if (a == QLatin1String("--data") && hasValue)
             data = args.at(++i);
+        else if (a == QLatin1String("--project") && hasValue)
+            project = args.at(++i);
+        else if (a == QLatin1String("--tables") && hasValue)
+            tableNames += args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        else if (a == QLatin1String("--all-tables"))
+            allTables = true;
         else if (a == QLatin1String("--var") && hasValue)
             overrides.append(args.at(++i));
         else {
@@ -25,12 +37,40 @@ int runGenerate(const QStringList& args)
             return 2;
         }
     }
-    if (model.isEmpty() || out.isEmpty() || data.isEmpty()) {
+    const bool projectRoad = !project.isEmpty();
+    // On the project road, naming neither --tables nor --all-tables means every table.
+    const bool usable =
+        !model.isEmpty() && (projectRoad ? data.isEmpty() && !(allTables && !tableNames.isEmpty())
+                                         : !data.isEmpty() && !out.isEmpty() && !allTables && tableNames.isEmpty());
+    if (!usable) {
         CliError(QStringLiteral("usage: quorvin-cli generate --model PACKAGE --out DIR --data TABLES.json "
-                                "[--var KEY=VALUE]..."));
+                                "[--var KEY=VALUE]...\n"
+                                "       quorvin-cli generate --project FILE --model PACKAGE [--tables A,B | "
+                                "--all-tables] [--out DIR] [--var KEY=VALUE]..."));
         return 2;
     }
     CliStartup();
+
+    if (projectRoad) {
+        QVNBuildCollector collector;
+        TQXRowsPtr tables;
+        TQXColsPtr projectVariables;
+        QString folder;
+        if (!collector.Collect(project, allTables ? QStringList() : tableNames, tables, projectVariables, folder)) {
+            CliError(QStringLiteral("generate: ") + collector.Exceptions.ToString());
+            // An unknown table or an unreadable project file is bad input; a database that cannot
+            // be reached is a failed operation. Either way nothing was written.
+            return collector.UnknownTables().isEmpty() && QFileInfo::exists(project) ? 1 : 2;
+        }
+        QList<QPair<QString, QString>> vars;
+        for (const TQXColPtr& c : *projectVariables)
+            vars.append({c->Key(), c->Value().ToText()});
+        if (out.isEmpty())
+            out = folder; // the project's P_PATH, as the build dialog proposes it
+        if (out.isEmpty())
+            out = Mdl_Main::OutPath + QFileInfo(project).completeBaseName();
+        return RunGenerate(model, out, tables, vars, overrides);
+    }
 
     TQXValue value;
     QString error;
@@ -50,4 +90,7 @@ int runGenerate(const QStringList& args)
 
 } // namespace
 
-QUORVIN_CLI_COMMAND("generate", "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]...", runGenerate)
+QUORVIN_CLI_COMMAND("generate",
+                    "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]... | --project FILE --model "
+                    "PACKAGE [--tables A,B | --all-tables] [--out DIR] [--var KEY=VALUE]...",
+                    runGenerate)

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Quorvin's main job on the bundled sample: install what is missing, build, then generate every
-# shipped model over the sample table set. The generated files land in build/sample-out/<model>/.
+# Quorvin's main job on the bundled sample: install what is missing, build, then run the whole road
+# of a build headless -- the sample project (made on first run, pointing at the embedded SQLite
+# sample database), its tables and columns read through ODBC, every shipped model generated over
+# all its tables. The generated files land in build/sample-out/<model>/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 app="$root/build/quorvin"
 out="$root/build/sample-out"
+project=$("$app/quorvin-cli" project sample)
+echo "Sample project: $project"
 for pkg in "$app"/models/*.qvnm; do
     name=$(basename "$pkg" .qvnm)
     echo "== $name"
-    "$app/quorvin-cli" generate --model "$pkg" --out "$out/$name" --data "$root/resources/sample/tables.json"
+    "$app/quorvin-cli" generate --project "$project" --model "$pkg" --all-tables --out "$out/$name"
 done
 echo "Generated files: $out"
