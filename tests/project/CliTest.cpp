@@ -1,6 +1,7 @@
 #include "ProjectTestSupport.h"
 #include "QVNSampleProject.h"
 #include "TempDir.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -106,4 +107,37 @@ TEST_F(CliTest, BadInputIsRefusedWithoutWritingAnything)
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(CliTest, GenerateFromAProjectRunsTheWholeBuildRoad)
+{
+    const QString file = m_dir.file(QStringLiteral("road.qvn"));
+    ASSERT_EQ(Run({"project", "new", file, "--connection", QVNSampleProject::ConnectionString(AppDir()), "--no", "42",
+                   "--path", m_dir.file("p_path")})
+                  .code,
+              0);
+    const QString model = AppDir() + QStringLiteral("models/sqlddl.qvnm");
+
+    // An unknown table is refused before anything is written.
+    CliResult r = Run({"generate", "--project", file, "--model", model, "--tables", "customers,no_such_table", "--out",
+                       m_dir.file("refused")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no_such_table"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(m_dir.file("refused")));
+
+    // Chosen tables only; the output folder defaults to the project's own (P_PATH).
+    r = Run({"generate", "--project", file, "--model", model, "--tables", "customers,orders"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString ddl = QString::fromUtf8(readBytes(m_dir.file("p_path/create_tables.sql")));
+    EXPECT_TRUE(ddl.contains(QStringLiteral("CREATE TABLE customers")));
+    EXPECT_TRUE(ddl.contains(QStringLiteral("CREATE TABLE orders")));
+    EXPECT_FALSE(ddl.contains(QStringLiteral("CREATE TABLE products")));
+
+    // Naming no table means every table; --data does not mix with --project.
+    r = Run({"generate", "--project", file, "--model", model, "--out", m_dir.file("all")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(readBytes(m_dir.file("all/create_tables.sql")))
+                    .contains(QStringLiteral("CREATE TABLE shipment_items")));
+    r = Run({"generate", "--project", file, "--model", model, "--data", "x.json"});
+    EXPECT_EQ(r.code, 2);
 }
