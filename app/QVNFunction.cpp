@@ -48,7 +48,7 @@ void makeWritable(const fs::path& p)
 
 QString QVNFunction::AddFolderMark(const QString& folder) const
 {
-    QString s = folder.trimmed();
+    QString s = TrimSpaces(folder).toString();
     if (!s.isEmpty() && !s.endsWith(QLatin1Char('/')))
         s += QLatin1Char('/');
     return s;
@@ -56,7 +56,7 @@ QString QVNFunction::AddFolderMark(const QString& folder) const
 
 QString QVNFunction::DeleteFolderMark(const QString& folder) const
 {
-    QString s = folder.trimmed();
+    QString s = TrimSpaces(folder).toString();
     if (!s.isEmpty() && s.endsWith(QLatin1Char('/')))
         s.chop(1);
     return s;
@@ -236,27 +236,45 @@ int QVNFunction::Length(const QString& text) const
     return width;
 }
 
-QString QVNFunction::StrFixLength(const QString& pStr_Data, int pInt_Length, const QString& pStr_Pad,
+QString QVNFunction::StrFixLength(QStringView pStr_Data, int pInt_Length, const QString& pStr_Pad,
                                   bool pBol_PadRight) const
 {
-    const QList<uint> chars = pStr_Data.trimmed().toUcs4();
+    const QStringView data = TrimSpaces(pStr_Data);
     int width = 0;
-    for (qsizetype i = 0; i < chars.size(); ++i) {
-        width += EastAsianWidth::Width(chars[i]);
+    qsizetype i = 0;
+    while (i < data.size()) {
+        const qsizetype start = i;
+        char32_t c = data.at(i).unicode();
+        if (data.at(i).isHighSurrogate() && i + 1 < data.size() && data.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(data.at(i), data.at(i + 1));
+            ++i;
+        }
+        ++i;
+        width += EastAsianWidth::Width(c);
         if (width == pInt_Length)
-            return QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), i + 1);
+            return data.left(i).toString();
         if (width > pInt_Length) {
             // A wide character would straddle the limit: keep what fits and put the pad beside it.
-            const QString kept = QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), i);
+            const QString kept = data.left(start).toString();
             return pBol_PadRight ? kept + pStr_Pad : pStr_Pad + kept;
         }
     }
-    const QString text = QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), chars.size());
     if (pInt_Length > width && !pStr_Pad.isEmpty()) {
         const QString fill(pInt_Length - width, pStr_Pad.at(0));
-        return pBol_PadRight ? text + fill : fill + text;
+        return pBol_PadRight ? data.toString() + fill : fill + data.toString();
     }
-    return text;
+    return data.toString();
+}
+
+QStringView QVNFunction::TrimSpaces(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
 }
 
 double QVNFunction::ToNumeric(const QString& text) const

@@ -44,8 +44,12 @@ public:
     QString ConvertSQL(const QString& pStr_SQL) const;
     /// Display width: 2 for East Asian Wide and Fullwidth characters, 1 for all others.
     int Length(const QString& text) const;
-    /// Cut or pad to an exact display width.
-    QString StrFixLength(const QString& pStr_Data, int pInt_Length, const QString& pStr_Pad, bool pBol_PadRight) const;
+    /// Cut or pad to an exact display width, after trimming spaces (only spaces: line breaks and
+    /// tabs in the data keep their width). A wide character that would straddle the width is left
+    /// out and the pad text put in its place.
+    QString StrFixLength(QStringView pStr_Data, int pInt_Length, const QString& pStr_Pad, bool pBol_PadRight) const;
+    /// The text without spaces at either end (other white space stays), as Trim does.
+    static QStringView TrimSpaces(QStringView text);
     /// The number at the start of the text; 0 when there is none.
     double ToNumeric(const QString& text) const;
 

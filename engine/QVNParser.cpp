@@ -1,6 +1,5 @@
 #include "QVNParser.h"
 
-#include "EastAsianWidth.h"
 #include "Mdl_Main.h"
 #include "QVNFunction.h"
 #include "VBEvaluator.h"
@@ -139,49 +138,11 @@ QStringView trimSpacesLeft(QStringView s)
     return s.mid(i);
 }
 
-QStringView trimSpaces(QStringView s)
-{
-    return trimSpacesLeft(trimSpacesRight(s));
-}
-
 /// The leading decimal number of a text (leading spaces skipped), rounded half to even; 0 when none.
 double leadingWholeNumber(QStringView text)
 {
     const double v = Mdl_Main::Function().ToNumeric(text.toString());
     return std::isfinite(v) ? std::nearbyint(v) : 0.0;
-}
-
-/**
- * Cuts or pads a text to an exact display width (wide characters count 2). The text is walked from
- * the start: it is cut after the character that reaches the width exactly, or before a wide character
- * that would straddle it, which then leaves room for one pad character; a narrower text is padded up
- * to the width. Only spaces count as trimmable, so line breaks in the data keep their width.
- */
-QString fixLength(QStringView data, qsizetype width, bool padRight)
-{
-    qsizetype run = 0;
-    qsizetype i = 0;
-    while (i < data.size()) {
-        const qsizetype start = i;
-        char32_t c = data.at(i).unicode();
-        if (data.at(i).isHighSurrogate() && i + 1 < data.size() && data.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(data.at(i), data.at(i + 1));
-            ++i;
-        }
-        ++i;
-        run += EastAsianWidth::Width(c);
-        if (run == width)
-            return data.left(i).toString();
-        if (run > width) {
-            const QStringView kept = data.left(start);
-            return padRight ? kept.toString() + u' ' : u' ' + kept.toString();
-        }
-    }
-    if (width > run) {
-        const QString fill(width - run, u' ');
-        return padRight ? data.toString() + fill : fill + data.toString();
-    }
-    return data.toString();
 }
 
 // Marks the column sets being substituted so a set that contains itself through nested column sets
@@ -667,7 +628,7 @@ QString QVNParser::ConvertFixLengthData(const QString& text)
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert FixLength Data"));
     return ScanBlocks(text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>", [](QStringView body) {
-        const QStringView data = trimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
+        const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
         double length = leadingWholeNumber(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"));
         const double step = leadingWholeNumber(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"));
         const bool padRight = blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2";
@@ -675,7 +636,7 @@ QString QVNParser::ConvertFixLengthData(const QString& text)
         if (step > 0 && chars > length)
             length += std::ceil((chars - length) / step) * step; // grow by whole steps until it fits
         length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
-        return fixLength(data, static_cast<qsizetype>(length), padRight);
+        return Mdl_Main::Function().StrFixLength(data, static_cast<int>(length), QStringLiteral(" "), padRight);
     });
 }
 
@@ -730,7 +691,7 @@ QStringView QVNParser::SelectCase(QStringView body, bool& chosen)
         const QStringView data = blockPart(w, u"<ORVE_CASEDATA>", u"</ORVE_CASEDATA>", &dataFound, &after);
         if (condition.isEmpty() || !dataFound)
             break;
-        if (GetCalcData(trimSpaces(condition).toString()) != u"False") {
+        if (GetCalcData(QVNFunction::TrimSpaces(condition).toString()) != u"False") {
             chosen = true;
             return data;
         }
@@ -816,7 +777,7 @@ TQXColsPtr QVNParser::ParseTempVariable(const QString& text)
         QStringView line = nl < 0 ? t.mid(pos) : t.mid(pos, nl - pos);
         if (nl >= 0 && line.endsWith(u'\r'))
             line.chop(1);
-        const QStringView trimmed = trimSpaces(line);
+        const QStringView trimmed = QVNFunction::TrimSpaces(line);
         if (!trimmed.isEmpty() && trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
             if (!section.isEmpty())
                 finish();

@@ -179,3 +179,11 @@ TEST(QVNLog, ContinuationLinesStartUnderTheMessage)
     EXPECT_FALSE(nowhere.SaveLog(QStringLiteral("x"), tmp.path()));
     EXPECT_EQ(nowhere.Exceptions.Count(), 1);
 }
+
+TEST(QVNFunction, OnlySpacesAreTrimmedBeforeFixingTheWidth)
+{
+    QVNFunction fn;
+    EXPECT_EQ(fn.StrFixLength(QStringLiteral(" a\tb "), 5, QStringLiteral("."), true), QStringLiteral("a\tb.."));
+    EXPECT_EQ(fn.StrFixLength(QStringLiteral("\nab"), 4, QStringLiteral("."), false), QStringLiteral(".\nab"));
+    EXPECT_EQ(fn.AddFolderMark(QStringLiteral(" /a ")), QStringLiteral("/a/"));
+}
