@@ -10,6 +10,44 @@
 #include <type_traits>
 
 /**
+ * A key compared without regard to case (Unicode simple case folding). Hashing and comparing fold
+ * character by character, so adding and looking up allocate nothing beyond the shared key text.
+ */
+struct TQXKey
+{
+    QString text;
+
+    bool operator==(const TQXKey& other) const
+    {
+        return text.size() == other.text.size() && text.compare(other.text, Qt::CaseInsensitive) == 0;
+    }
+};
+
+inline size_t qHash(const TQXKey& key, size_t seed = 0) noexcept
+{
+    // FNV-1a over the case-folded code points, mixed with the seed.
+    size_t h = 1469598103934665603ULL ^ seed;
+    const QChar* p = key.text.constData();
+    const QChar* const end = p + key.text.size();
+    while (p < end) {
+        char32_t c = p->unicode();
+        if (c < 0x80) {
+            if (c >= 'A' && c <= 'Z')
+                c |= 0x20;
+        } else {
+            if (p->isHighSurrogate() && p + 1 < end && (p + 1)->isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(*p, *(p + 1));
+                ++p;
+            }
+            c = QChar::toCaseFolded(c);
+        }
+        ++p;
+        h = (h ^ c) * 1099511628211ULL;
+    }
+    return h;
+}
+
+/**
  * The ordered, optionally keyed container behind TQXCols and TQXRows.
  *
  * Order is insertion order and positions are 1-based. Keys are optional, unique and compared
@@ -25,7 +63,7 @@ public:
     struct Entry
     {
         Ptr item;
-        QString foldedKey; // empty when the element was added without a key
+        QString key; // empty when the element was added without a key
     };
 
     qsizetype count() const { return m_entries.size(); }
@@ -37,11 +75,11 @@ public:
             m_entries.push_back(Entry{std::move(item), QString()});
             return true;
         }
-        QString folded = key.toCaseFolded();
-        if (m_index.contains(folded))
+        const TQXKey k{key};
+        if (m_index.contains(k))
             return false;
-        m_index.insert(folded, item);
-        m_entries.push_back(Entry{std::move(item), std::move(folded)});
+        m_index.insert(k, item);
+        m_entries.push_back(Entry{std::move(item), key});
         return true;
     }
 
@@ -56,7 +94,7 @@ public:
     {
         if (key.isEmpty() || m_index.isEmpty())
             return nullptr;
-        return m_index.value(key.toCaseFolded());
+        return m_index.value(TQXKey{key});
     }
 
     /// A numeric argument selects a position, a text argument always selects a key.
@@ -79,8 +117,8 @@ public:
         if (position < 1 || position > m_entries.size())
             return false;
         const Entry& e = m_entries[position - 1];
-        if (!e.foldedKey.isEmpty())
-            m_index.remove(e.foldedKey);
+        if (!e.key.isEmpty())
+            m_index.remove(TQXKey{e.key});
         m_entries.removeAt(position - 1);
         return true;
     }
@@ -89,11 +127,12 @@ public:
     {
         if (key.isEmpty())
             return false;
-        const QString folded = key.toCaseFolded();
-        if (!m_index.contains(folded))
+        const TQXKey k{key};
+        const auto hit = m_index.constFind(k);
+        if (hit == m_index.constEnd())
             return false;
         for (qsizetype i = 0; i < m_entries.size(); ++i) {
-            if (m_entries[i].foldedKey == folded)
+            if (m_entries[i].item == hit.value())
                 return removeAt(i + 1);
         }
         return false;
@@ -116,7 +155,7 @@ public:
     void clear()
     {
         m_entries = QList<Entry>();
-        m_index = QHash<QString, Ptr>();
+        m_index = QHash<TQXKey, Ptr>();
     }
 
     const QList<Entry>& entries() const { return m_entries; }
@@ -125,7 +164,7 @@ public:
 
 private:
     QList<Entry> m_entries;
-    QHash<QString, Ptr> m_index;
+    QHash<TQXKey, Ptr> m_index;
 };
 
 /// Iterates the elements of a set in order, yielding shared references.
