@@ -2,8 +2,10 @@
 
 #include "CliCommand.h"
 #include "Mdl_Main.h"
+#include "QVNFunction.h"
 #include "QVNLanguage.h"
 #include "QVNModel.h"
+#include "QVNModelPath.h"
 #include "QVNParser.h"
 #include "QVNProgress.h"
 
@@ -118,7 +120,8 @@ bool BuildGenerateVariables(const TQXColsPtr& modelInfo, const QString& outFolde
             for (const TQXRowPtr& record : *list->Value().rows()) {
                 const TQXColsPtr& cols = record->Cols();
                 const QString key = cols->Text(QStringLiteral("MV_NO")).trimmed();
-                const QString def = cols->Text(QStringLiteral("MV_DEFAULT")).trimmed();
+                // Trimmed of spaces only, as the dialog trims: a multi-line default keeps its breaks.
+                const QString def = QVNFunction::TrimSpaces(cols->Text(QStringLiteral("MV_DEFAULT"))).toString();
                 variables->Add(TQXValue(parser.ConvertCols(def, dialogVars)), key);
             }
         }
@@ -200,7 +203,7 @@ int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& t
 
     const QString readme = info->Text(QStringLiteral("MI_README")).trimmed();
     if (!readme.isEmpty()) {
-        const QString page = out + readme;
+        const QString page = out + QVNModelPath::Clean(readme); // as FillReadmeLog finds it
         if (QVNModel::FillReadmeLog(out, readme, log))
             progress.Log(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("MESSAGE_README"),
                                    QStringLiteral("Read-me page")) +

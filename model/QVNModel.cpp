@@ -8,6 +8,7 @@
 #include "QVNZIP.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 namespace {
@@ -66,6 +67,37 @@ bool resolvesInside(const QString& path, const QString& root)
     if (!r.endsWith(QLatin1Char('/')))
         r += QLatin1Char('/');
     return p + QLatin1Char('/') == r || p.startsWith(r);
+}
+
+// A link already in the output folder must not carry an output elsewhere: the deepest part of
+// `dest` that exists has to resolve inside `out`. A dangling link counts as existing, since writing
+// through it would create its target elsewhere.
+bool leadsOutThroughLink(const QString& dest, const QString& out)
+{
+    const auto present = [](const QString& p) { return QFileInfo::exists(p) || QFileInfo(p).isSymLink(); };
+    QString probe = dest;
+    while (!probe.isEmpty() && !present(probe)) {
+        const qsizetype slash = probe.lastIndexOf(QLatin1Char('/'), probe.endsWith(QLatin1Char('/')) ? -2 : -1);
+        if (slash < 0)
+            break;
+        probe = probe.left(slash + 1);
+    }
+    return !probe.isEmpty() && present(probe) && !resolvesInside(probe, out);
+}
+
+// The first path below the package folder `src` whose copy under `dest` would leave `out` through
+// a link, relative to `src`; empty when there is none.
+QString folderLeadsOut(const QString& src, const QString& dest, const QString& out)
+{
+    QDirIterator it(src, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    const QDir root(src);
+    while (it.hasNext()) {
+        const QString rel = root.relativeFilePath(it.next());
+        if (leadsOutThroughLink(dest + rel, out))
+            return rel;
+    }
+    return QString();
 }
 
 QString escapeHtml(const QString& s)
@@ -191,16 +223,7 @@ bool QVNModel::TargetPath(const QString& out, const QString& to, QString& dest)
         return false;
     }
     dest = out + QVNModelPath::Clean(normalized);
-    // A link already in the output folder must not carry the output elsewhere: the deepest folder
-    // of the target that exists has to resolve inside the output folder.
-    QString probe = dest;
-    while (!probe.isEmpty() && !QFileInfo::exists(probe)) {
-        const qsizetype slash = probe.lastIndexOf(QLatin1Char('/'), probe.endsWith(QLatin1Char('/')) ? -2 : -1);
-        if (slash < 0)
-            break;
-        probe = probe.left(slash + 1);
-    }
-    if (!probe.isEmpty() && QFileInfo::exists(probe) && !resolvesInside(probe, out)) {
+    if (leadsOutThroughLink(dest, out)) {
         LogFailure(QStringLiteral("ERROR_PATH_OUTSIDE"), normalized);
         return false;
     }
@@ -220,8 +243,9 @@ bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert
         TextEncoding encoding = TextEncoding::Utf8;
         const QString text = m_function.ReadFile(src, &encoding);
         const QString result = mObj_QVNParser.ConvertCols(text, vars);
+        // WriteFile reports through its result only; the collector still holds an earlier failure.
         if (!m_function.WriteFile(dest, result, encoding)) {
-            LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to, &m_function.Exceptions);
+            LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to);
             return false;
         }
         return true;
@@ -308,7 +332,11 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
                                   QStringLiteral(" ] ..."),
                               true);
                 QString dest;
+                QString through;
                 if (!TargetPath(out, to, dest)) {
+                    ok = false;
+                } else if (through = folderLeadsOut(src, m_function.AddFolderMark(dest), out); !through.isEmpty()) {
+                    LogFailure(QStringLiteral("ERROR_PATH_OUTSIDE"), m_function.AddFolderMark(to) + through);
                     ok = false;
                 } else if (!m_function.CopyFolder(src, dest)) {
                     LogFailure(QStringLiteral("ERROR_COPY_FOLDER"), to, &m_function.Exceptions);

@@ -2,6 +2,7 @@
 
 #include "QVNFunction.h"
 #include "QVNModelPath.h"
+#include "TextCodec.h"
 
 #include <zip.h>
 
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <memory>
@@ -63,6 +65,60 @@ ZipPtr openForReading(const QString& file, const QString& password, QVNError& er
     return za;
 }
 
+// The entry's name. Names flagged as UTF-8 (or carrying Info-ZIP's Unicode path field) and names
+// that are valid UTF-8 are taken as they are; any other name was written in the code page of the
+// machine that made the archive, which for our authors is the Chinese one, so it is read as GB18030
+// (libzip would read it as CP437 and garble every Chinese file name).
+QString entryName(zip_t* za, zip_uint64_t index, const char* guessed)
+{
+    const char* raw = zip_get_name(za, index, ZIP_FL_ENC_RAW);
+    if (!raw)
+        return QString::fromUtf8(guessed);
+    if (qstrcmp(raw, guessed) == 0)
+        return QString::fromUtf8(guessed); // flagged as UTF-8, or plain ASCII / valid UTF-8
+    // Info-ZIP's Unicode path field: version 1, the CRC-32 of the raw name, the name in UTF-8.
+    zip_uint16_t length = 0;
+    const zip_uint8_t* field = zip_file_extra_field_get_by_id(za, index, 0x7075, 0, &length, ZIP_FL_CENTRAL);
+    if (field && length > 5 && field[0] == 1)
+        return QString::fromUtf8(reinterpret_cast<const char*>(field) + 5, length - 5);
+    return TextCodec::Decode(QByteArray(raw));
+}
+
+// Extract fails on a name the file system cannot hold and on an entry that is both a file and a
+// folder ("a" and "a/b"); finding these in the directory refuses the archive before anything is
+// written, and lets ReadEntries judge an archive exactly as Extract would.
+bool checkLayout(const std::vector<Entry>& entries, const QString& file, QVNError& errors)
+{
+    QSet<QString> files;
+    QSet<QString> folders;
+    for (const Entry& e : entries) {
+        const QStringList parts = e.name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        QString prefix;
+        for (qsizetype p = 0; p < parts.size(); ++p) {
+            if (QFile::encodeName(parts[p]).size() > 255) {
+                errors.Add(QStringLiteral("The archive \"%1\" is refused: the entry \"%2\" has a name too long "
+                                          "for the file system")
+                               .arg(file, e.name));
+                return false;
+            }
+            prefix += parts[p];
+            if (p + 1 < parts.size() || e.folder)
+                folders.insert(prefix);
+            else
+                files.insert(prefix);
+            prefix += QLatin1Char('/');
+        }
+    }
+    for (const QString& f : std::as_const(files)) {
+        if (folders.contains(f)) {
+            errors.Add(
+                QStringLiteral("The archive \"%1\" is refused: \"%2\" is both a file and a folder in it").arg(file, f));
+            return false;
+        }
+    }
+    return true;
+}
+
 // The central-directory checks shared by Extract and ReadEntries: safe names, supported methods,
 // entry count and declared total size within the limits.
 bool listEntries(zip_t* za, const QString& file, qint64 maxBytes, qint64 maxEntries, std::vector<Entry>& entries,
@@ -90,7 +146,7 @@ bool listEntries(zip_t* za, const QString& file, qint64 maxBytes, qint64 maxEntr
                            .arg(file, QString::fromUtf8(zip_strerror(za))));
             return false;
         }
-        const QString raw = QString::fromUtf8(st.name);
+        const QString raw = entryName(za, i, st.name);
         const QString name = QVNModelPath::Clean(raw);
         if (!QVNModelPath::StaysInside(raw)) {
             errors.Add(QStringLiteral("The archive \"%1\" is refused: its entry \"%2\" would be written outside "
@@ -132,7 +188,18 @@ bool listEntries(zip_t* za, const QString& file, qint64 maxBytes, qint64 maxEntr
         }
         entries.push_back(e);
     }
-    return true;
+    return checkLayout(entries, file, errors);
+}
+
+// Opens the archive for reading and lists its entries after the directory checks; null when
+// either fails (the reason is in `errors`).
+ZipPtr openChecked(const QString& file, const QString& password, qint64 maxBytes, qint64 maxEntries,
+                   std::vector<Entry>& entries, QVNError& errors)
+{
+    ZipPtr za = openForReading(file, password, errors);
+    if (za && !listEntries(za.get(), file, maxBytes, maxEntries, entries, errors))
+        za.reset();
+    return za;
 }
 
 ZipFilePtr openEntry(zip_t* za, const Entry& e, const QString& file, QVNError& errors)
@@ -202,11 +269,9 @@ bool QVNZIP::Extract(const QString& pStr_ZIPFile, const QString& pStr_Pass, cons
             Exceptions.Add(QStringLiteral("No destination folder given for \"%1\"").arg(pStr_ZIPFile));
         return false;
     }
-    ZipPtr za = openForReading(pStr_ZIPFile, pStr_Pass, Exceptions);
-    if (!za)
-        return false;
     std::vector<Entry> entries;
-    if (!listEntries(za.get(), pStr_ZIPFile, m_maxBytes, m_maxEntries, entries, Exceptions))
+    const ZipPtr za = openChecked(pStr_ZIPFile, pStr_Pass, m_maxBytes, m_maxEntries, entries, Exceptions);
+    if (!za)
         return false;
 
     qint64 total = 0;
@@ -262,30 +327,33 @@ bool QVNZIP::ReadEntries(const QString& pStr_ZIPFile, const QString& pStr_Pass, 
 {
     Exceptions.Clear();
     entries.clear();
-    ZipPtr za = openForReading(pStr_ZIPFile, pStr_Pass, Exceptions);
+    std::vector<Entry> all;
+    const ZipPtr za = openChecked(pStr_ZIPFile, pStr_Pass, m_maxBytes, m_maxEntries, all, Exceptions);
     if (!za)
         return false;
-    std::vector<Entry> all;
-    if (!listEntries(za.get(), pStr_ZIPFile, m_maxBytes, m_maxEntries, all, Exceptions))
-        return false;
+    // Every entry is decrypted and unpacked (into memory, and kept only when asked for), so an
+    // archive with a wrong password or damaged data anywhere fails here just as Extract fails.
     qint64 total = 0;
     for (const Entry& e : all) {
+        if (e.folder)
+            continue;
         // Windows authors do not mind letter case, so neither does the lookup; the result is keyed
         // by the name asked for.
-        const qsizetype asked = e.folder ? -1
-                                         : names.indexOf(QRegularExpression(QRegularExpression::escape(e.name),
-                                                                            QRegularExpression::CaseInsensitiveOption));
-        if (asked < 0 || entries.contains(names.at(asked)))
-            continue;
+        qsizetype asked = names.indexOf(
+            QRegularExpression(QRegularExpression::escape(e.name), QRegularExpression::CaseInsensitiveOption));
+        if (asked >= 0 && entries.contains(names.at(asked)))
+            asked = -1;
         QByteArray data;
-        auto sink = [&data](const char* p, qint64 n) {
-            data.append(p, n);
+        auto sink = [&data, asked](const char* p, qint64 n) {
+            if (asked >= 0)
+                data.append(p, n);
             return true;
         };
         ZipFilePtr zf = openEntry(za.get(), e, pStr_ZIPFile, Exceptions);
         if (!zf || !pumpEntry(zf.get(), e, pStr_ZIPFile, m_maxBytes, total, sink, Exceptions))
             return false;
-        entries.insert(names.at(asked), data);
+        if (asked >= 0)
+            entries.insert(names.at(asked), data);
     }
     return true;
 }

@@ -18,7 +18,10 @@
  * Before anything is written the whole central directory is checked: every entry name ("\" read as
  * "/") must stay inside the destination (not absolute, no ".." that climbs out), and the archive may
  * hold at most MaxEntries entries and unpack to at most MaxBytes bytes (checked again while
- * unpacking, since a directory can lie about sizes). A refused archive writes nothing.
+ * unpacking, since a directory can lie about sizes); no entry may be both a file and a folder, and
+ * no name part may exceed what the file system holds. A refused archive writes nothing. Entry names
+ * not marked as UTF-8 (and not valid UTF-8) are read as GB18030, the code page of the Windows
+ * machines models are made on.
  *
  * Every operation clears Exceptions first and leaves one line per failure there. Single-threaded.
  */
@@ -36,7 +39,9 @@ public:
     bool PackageFolder(const QString& pStr_ZIPFile, const QString& pStr_Pass, const QString& folder);
     /// Reads the entries whose names ("\" read as "/", letter case ignored) equal one of `names` into `entries`,
     /// after the same checks Extract makes on the whole archive. Names not in the archive are absent
-    /// from the result. False when the archive cannot be opened, is refused, or an entry cannot be read.
+    /// from the result. Every entry is unpacked in memory (nothing is written), so the result is false
+    /// exactly when Extract would fail on the archive: it cannot be opened, is refused, or any entry
+    /// cannot be decrypted or unpacked.
     bool ReadEntries(const QString& pStr_ZIPFile, const QString& pStr_Pass, const QStringList& names,
                      QHash<QString, QByteArray>& entries);
 

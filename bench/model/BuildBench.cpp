@@ -1,12 +1,12 @@
 // Timed builds: each shipped model over the sample table set repeated to N tables (the sample's 11
 // tables, renamed per copy), and the listing of the shipped models.
 #include "Mdl_Main.h"
+#include "QVNGenerateRun.h"
 #include "QVNJsonData.h"
 #include "QVNLanguage.h"
 #include "QVNModel.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -38,12 +38,9 @@ TQXRowsPtr SampleTables(int copies)
 
 TQXColsPtr Variables(const QString& out)
 {
-    auto vars = TQXCols::Create();
-    const QDateTime now = QDateTime::currentDateTime();
-    vars->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd"))), QStringLiteral("RVG_DATE"));
-    vars->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))), QStringLiteral("RVG_DATETIME"));
-    vars->Add(TQXValue(out), QStringLiteral("RVG_FOLDER"));
-    vars->Add(TQXValue(QStringLiteral("bench_models")), QStringLiteral("MV_PACKAGE"));
+    TQXColsPtr vars;
+    QString error;
+    BuildGenerateVariables(nullptr, out, {}, {QStringLiteral("MV_PACKAGE=bench_models")}, vars, error);
     return vars;
 }
 

@@ -252,3 +252,35 @@ TEST(Readme, TheLogFillsBothTagsWithThePagesLineBreaksEscapedInHtmlAndOnlyInside
     EXPECT_FALSE(
         QVNModel::FillReadmeLog(dir.file(QStringLiteral("out")), QStringLiteral("missing.html"), QStringLiteral("x")));
 }
+
+TEST_F(BuildFixture, ADanglingLinkIsNotWrittenThroughAndEachFailureReportsItsOwnCause)
+{
+    ASSERT_TRUE(QDir().mkpath(Out()));
+    const QString victim = m_dir.file(QStringLiteral("created-elsewhere.txt"));
+    ASSERT_TRUE(QFile::link(victim, Out() + QStringLiteral("dangling.txt")));
+    ASSERT_TRUE(writeBytes(Out() + QStringLiteral("blocker"), "a file where a folder is needed"));
+    ASSERT_TRUE(QDir().mkpath(Out() + QStringLiteral("copied")));
+    ASSERT_TRUE(QDir().mkpath(m_dir.file(QStringLiteral("elsewhere"))));
+    ASSERT_TRUE(QFile::link(m_dir.file(QStringLiteral("elsewhere")), Out() + QStringLiteral("copied/inner")));
+    const bool ok =
+        Build({{QStringLiteral("model_file.qvns"),
+                FileList({{QStringLiteral("a.txt"), QStringLiteral("dangling.txt"), QString(), QStringLiteral("1")},
+                          {QStringLiteral("missing.bin"), QStringLiteral("copy.bin"), QString(), QStringLiteral("0")},
+                          {QStringLiteral("a.txt"), QStringLiteral("blocker/x.txt"), QString(), QStringLiteral("1")},
+                          {QStringLiteral("sub"), QStringLiteral("copied"), QStringLiteral("FOLDER"), QString()},
+                          {QStringLiteral("a.txt"), QStringLiteral("fine.txt"), QString(), QStringLiteral("1")}})},
+               {QStringLiteral("a.txt"), "A"},
+               {QStringLiteral("sub/inner/x.txt"), "X"}},
+              Tables({}));
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(QFileInfo::exists(victim));
+    EXPECT_EQ(ListFiles(m_dir.file(QStringLiteral("elsewhere"))), QStringList()); // a folder copy neither
+    EXPECT_EQ(ReadText(Out() + QStringLiteral("fine.txt")), QStringLiteral("A"));
+    const QStringList log = MainLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("Refused: the path leads outside the output folder [ dangling.txt ]")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Cannot write the file [ blocker/x.txt ]")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Refused: the path leads outside the output folder [ copied/inner ]")));
+    // The copy's own cause is reported once, not again under the later write failure.
+    EXPECT_EQ(m_model.Exceptions.ToString().count(QStringLiteral("missing.bin")), 1)
+        << m_model.Exceptions.ToString().toStdString();
+}

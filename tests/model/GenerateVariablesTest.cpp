@@ -32,10 +32,10 @@ QStringList Keys(const TQXColsPtr& cols)
 
 TEST(GenerateVariables, TheSetFollowsTheDialogsOrderAndDefaultsSeeDatesAndProjectValues)
 {
-    const TQXColsPtr info =
-        ModelWithVariables({{QStringLiteral("MV_PKG"), QStringLiteral("p_<ORVE>RVG_P_NO</ORVE>")},
-                            {QStringLiteral("MV_DAY"), QStringLiteral(" <ORVE>RVG_DATE</ORVE> ")},
-                            {QStringLiteral("MV_WHERE"), QStringLiteral("<ORVE>RVG_FOLDER</ORVE>")}});
+    const TQXColsPtr info = ModelWithVariables({{QStringLiteral("MV_PKG"), QStringLiteral("p_<ORVE>RVG_P_NO</ORVE>")},
+                                                {QStringLiteral("MV_DAY"), QStringLiteral(" <ORVE>RVG_DATE</ORVE> ")},
+                                                {QStringLiteral("MV_WHERE"), QStringLiteral("<ORVE>RVG_FOLDER</ORVE>")},
+                                                {QStringLiteral("MV_NOTE"), QStringLiteral("  first\r\nsecond\r\n ")}});
     TQXColsPtr vars;
     QString error;
     ASSERT_TRUE(BuildGenerateVariables(info, QStringLiteral("/out"), {{QStringLiteral("P_NO"), QStringLiteral("7")}},
@@ -43,12 +43,14 @@ TEST(GenerateVariables, TheSetFollowsTheDialogsOrderAndDefaultsSeeDatesAndProjec
     EXPECT_EQ(Keys(vars),
               (QStringList{QStringLiteral("RVG_DATE"), QStringLiteral("RVG_DATETIME"), QStringLiteral("RVG_P_NO"),
                            QStringLiteral("RVG_FOLDER"), QStringLiteral("MV_PKG"), QStringLiteral("MV_DAY"),
-                           QStringLiteral("MV_WHERE")}));
+                           QStringLiteral("MV_WHERE"), QStringLiteral("MV_NOTE")}));
     EXPECT_EQ(vars->Text(QStringLiteral("RVG_FOLDER")), QStringLiteral("/out/"));
     EXPECT_EQ(vars->Text(QStringLiteral("MV_PKG")), QStringLiteral("p_7"));
     EXPECT_EQ(vars->Text(QStringLiteral("MV_DAY")), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
     // As in the dialog, defaults see the dialog's variables only; the folder is added afterwards.
     EXPECT_EQ(vars->Text(QStringLiteral("MV_WHERE")), QStringLiteral("<ORVE>RVG_FOLDER</ORVE>"));
+    // Only spaces are trimmed: a multi-line default keeps its last line break.
+    EXPECT_EQ(vars->Text(QStringLiteral("MV_NOTE")), QStringLiteral("first\r\nsecond\r\n"));
 }
 
 TEST(GenerateVariables, OverridesReplaceAnyVariableOrAreAppendedAndNeedAnEqualsSign)

@@ -1,13 +1,13 @@
 #include "ModelTestSupport.h"
 
 #include "Mdl_Main.h"
+#include "QVNGenerateRun.h"
 #include "QVNLanguage.h"
 #include "QVNModel.h"
 #include "QVNZIP.h"
 #include "TempDir.h"
 #include "TestSupport.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -100,11 +100,9 @@ TQXRowsPtr Tables(const QStringList& names)
 
 TQXColsPtr CallerVariables(const QString& out)
 {
-    auto vars = TQXCols::Create();
-    const QDateTime now = QDateTime::currentDateTime();
-    vars->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd"))), QStringLiteral("RVG_DATE"));
-    vars->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))), QStringLiteral("RVG_DATETIME"));
-    vars->Add(TQXValue(out), QStringLiteral("RVG_FOLDER"));
+    TQXColsPtr vars;
+    QString error;
+    BuildGenerateVariables(nullptr, out, {}, {}, vars, error);
     return vars;
 }
 

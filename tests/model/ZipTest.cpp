@@ -170,3 +170,51 @@ TEST(Zip, NonArchivesFailWithAMessageAndReadEntriesReturnsOnlyWhatWasAsked)
     EXPECT_FALSE(zip.ReadEntries(dir.file(QStringLiteral("m.qvnm")), QStringLiteral("nope"),
                                  {QStringLiteral("model_var.qvns")}, entries));
 }
+
+namespace {
+
+// Runs a Python snippet with the archive path as sys.argv[1] (zipfile, then byte patches).
+bool PatchedZip(const QString& path, const QString& script)
+{
+    return RunProgram(
+               QStringLiteral("python3"),
+               {QStringLiteral("-c"), QStringLiteral("import sys, zipfile\np = sys.argv[1]\n") + script, path}) == 0;
+}
+
+} // namespace
+
+TEST(Zip, NamesInTheWindowsCodePageConflictsAndDamagedEntriesAreJudgedBeforeWriting)
+{
+    TempDir dir;
+    // A name stored in GBK without the UTF-8 flag, as zip programs on Chinese Windows write it: the
+    // placeholder has the same byte length and is patched in local header and directory alike.
+    ASSERT_TRUE(PatchedZip(dir.file(QStringLiteral("gbk.zip")),
+                           QStringLiteral("z = zipfile.ZipFile(p, 'w')\nz.writestr('tpl\\\\XXXX.txt', b'gb')\n"
+                                          "z.close()\nd = open(p, 'rb').read()\n"
+                                          "open(p, 'wb').write(d.replace(b'XXXX', '模板'.encode('gbk')))\n")));
+    QVNZIP zip;
+    ASSERT_TRUE(zip.Extract(dir.file(QStringLiteral("gbk.zip")), QString(), dir.file(QStringLiteral("g"))))
+        << zip.Exceptions.ToString().toStdString();
+    EXPECT_EQ(ListFiles(dir.file(QStringLiteral("g"))), QStringList{QStringLiteral("tpl/模板.txt")});
+
+    // A file that is also a folder fails unpacking in either order; it is refused up front.
+    ASSERT_TRUE(CraftZip(dir.file(QStringLiteral("c1.zip")),
+                         {QStringLiteral("ok.txt"), QStringLiteral("a"), QStringLiteral("a/b")}));
+    ASSERT_TRUE(CraftZip(dir.file(QStringLiteral("c2.zip")),
+                         {QStringLiteral("ok.txt"), QStringLiteral("a\\b"), QStringLiteral("A/../a")}));
+    for (const char* name : {"c1.zip", "c2.zip"}) {
+        EXPECT_FALSE(zip.Extract(dir.file(QString::fromUtf8(name)), QString(), dir.file(QStringLiteral("c")))) << name;
+        EXPECT_TRUE(zip.Exceptions.ToString().contains(QStringLiteral("both a file and a folder"))) << name;
+        EXPECT_EQ(ListFiles(dir.file(QStringLiteral("c"))), QStringList()) << name;
+    }
+
+    // Damaged data in an entry nobody asked for: ReadEntries fails just as Extract does.
+    ASSERT_TRUE(PatchedZip(dir.file(QStringLiteral("bad.zip")),
+                           QStringLiteral("z = zipfile.ZipFile(p, 'w')\nz.writestr('model_info.qvns', b'<r/>')\n"
+                                          "z.writestr('t.txt', b'QQQQQQ')\nz.close()\nd = open(p, 'rb').read()\n"
+                                          "open(p, 'wb').write(d.replace(b'QQQQQQ', b'QQQQQR'))\n")));
+    QHash<QString, QByteArray> entries;
+    EXPECT_FALSE(
+        zip.ReadEntries(dir.file(QStringLiteral("bad.zip")), QString(), {QStringLiteral("model_info.qvns")}, entries));
+    EXPECT_FALSE(zip.Extract(dir.file(QStringLiteral("bad.zip")), QString(), dir.file(QStringLiteral("b"))));
+}
