@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringEncoder>
 #include <gtest/gtest.h>
 
 using namespace modeltest;
@@ -116,15 +117,30 @@ TEST(InteropZip, AWindowsMadeModelWithBackslashPathsAndCrLfTemplatesBuildsOnLinu
         "  <FILE><MF_FILE>Templates\\Table.txt</MF_FILE><MF_TO><![CDATA[Out\\<ORVE>TL_NAME</ORVE>.txt]]></MF_TO>"
         "<MF_TYPE>EachFile</MF_TYPE><MF_CONVERT>1</MF_CONVERT></FILE>\r\n"
         "  <FILE><MF_FILE> Static </MF_FILE><MF_TO> Static\\Copy </MF_TO><MF_TYPE>folder</MF_TYPE>"
-        "<MF_CONVERT></MF_CONVERT></FILE>\r\n</FILES>\r\n");
-    ASSERT_TRUE(
-        WriteTree(src, {{QStringLiteral("Model_Info.qvns"), Info(QStringLiteral("Windows"), QStringLiteral("1"))},
-                        {QStringLiteral("model_file.qvns"), fileList},
-                        {QStringLiteral("model_orve.qvns"), "[LINE]\r\n-- <ORVE>CL_NAME</ORVE>"},
-                        {QStringLiteral("Templates\\Table.txt"),
-                         "Table <ORVE>TL_NAME</ORVE>\r\n<ORVE_COLUMNS>\r\n    <ORVE>LINE</ORVE>\r\n"
-                         "</ORVE_COLUMNS>\r\nend\r\n"},
-                        {QStringLiteral("Static\\readme.txt"), "static\r\n"}}));
+        "<MF_CONVERT></MF_CONVERT></FILE>\r\n"
+        "  <FILE><MF_FILE>Templates\\\xE6\xA8\xA1\xE6\x9D\xBF.txt</MF_FILE><MF_TO>\xE6\xB8\x85\xE5\x8D\x95.txt"
+        "</MF_TO><MF_CONVERT>1</MF_CONVERT></FILE>\r\n</FILES>\r\n");
+    // Description files saved in the Chinese code page, and a template whose file name Info-ZIP
+    // stores in that code page (no UTF-8 flag): "Templates\模板.txt", itself a GB18030 text.
+    auto gb = QStringEncoder("GB18030");
+    const QByteArray info = gb.encode(QStringLiteral("<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n<MODEL><INFO>"
+                                                     "<MI_NAME>视窗模板</MI_NAME><MI_VERSION>1</MI_VERSION></INFO>"
+                                                     "</MODEL>\r\n"));
+    const QByteArray gbTemplate = gb.encode(QStringLiteral("表：<ORVE_TABLES><ORVE>TL_NAME</ORVE> </ORVE_TABLES>\r\n"));
+    ASSERT_EQ(RunProgram(QStringLiteral("python3"),
+                         {QStringLiteral("-c"),
+                          QStringLiteral("import os, sys\nos.makedirs(sys.argv[1], exist_ok=True)\n"
+                                         "open(os.fsencode(sys.argv[1]) + b'/Templates\\\\' + '模板'.encode('gbk') + "
+                                         "b'.txt', 'wb').write(bytes.fromhex(sys.argv[2]))\n"),
+                          src, QString::fromLatin1(gbTemplate.toHex())}),
+              0);
+    ASSERT_TRUE(WriteTree(src, {{QStringLiteral("Model_Info.qvns"), info},
+                                {QStringLiteral("model_file.qvns"), fileList},
+                                {QStringLiteral("model_orve.qvns"), "[LINE]\r\n-- <ORVE>CL_NAME</ORVE>"},
+                                {QStringLiteral("Templates\\Table.txt"),
+                                 "Table <ORVE>TL_NAME</ORVE>\r\n<ORVE_COLUMNS>\r\n    <ORVE>LINE</ORVE>\r\n"
+                                 "</ORVE_COLUMNS>\r\nend\r\n"},
+                                {QStringLiteral("Static\\readme.txt"), "static\r\n"}}));
     ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("models"))));
     if (!HasProgram(QStringLiteral("zip")))
         GTEST_FAIL() << "zip (Info-ZIP) is not installed";
@@ -139,12 +155,14 @@ TEST(InteropZip, AWindowsMadeModelWithBackslashPathsAndCrLfTemplatesBuildsOnLinu
     QVNModel model;
     const TQXRowsPtr list = model.GetAllModels(dir.file(QStringLiteral("models")));
     ASSERT_EQ(list->Count(), 1);
+    EXPECT_EQ(list->Item(1)->Cols()->Text(QStringLiteral("MI_NAME")), QStringLiteral("视窗模板"));
     const QString out = dir.file(QStringLiteral("out/"));
     ASSERT_TRUE(model.BuildProcess(dir.file(QStringLiteral("models/win.qvnm")), out, CallerVariables(out),
                                    Tables({QStringLiteral("orders")})))
         << model.Exceptions.ToString().toStdString();
-    EXPECT_EQ(ListFiles(out),
-              (QStringList{QStringLiteral("Out/orders.txt"), QStringLiteral("Static/Copy/readme.txt")}));
+    EXPECT_EQ(ListFiles(out), (QStringList{QStringLiteral("Out/orders.txt"), QStringLiteral("Static/Copy/readme.txt"),
+                                           QStringLiteral("清单.txt")}));
+    EXPECT_EQ(readBytes(out + QStringLiteral("清单.txt")), gb.encode(QStringLiteral("表：orders \r\n")));
     EXPECT_EQ(ReadText(out + QStringLiteral("Out/orders.txt")),
               QStringLiteral("Table orders\r\n    -- id\r\n    -- name\r\nend\r\n"));
 }
