@@ -210,14 +210,13 @@ bool QVNParser::CheckCanceled()
     return m_canceled;
 }
 
-QString QVNParser::ConvertRows(const QString& pStr_Template, const TQXRowsPtr& pRows_Data)
+// The steps after the entry's progress text: the tag-line rule, then, only when a tag can occur,
+// variables and repetition blocks, calculated, selection and fixed-length blocks, in that order.
+template <typename MarkData> QString QVNParser::ConvertAll(const QString& pStr_Template, MarkData markData)
 {
-    m_canceled = false;
-    if (m_listener)
-        RaiseProgress(QStringLiteral("Convert Rows (") + (pRows_Data ? pRows_Data->Tag() : QString()) + u')');
     QString text = DeleteUselessEnter(pStr_Template);
     if (text.contains(u"<ORVE")) {
-        text = ConvertRowsMarkData(text, pRows_Data);
+        text = markData(text);
         text = ConvertCalcData(text);
         text = ConvertSelectData(text);
         text = ConvertFixLengthData(text);
@@ -225,19 +224,20 @@ QString QVNParser::ConvertRows(const QString& pStr_Template, const TQXRowsPtr& p
     return text;
 }
 
+QString QVNParser::ConvertRows(const QString& pStr_Template, const TQXRowsPtr& pRows_Data)
+{
+    m_canceled = false;
+    if (m_listener)
+        RaiseProgress(QStringLiteral("Convert Rows (") + (pRows_Data ? pRows_Data->Tag() : QString()) + u')');
+    return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertRowsMarkData(text, pRows_Data); });
+}
+
 QString QVNParser::ConvertCols(const QString& pStr_Template, const TQXColsPtr& pCols_Data)
 {
     m_canceled = false;
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Cols (") + (pCols_Data ? pCols_Data->Tag() : QString()) + u')');
-    QString text = DeleteUselessEnter(pStr_Template);
-    if (text.contains(u"<ORVE")) {
-        text = ConvertColsMarkData(text, pCols_Data);
-        text = ConvertCalcData(text);
-        text = ConvertSelectData(text);
-        text = ConvertFixLengthData(text);
-    }
-    return text;
+    return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); });
 }
 
 QString QVNParser::GetBeginEndData(const QString& text, const QString& pStr_Begin, const QString& pStr_End,

@@ -105,6 +105,7 @@ private:
     bool HasVariable(const QString& text);
     bool SubstituteOnce(QString& text, const std::vector<Replacement>& reps);
     QStringView SelectCase(QStringView body, bool& chosen);
+    template <typename MarkData> QString ConvertAll(const QString& pStr_Template, MarkData markData);
     template <typename Replace>
     QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Replace replace);
 

@@ -51,9 +51,10 @@ bool anyNull(const Args& a)
     return false;
 }
 
+/// Whether optional argument i was given (neither beyond the list nor left out between commas).
 bool has(const Args& a, size_t i)
 {
-    return a.size() > i;
+    return a.size() > i && !a[i].missing;
 }
 
 /// A whole-number argument (rounded half to even); Null raises "Invalid use of Null".
@@ -113,24 +114,27 @@ VBValue fnLen(const Args& a)
     return VBValue::Long(a[0].isString() ? a[0].s.size() : a[0].ToText().size());
 }
 
-VBValue fnLeft(const Args& a)
+/// Left and Right: the first or last n characters; a negative n is an invalid call, even for Null.
+VBValue edge(const Args& a, bool fromLeft)
 {
     const std::int64_t n = whole(a[1]);
     if (n < 0)
         throw VBError(VBError::InvalidCall);
     if (a[0].isNull())
         return VBValue::Null();
-    return text(a[0].ToText().left(static_cast<qsizetype>(std::min<std::int64_t>(n, kMaxText))));
+    const QString s = a[0].ToText();
+    const auto count = static_cast<qsizetype>(std::min<std::int64_t>(n, kMaxText));
+    return text(fromLeft ? s.left(count) : s.right(count));
+}
+
+VBValue fnLeft(const Args& a)
+{
+    return edge(a, true);
 }
 
 VBValue fnRight(const Args& a)
 {
-    const std::int64_t n = whole(a[1]);
-    if (n < 0)
-        throw VBError(VBError::InvalidCall);
-    if (a[0].isNull())
-        return VBValue::Null();
-    return text(a[0].ToText().right(static_cast<qsizetype>(std::min<std::int64_t>(n, kMaxText))));
+    return edge(a, false);
 }
 
 VBValue fnMid(const Args& a)

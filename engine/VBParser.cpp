@@ -364,7 +364,14 @@ std::unique_ptr<VBNode> VBParser::Name(const QString& name)
         Advance();
         if (m_token.kind != VBToken::Kind::RParen) {
             while (true) {
-                args.push_back(Expr());
+                // An argument may be left out between commas; the function then takes its default.
+                if (m_token.kind == VBToken::Kind::Comma || m_token.kind == VBToken::Kind::RParen) {
+                    auto omitted = std::make_unique<VBNode>();
+                    omitted->value.missing = true;
+                    args.push_back(std::move(omitted));
+                } else {
+                    args.push_back(Expr());
+                }
                 if (m_token.kind == VBToken::Kind::Comma) {
                     Advance();
                     continue;
@@ -381,6 +388,11 @@ std::unique_ptr<VBNode> VBParser::Name(const QString& name)
         const int count = static_cast<int>(args.size());
         if (count < f->minArgs || count > f->maxArgs)
             throw ParseFailure();
+        for (int k = 0; k < f->minArgs; ++k) {
+            if (args[static_cast<size_t>(k)]->kind == VBNode::Kind::Literal &&
+                args[static_cast<size_t>(k)]->value.missing)
+                throw ParseFailure(); // a required argument cannot be left out
+        }
         auto node = std::make_unique<VBNode>();
         node->kind = VBNode::Kind::Call;
         node->function = f;

@@ -62,6 +62,8 @@ class VBValue
 public:
     VBType type = VBType::Empty;
     bool hard = false;
+    /// An argument left out of a call, as in FormatNumber(x, , 0): the function uses its default.
+    bool missing = false;
     std::int64_t i = 0;
     double d = 0.0;
     QString s;

@@ -320,6 +320,25 @@ TEST(VBEvaluator, DoublesBecomeTextWithFifteenDigitsAndVBScriptExponents)
     EXPECT_EQ(VBValue::FormatDouble(123.456), QStringLiteral("123.456"));
 }
 
+// Optional arguments may be left out between commas, as in FormatNumber(x, , 0); the function then
+// uses its default. A required argument cannot be left out.
+TEST(VBEvaluator, OmittedOptionalArgumentsTakeTheirDefaults)
+{
+    expectAll({{"FormatNumber(.5,,0)", ".50"},
+               {"FormatNumber(1234.5,,,,0)", "1234.50"},
+               {"FormatNumber(-1234.5,,,-1)", "(1,234.50)"},
+               {"FormatPercent(0.5,,,,)", "50.00%"},
+               {"Round(2.5,)", "2"},
+               {"InStr(1, \"aBc\", \"b\",)", "0"},
+               {"Mid(\"abc\", 2, )", "bc"},
+               {"DateDiff(\"ww\", #1/1/2020#, #3/1/2020#, , )", "9"},
+               {"WeekdayName(1, , 2)", "Monday"},
+               {"Mid(\"abc\", , 1)", ""},
+               {"Left(, 1)", ""},
+               {"Len()", ""},
+               {"Len(,)", ""}});
+}
+
 TEST(VBEvaluator, FormattingIgnoresTheMachineLocale)
 {
     // A locale with a decimal comma must not leak into the texts.
