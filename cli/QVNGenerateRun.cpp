@@ -198,8 +198,17 @@ int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& t
 
     const bool ok = qvnModel.BuildProcess(modelPath, out, variables, tableSet);
     progress.Clear();
-    if (!ok && !qvnModel.Exceptions.IsEmpty())
-        CliError(qvnModel.Exceptions.ToString());
+    // The failures' own lines are already in the log; add only the causes beneath them.
+    if (!ok) {
+        QStringList causes;
+        for (const TQXColPtr& c : *qvnModel.Exceptions.Messages) {
+            const QString text = c->Value().ToText();
+            if (c->Tag() != QLatin1String("0") || !log.contains(text + QStringLiteral("\r\n")))
+                causes.append(QString(5 * c->Tag().toInt(), QLatin1Char(' ')) + text);
+        }
+        if (!causes.isEmpty())
+            CliError(causes.join(QLatin1Char('\n')));
+    }
 
     const QString readme = info->Text(QStringLiteral("MI_README")).trimmed();
     if (!readme.isEmpty()) {
