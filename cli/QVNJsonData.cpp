@@ -225,13 +225,8 @@ private:
 
     template <typename Member> bool object(Member member)
     {
-        space();
-        ++m_p; // '{'
-        space();
-        if (m_p < m_end && *m_p == '}') {
-            ++m_p;
+        if (openList('}'))
             return true;
-        }
         QString name;
         while (true) {
             space();
@@ -243,56 +238,67 @@ private:
             if (m_p >= m_end || *m_p != ':')
                 return syntax("expected ':'");
             ++m_p;
-            space();
-            if (!valueStart())
-                return syntax("expected a value");
-            m_path.push_back(PathPart{name, -1});
-            const bool ok = member(QStringView(name));
-            m_path.pop_back();
-            if (!ok)
+            if (!element(name, -1, [&] { return member(QStringView(name)); }))
                 return false;
-            space();
-            if (m_p < m_end && *m_p == ',') {
-                ++m_p;
-                continue;
-            }
-            if (m_p < m_end && *m_p == '}') {
-                ++m_p;
-                return true;
-            }
-            return syntax("expected ',' or '}'");
+            const int next = nextInList('}', "expected ',' or '}'");
+            if (next <= 0)
+                return next == 0;
         }
     }
 
-    template <typename Element> bool array(Element element)
+    template <typename Element> bool array(Element each)
+    {
+        if (openList(']'))
+            return true;
+        for (qsizetype i = 0;; ++i) {
+            if (!element(QString(), i, each))
+                return false;
+            const int next = nextInList(']', "expected ',' or ']'");
+            if (next <= 0)
+                return next == 0;
+        }
+    }
+
+    /// Steps over the opening bracket; true (with the closing one consumed too) when the list is empty.
+    bool openList(char close)
     {
         space();
-        ++m_p; // '['
+        ++m_p;
         space();
-        if (m_p < m_end && *m_p == ']') {
+        if (m_p < m_end && *m_p == close) {
             ++m_p;
             return true;
         }
-        for (qsizetype i = 0;; ++i) {
-            space();
-            if (!valueStart())
-                return syntax("expected a value");
-            m_path.push_back(PathPart{QString(), i});
-            const bool ok = element();
-            m_path.pop_back();
-            if (!ok)
-                return false;
-            space();
-            if (m_p < m_end && *m_p == ',') {
-                ++m_p;
-                continue;
-            }
-            if (m_p < m_end && *m_p == ']') {
-                ++m_p;
-                return true;
-            }
-            return syntax("expected ',' or ']'");
+        return false;
+    }
+
+    /// One member or element, with its place named in the path of any error it reports.
+    template <typename Read> bool element(QString member, qsizetype index, Read read)
+    {
+        space();
+        if (!valueStart())
+            return syntax("expected a value");
+        m_path.push_back(PathPart{std::move(member), index});
+        const bool ok = read();
+        m_path.pop_back();
+        return ok;
+    }
+
+    /// After a member or element: 1 when ',' asks for the next, 0 when `close` ends the list, -1 on
+    /// a syntax error (reported).
+    int nextInList(char close, const char* expected)
+    {
+        space();
+        if (m_p < m_end && *m_p == ',') {
+            ++m_p;
+            return 1;
         }
+        if (m_p < m_end && *m_p == close) {
+            ++m_p;
+            return 0;
+        }
+        syntax(expected);
+        return -1;
     }
 
     bool skipValue()
