@@ -270,25 +270,31 @@ std::unique_ptr<VBNode> VBParser::NotLevel()
     return Chain(LevelCompare);
 }
 
+// Signs bind looser than "^" before a power (-2^2 is -4) but may also stand before an exponent
+// (2^-1); `operand` parses what the signs apply to in each place.
+std::unique_ptr<VBNode> VBParser::Signed(std::unique_ptr<VBNode> (VBParser::*operand)())
+{
+    if (!IsOperator("-") && !IsOperator("+"))
+        return (this->*operand)();
+    if (++m_nesting > kMaxNesting)
+        throw ParseFailure();
+    const VBOp op = IsOperator("-") ? VBOp::Neg : VBOp::Plus;
+    Advance();
+    std::unique_ptr<VBNode> inner = Signed(operand);
+    --m_nesting;
+    // A signed number literal stays a literal of the expression (its type is fixed for comparisons).
+    if (inner->kind == VBNode::Kind::Literal && inner->value.hard && inner->value.isNumeric()) {
+        VBValue folded = VBOperators::Unary(op, inner->value);
+        folded.hard = true;
+        inner->value = std::move(folded);
+        return inner;
+    }
+    return Unary(op, std::move(inner));
+}
+
 std::unique_ptr<VBNode> VBParser::UnaryLevel()
 {
-    if (IsOperator("-") || IsOperator("+")) {
-        if (++m_nesting > kMaxNesting)
-            throw ParseFailure();
-        const VBOp op = IsOperator("-") ? VBOp::Neg : VBOp::Plus;
-        Advance();
-        std::unique_ptr<VBNode> operand = UnaryLevel();
-        --m_nesting;
-        // A signed number literal stays a literal of the expression (its type is fixed for comparisons).
-        if (operand->kind == VBNode::Kind::Literal && operand->value.hard && operand->value.isNumeric()) {
-            VBValue folded = VBOperators::Unary(op, operand->value);
-            folded.hard = true;
-            operand->value = std::move(folded);
-            return operand;
-        }
-        return Unary(op, std::move(operand));
-    }
-    return Power();
+    return Signed(&VBParser::Power);
 }
 
 std::unique_ptr<VBNode> VBParser::Power()
@@ -296,23 +302,9 @@ std::unique_ptr<VBNode> VBParser::Power()
     std::unique_ptr<VBNode> left = Primary();
     while (IsOperator("^")) {
         Advance();
-        left = Binary(VBOp::Pow, std::move(left), PowerOperand());
+        left = Binary(VBOp::Pow, std::move(left), Signed(&VBParser::Primary));
     }
     return left;
-}
-
-std::unique_ptr<VBNode> VBParser::PowerOperand()
-{
-    if (IsOperator("-") || IsOperator("+")) {
-        if (++m_nesting > kMaxNesting)
-            throw ParseFailure();
-        const VBOp op = IsOperator("-") ? VBOp::Neg : VBOp::Plus;
-        Advance();
-        auto node = Unary(op, PowerOperand());
-        --m_nesting;
-        return node;
-    }
-    return Primary();
 }
 
 std::unique_ptr<VBNode> VBParser::Primary()

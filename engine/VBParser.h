@@ -65,7 +65,7 @@ private:
     std::unique_ptr<VBNode> Compare();
     std::unique_ptr<VBNode> UnaryLevel();
     std::unique_ptr<VBNode> Power();
-    std::unique_ptr<VBNode> PowerOperand();
+    std::unique_ptr<VBNode> Signed(std::unique_ptr<VBNode> (VBParser::*operand)());
     std::unique_ptr<VBNode> Primary();
     std::unique_ptr<VBNode> Name(const QString& name);
 
