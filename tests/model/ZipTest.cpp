@@ -218,3 +218,24 @@ TEST(Zip, NamesInTheWindowsCodePageConflictsAndDamagedEntriesAreJudgedBeforeWrit
         zip.ReadEntries(dir.file(QStringLiteral("bad.zip")), QString(), {QStringLiteral("model_info.qvns")}, entries));
     EXPECT_FALSE(zip.Extract(dir.file(QStringLiteral("bad.zip")), QString(), dir.file(QStringLiteral("b"))));
 }
+
+TEST(Zip, AnEntryThatUnpacksBeyondItsDeclaredSizeStillMeetsTheLimit)
+{
+    TempDir dir;
+    // 5000 deflated bytes declared as 10 in both headers: only counting while unpacking catches it.
+    ASSERT_TRUE(PatchedZip(dir.file(QStringLiteral("lie.zip")),
+                           QStringLiteral("import struct\nz = zipfile.ZipFile(p, 'w', zipfile.ZIP_DEFLATED)\n"
+                                          "z.writestr('big.txt', b'x' * 5000)\nz.close()\n"
+                                          "d = bytearray(open(p, 'rb').read())\n"
+                                          "struct.pack_into('<I', d, 22, 10)\n"
+                                          "c = d.rfind(b'PK\\x01\\x02')\nstruct.pack_into('<I', d, c + 24, 10)\n"
+                                          "open(p, 'wb').write(bytes(d))\n")));
+    QVNZIP zip;
+    zip.SetLimits(1000, 10);
+    EXPECT_FALSE(zip.Extract(dir.file(QStringLiteral("lie.zip")), QString(), dir.file(QStringLiteral("x"))));
+    EXPECT_TRUE(zip.Exceptions.ToString().contains(QStringLiteral("more than 1000 bytes")))
+        << zip.Exceptions.ToString().toStdString();
+    EXPECT_EQ(ListFiles(dir.file(QStringLiteral("x"))), QStringList()); // the cut-off file is removed
+    QHash<QString, QByteArray> entries;
+    EXPECT_FALSE(zip.ReadEntries(dir.file(QStringLiteral("lie.zip")), QString(), {QStringLiteral("big.txt")}, entries));
+}
