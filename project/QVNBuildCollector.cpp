@@ -53,14 +53,19 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
                                QStringLiteral(" ") + name);
             return false;
         }
+        // In the main window's tree order: the tables group, then views, then everything else,
+        // each in the project's table order.
+        QStringList groups[3];
         for (const TQXRowPtr& row : *project.TABLES) {
             for (const QString& name : tableNames) {
                 if (row->Key().compare(name.trimmed(), Qt::CaseInsensitive) == 0) {
-                    chosen << row->Key();
+                    const QString kind = row->Cols()->Text(QStringLiteral("TABLE_TYPE")).trimmed().toLower();
+                    groups[kind == QLatin1String("table") ? 0 : kind == QLatin1String("view") ? 1 : 2] << row->Key();
                     break;
                 }
             }
         }
+        chosen = groups[0] + groups[1] + groups[2];
     }
 
     const QString collecting = Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_TABLE"));

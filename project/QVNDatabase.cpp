@@ -7,6 +7,9 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 // The length reported for long text and binary columns whose driver gives no size: the usual
 // "unbounded" value, so the column types as a long text.
@@ -494,177 +497,105 @@ TQXRowsPtr QVNDatabase::SaveAdoToDatas(QVNRecordset& Rec_Data, const QString& ke
     return rows;
 }
 
+namespace {
+struct TypeNumber
+{
+    int key;
+    int value;
+};
+struct TypeName
+{
+    int number;
+    const char* name;
+};
+
+// The program's data type numbers and their names (note the lower-case "long").
+constexpr TypeName kTypeNames[] = {{0, "Empty"},
+                                   {2, "SmallInt"},
+                                   {3, "long"},
+                                   {4, "Single"},
+                                   {5, "Double"},
+                                   {6, "Currency"},
+                                   {7, "Date"},
+                                   {8, "BSTR"},
+                                   {9, "IDispatch"},
+                                   {10, "Error"},
+                                   {11, "Boolean"},
+                                   {12, "Variant"},
+                                   {13, "IUnknown"},
+                                   {14, "Decimal"},
+                                   {16, "TinyInt"},
+                                   {17, "UnsignedTinyInt"},
+                                   {18, "UnsignedSmallInt"},
+                                   {19, "UnsignedInt"},
+                                   {20, "BigInt"},
+                                   {21, "UnsignedBigInt"},
+                                   {64, "FileTime"},
+                                   {72, "GUID"},
+                                   {128, "Binary"},
+                                   {129, "Char"},
+                                   {130, "WChar"},
+                                   {131, "Numeric"},
+                                   {132, "UserDefined"},
+                                   {133, "DBDate"},
+                                   {134, "DBTime"},
+                                   {135, "DBTimeStamp"},
+                                   {136, "Chapter"},
+                                   {138, "PropVariant"},
+                                   {139, "VarNumeric"},
+                                   {200, "VarChar"},
+                                   {201, "LongVarChar"},
+                                   {202, "VarWChar"},
+                                   {203, "LongVarWChar"},
+                                   {204, "VarBinary"},
+                                   {205, "LongVarBinary"}};
+
+constexpr int kNumericTypes[] = {2, 3, 4, 5, 6, 14, 16, 17, 18, 19, 20, 21, 131, 139};
+constexpr int kDateTypes[] = {7, 64, 133, 134, 135};
+
+// ODBC SQL types and the data type numbers they read as; any other type is 0 (Empty).
+constexpr TypeNumber kSqlTypes[] = {
+    {SQL_CHAR, 129},      {SQL_VARCHAR, 200},      {SQL_LONGVARCHAR, 201},   {SQL_WCHAR, 130},
+    {SQL_WVARCHAR, 202},  {SQL_WLONGVARCHAR, 203}, {SQL_NUMERIC, 131},       {SQL_DECIMAL, 14},
+    {SQL_SMALLINT, 2},    {SQL_INTEGER, 3},        {SQL_BIGINT, 20},         {SQL_TINYINT, 16},
+    {SQL_REAL, 4},        {SQL_FLOAT, 5},          {SQL_DOUBLE, 5},          {SQL_BIT, 11},
+    {SQL_BINARY, 128},    {SQL_VARBINARY, 204},    {SQL_LONGVARBINARY, 205}, {SQL_TYPE_DATE, 133},
+    {SQL_DATE, 133},      {SQL_TYPE_TIME, 134},    {SQL_TIME, 134},          {SQL_TYPE_TIMESTAMP, 135},
+    {SQL_TIMESTAMP, 135}, {SQL_GUID, 72}};
+
+template <typename List> bool Contains(const List& list, int value)
+{
+    return std::find(std::begin(list), std::end(list), value) != std::end(list);
+}
+} // namespace
+
 QString QVNDatabase::DataType2Name(int t)
 {
-    switch (t) {
-    case 0:
-        return QStringLiteral("Empty");
-    case 2:
-        return QStringLiteral("SmallInt");
-    case 3:
-        return QStringLiteral("long");
-    case 4:
-        return QStringLiteral("Single");
-    case 5:
-        return QStringLiteral("Double");
-    case 6:
-        return QStringLiteral("Currency");
-    case 7:
-        return QStringLiteral("Date");
-    case 8:
-        return QStringLiteral("BSTR");
-    case 9:
-        return QStringLiteral("IDispatch");
-    case 10:
-        return QStringLiteral("Error");
-    case 11:
-        return QStringLiteral("Boolean");
-    case 12:
-        return QStringLiteral("Variant");
-    case 13:
-        return QStringLiteral("IUnknown");
-    case 14:
-        return QStringLiteral("Decimal");
-    case 16:
-        return QStringLiteral("TinyInt");
-    case 17:
-        return QStringLiteral("UnsignedTinyInt");
-    case 18:
-        return QStringLiteral("UnsignedSmallInt");
-    case 19:
-        return QStringLiteral("UnsignedInt");
-    case 20:
-        return QStringLiteral("BigInt");
-    case 21:
-        return QStringLiteral("UnsignedBigInt");
-    case 64:
-        return QStringLiteral("FileTime");
-    case 72:
-        return QStringLiteral("GUID");
-    case 128:
-        return QStringLiteral("Binary");
-    case 129:
-        return QStringLiteral("Char");
-    case 130:
-        return QStringLiteral("WChar");
-    case 131:
-        return QStringLiteral("Numeric");
-    case 132:
-        return QStringLiteral("UserDefined");
-    case 133:
-        return QStringLiteral("DBDate");
-    case 134:
-        return QStringLiteral("DBTime");
-    case 135:
-        return QStringLiteral("DBTimeStamp");
-    case 136:
-        return QStringLiteral("Chapter");
-    case 138:
-        return QStringLiteral("PropVariant");
-    case 139:
-        return QStringLiteral("VarNumeric");
-    case 200:
-        return QStringLiteral("VarChar");
-    case 201:
-        return QStringLiteral("LongVarChar");
-    case 202:
-        return QStringLiteral("VarWChar");
-    case 203:
-        return QStringLiteral("LongVarWChar");
-    case 204:
-        return QStringLiteral("VarBinary");
-    case 205:
-        return QStringLiteral("LongVarBinary");
-    default:
-        return QStringLiteral("*UNKNOWN*");
+    for (const TypeName& entry : kTypeNames) {
+        if (entry.number == t)
+            return QString::fromLatin1(entry.name);
     }
+    return QStringLiteral("*UNKNOWN*");
 }
 
 QString QVNDatabase::DataType2Name2(int t)
 {
-    switch (t) {
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 14:
-    case 16:
-    case 17:
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-    case 131:
-    case 139:
+    if (Contains(kNumericTypes, t))
         return QStringLiteral("numeric");
-    case 7:
-    case 64:
-    case 133:
-    case 134:
-    case 135:
+    if (Contains(kDateTypes, t))
         return QStringLiteral("date");
-    case 11:
+    if (t == 11)
         return QStringLiteral("boolean");
-    default:
-        return QStringLiteral("string");
-    }
+    return QStringLiteral("string");
 }
 
 int QVNDatabase::SqlTypeToDataType(int sqlType)
 {
-    switch (sqlType) {
-    case SQL_CHAR:
-        return 129;
-    case SQL_VARCHAR:
-        return 200;
-    case SQL_LONGVARCHAR:
-        return 201;
-    case SQL_WCHAR:
-        return 130;
-    case SQL_WVARCHAR:
-        return 202;
-    case SQL_WLONGVARCHAR:
-        return 203;
-    case SQL_NUMERIC:
-        return 131;
-    case SQL_DECIMAL:
-        return 14;
-    case SQL_SMALLINT:
-        return 2;
-    case SQL_INTEGER:
-        return 3;
-    case SQL_BIGINT:
-        return 20;
-    case SQL_TINYINT:
-        return 16;
-    case SQL_REAL:
-        return 4;
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-        return 5;
-    case SQL_BIT:
-        return 11;
-    case SQL_BINARY:
-        return 128;
-    case SQL_VARBINARY:
-        return 204;
-    case SQL_LONGVARBINARY:
-        return 205;
-    case SQL_TYPE_DATE:
-    case SQL_DATE:
-        return 133;
-    case SQL_TYPE_TIME:
-    case SQL_TIME:
-        return 134;
-    case SQL_TYPE_TIMESTAMP:
-    case SQL_TIMESTAMP:
-        return 135;
-    case SQL_GUID:
-        return 72;
-    default:
-        return 0;
+    for (const TypeNumber& entry : kSqlTypes) {
+        if (entry.key == sqlType)
+            return entry.value;
     }
+    return 0;
 }
 
 QString QVNDatabase::QuoteConnectionValue(const QString& value)

@@ -489,24 +489,17 @@ QString QVNProject::AutoColumnType(const QString& pStr_ShowType, const QString& 
     const double n = std::nearbyint(Mdl_Main::Function().ToNumeric(pStr_Length));
     const QString kind = pStr_ShowType.toLower();
     const QString type = pStr_DataType.toLower();
-    if (kind == QLatin1String("update")) {
+    // The update and search screens differ only in their boolean and long-text codes.
+    const bool update = kind == QLatin1String("update");
+    if (update || kind == QLatin1String("search")) {
         if (type == QLatin1String("date"))
             return QStringLiteral("3");
         if (type == QLatin1String("numeric"))
             return QStringLiteral("4");
         if (type == QLatin1String("boolean"))
-            return QStringLiteral("6");
-        if (type == QLatin1String("string"))
-            return n >= 101 ? QStringLiteral("2") : QStringLiteral("1");
-        return QStringLiteral("1");
-    }
-    if (kind == QLatin1String("search")) {
-        if (type == QLatin1String("date"))
-            return QStringLiteral("3");
-        if (type == QLatin1String("numeric"))
-            return QStringLiteral("4");
-        if (type == QLatin1String("boolean"))
-            return QStringLiteral("5");
+            return update ? QStringLiteral("6") : QStringLiteral("5");
+        if (update && type == QLatin1String("string") && n >= 101)
+            return QStringLiteral("2");
         return QStringLiteral("1");
     }
     if (kind == QLatin1String("main"))
@@ -584,7 +577,9 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
         const QString cname = note.value(QStringLiteral("CL_CNAME"));
         if (!cname.isEmpty())
             cname2 = cname;
-        const QString lengthNumber = QString::number(static_cast<qint64>(fn.ToNumeric(length)));
+        // The length as a number and back to text: its leading numeric part, fractions kept, so
+        // AutoColumnType rounds it rather than this cutting it off.
+        const QString lengthNumber = TQXValue(fn.ToNumeric(length)).ToText();
         const QString kinds[4][2] = {{"CL_UPDATE_TYPE", "update"},
                                      {"CL_SEARCH_TYPE", "search"},
                                      {"CL_MAIN_TYPE", "main"},

@@ -28,6 +28,60 @@ TEST(DataTypeNames, NamesAndClassesFollowTheProgramsTypeNumbers)
     EXPECT_EQ(QVNDatabase::SqlTypeToDataType(-150), 0);
 }
 
+TEST(DataTypeNames, EveryNumberHasItsNameAndClass)
+{
+    QStringList named;
+    QString classes;
+    for (int t = 0; t <= 256; ++t) {
+        const QString name = QVNDatabase::DataType2Name(t);
+        if (name != QLatin1String("*UNKNOWN*"))
+            named << QStringLiteral("%1=%2").arg(t).arg(name);
+        const QString kind = QVNDatabase::DataType2Name2(t);
+        if (kind != QLatin1String("string"))
+            classes += QStringLiteral("%1%2 ").arg(t).arg(kind.at(0));
+    }
+    EXPECT_EQ(named.join(' '),
+              QStringLiteral("0=Empty 2=SmallInt 3=long 4=Single 5=Double 6=Currency 7=Date 8=BSTR 9=IDispatch "
+                             "10=Error 11=Boolean 12=Variant 13=IUnknown 14=Decimal 16=TinyInt 17=UnsignedTinyInt "
+                             "18=UnsignedSmallInt 19=UnsignedInt 20=BigInt 21=UnsignedBigInt 64=FileTime 72=GUID "
+                             "128=Binary 129=Char 130=WChar 131=Numeric 132=UserDefined 133=DBDate 134=DBTime "
+                             "135=DBTimeStamp 136=Chapter 138=PropVariant 139=VarNumeric 200=VarChar "
+                             "201=LongVarChar 202=VarWChar 203=LongVarWChar 204=VarBinary 205=LongVarBinary"));
+    EXPECT_EQ(classes, QStringLiteral("2n 3n 4n 5n 6n 7d 11b 14n 16n 17n 18n 19n 20n 21n 64d 131n 133d 134d 135d "
+                                      "139n "));
+    // Every ODBC type the driver layer may report, and interval types it does not know.
+    const std::pair<int, int> odbc[] = {{SQL_CHAR, 129},
+                                        {SQL_VARCHAR, 200},
+                                        {SQL_LONGVARCHAR, 201},
+                                        {SQL_WCHAR, 130},
+                                        {SQL_WVARCHAR, 202},
+                                        {SQL_WLONGVARCHAR, 203},
+                                        {SQL_NUMERIC, 131},
+                                        {SQL_DECIMAL, 14},
+                                        {SQL_SMALLINT, 2},
+                                        {SQL_INTEGER, 3},
+                                        {SQL_BIGINT, 20},
+                                        {SQL_TINYINT, 16},
+                                        {SQL_REAL, 4},
+                                        {SQL_FLOAT, 5},
+                                        {SQL_DOUBLE, 5},
+                                        {SQL_BIT, 11},
+                                        {SQL_BINARY, 128},
+                                        {SQL_VARBINARY, 204},
+                                        {SQL_LONGVARBINARY, 205},
+                                        {SQL_TYPE_DATE, 133},
+                                        {SQL_DATE, 133},
+                                        {SQL_TYPE_TIME, 134},
+                                        {SQL_TIME, 134},
+                                        {SQL_TYPE_TIMESTAMP, 135},
+                                        {SQL_TIMESTAMP, 135},
+                                        {SQL_GUID, 72},
+                                        {SQL_INTERVAL_DAY_TO_SECOND, 0},
+                                        {SQL_UNKNOWN_TYPE, 0}};
+    for (const auto& [sqlType, number] : odbc)
+        EXPECT_EQ(QVNDatabase::SqlTypeToDataType(sqlType), number) << sqlType;
+}
+
 TEST(ConnectionValue, QuotesOnlyWhatTheParserWouldMisread)
 {
     EXPECT_EQ(QVNDatabase::QuoteConnectionValue(QStringLiteral("/tmp/a b/x.db")), QStringLiteral("/tmp/a b/x.db"));
