@@ -1,38 +1,7 @@
 // quorvin-cli columns: one table's columns as the column grid shows them (typed and annotated).
-#include "CliCommand.h"
-#include "Mdl_Main.h"
-#include "QVNFunction.h"
-#include "QVNJsonData.h"
-#include "QVNProject.h"
-
-#include <cstdio>
+#include "CmdProjectOutput.h"
 
 namespace {
-/// Same layout as "tables": columns padded by display width, two spaces apart.
-QString Aligned(const QList<QStringList>& rows)
-{
-    QVNFunction& fn = Mdl_Main::Function();
-    QList<int> widths;
-    for (const QStringList& row : rows) {
-        for (int i = 0; i < row.size(); ++i) {
-            if (widths.size() <= i)
-                widths.append(0);
-            widths[i] = std::max(widths[i], fn.Length(row.at(i)));
-        }
-    }
-    QString out;
-    for (const QStringList& row : rows) {
-        QString line;
-        for (int i = 0; i < row.size(); ++i) {
-            line += row.at(i);
-            if (i + 1 < row.size())
-                line += QString(widths[i] - fn.Length(row.at(i)) + 2, QLatin1Char(' '));
-        }
-        out += line + QLatin1Char('\n');
-    }
-    return out;
-}
-
 int RunColumns(const QStringList& args)
 {
     bool json = false;
@@ -53,15 +22,8 @@ int RunColumns(const QStringList& args)
     }
     CliStartup();
     QVNProject project;
-    project.SetProjectFile(positional.at(0));
-    if (!project.GetProjectInfo()) {
-        CliError(QStringLiteral("columns: ") + project.Exceptions.ToString());
-        return 2;
-    }
-    if (!project.GetTables()) {
-        CliError(QStringLiteral("columns: ") + project.Exceptions.ToString());
-        return 1;
-    }
+    if (const int code = CmdProjectOutput::OpenWithTables(project, positional.at(0), QStringLiteral("columns")))
+        return code;
     const QString table = positional.at(1);
     if (!project.TABLES->Exists(table)) {
         CliError(QStringLiteral("columns: the project's database has no table \"%1\"").arg(table));
@@ -69,9 +31,7 @@ int RunColumns(const QStringList& args)
     }
     const TQXRowsPtr columns = project.GetColumns(table);
     if (json) {
-        const QByteArray text = QVNJsonData::Write(columns);
-        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-        std::fputc('\n', stdout);
+        CmdProjectOutput::PrintJson(columns);
         return 0;
     }
     QList<QStringList> rows{{"CL_NAME", "CL_TYPE", "CL_LENGTH2", "CL_NULL", "CL_PK", "CL_PKMARK", "CL_FK", "CL_DEFAULT",
@@ -86,7 +46,7 @@ int RunColumns(const QStringList& args)
                      c->Text(QStringLiteral("CL_MAIN_TYPE")), c->Text(QStringLiteral("CL_SHOW_TYPE")),
                      c->Text(QStringLiteral("CL_CNAME"))});
     }
-    std::fputs(Aligned(rows).toUtf8().constData(), stdout);
+    CmdProjectOutput::PrintAligned(rows);
     return 0;
 }
 } // namespace

@@ -1,39 +1,7 @@
 // quorvin-cli tables: the tables and views of a project's database with their saved annotations.
-#include "CliCommand.h"
-#include "Mdl_Main.h"
-#include "QVNFunction.h"
-#include "QVNJsonData.h"
-#include "QVNProject.h"
-
-#include <cstdio>
+#include "CmdProjectOutput.h"
 
 namespace {
-/// Rows of cells as columns padded to the widest cell, measured in display width (a Chinese
-/// character counts two), separated by two spaces.
-QString Aligned(const QList<QStringList>& rows)
-{
-    QVNFunction& fn = Mdl_Main::Function();
-    QList<int> widths;
-    for (const QStringList& row : rows) {
-        for (int i = 0; i < row.size(); ++i) {
-            if (widths.size() <= i)
-                widths.append(0);
-            widths[i] = std::max(widths[i], fn.Length(row.at(i)));
-        }
-    }
-    QString out;
-    for (const QStringList& row : rows) {
-        QString line;
-        for (int i = 0; i < row.size(); ++i) {
-            line += row.at(i);
-            if (i + 1 < row.size())
-                line += QString(widths[i] - fn.Length(row.at(i)) + 2, QLatin1Char(' '));
-        }
-        out += line + QLatin1Char('\n');
-    }
-    return out;
-}
-
 int RunTables(const QStringList& args)
 {
     bool json = false;
@@ -54,20 +22,11 @@ int RunTables(const QStringList& args)
     }
     CliStartup();
     QVNProject project;
-    project.SetProjectFile(file);
-    if (!project.GetProjectInfo()) {
-        CliError(QStringLiteral("tables: ") + project.Exceptions.ToString());
-        return 2;
-    }
-    if (!project.GetTables()) {
-        CliError(QStringLiteral("tables: ") + project.Exceptions.ToString());
-        return 1;
-    }
+    if (const int code = CmdProjectOutput::OpenWithTables(project, file, QStringLiteral("tables")))
+        return code;
     project.TABLES->SetTag(QStringLiteral("TABLES"));
     if (json) {
-        const QByteArray text = QVNJsonData::Write(project.TABLES);
-        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-        std::fputc('\n', stdout);
+        CmdProjectOutput::PrintJson(project.TABLES);
         return 0;
     }
     QList<QStringList> rows{{"TABLE_NAME", "TABLE_TYPE", "TL_CNAME", "TL_PK", "TL_PKTYPE", "TL_DATE", "COLUMNS"}};
@@ -80,7 +39,7 @@ int RunTables(const QStringList& args)
                      c->Text(QStringLiteral("TL_PKTYPE")), c->Text(QStringLiteral("TL_DATE")),
                      QString::number(savedRows ? savedRows->Count() : 0)});
     }
-    std::fputs(Aligned(rows).toUtf8().constData(), stdout);
+    CmdProjectOutput::PrintAligned(rows);
     return 0;
 }
 } // namespace
