@@ -393,21 +393,27 @@ void QVNDatabase::NoteTimeout()
         Exceptions.Add(QStringLiteral("The database did not answer within the time limit; the connection was closed."));
 }
 
+bool QVNDatabase::Execute(const QString& sql, int timeout, OdbcStatement& stmt, SQLRETURN& rc)
+{
+    if (!TestConnect())
+        return false;
+    stmt = NewStatement();
+    if (!stmt)
+        return false;
+    OdbcWatchdog::Scope limit(m_watchdog, timeout);
+    rc = SQLExecDirectW(stmt.get(), Odbc::Wide(sql), static_cast<SQLINTEGER>(sql.size()));
+    return true;
+}
+
 bool QVNDatabase::RunAdoSearch(const QString& SearchSql, std::unique_ptr<QVNRecordset>& ReturnRs)
 {
     Exceptions.Clear();
     ReturnRs.reset();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!TestConnect())
+        OdbcStatement stmt;
+        SQLRETURN rc = SQL_ERROR;
+        if (!Execute(SearchSql, CommandTimeout, stmt, rc))
             return false;
-        OdbcStatement stmt = NewStatement();
-        if (!stmt)
-            return false;
-        SQLRETURN rc;
-        {
-            OdbcWatchdog::Scope limit(m_watchdog, CommandTimeout);
-            rc = SQLExecDirectW(stmt.get(), Odbc::Wide(SearchSql), static_cast<SQLINTEGER>(SearchSql.size()));
-        }
         if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) {
             ReturnRs = std::make_unique<QVNRecordset>(std::move(stmt), &m_watchdog, CommandTimeout);
             return true;
@@ -427,16 +433,10 @@ bool QVNDatabase::RunAdoSearch(const QString& SearchSql, std::unique_ptr<QVNReco
 bool QVNDatabase::ExecuteSql(const QString& sql)
 {
     Exceptions.Clear();
-    if (!TestConnect())
+    OdbcStatement stmt;
+    SQLRETURN rc = SQL_ERROR;
+    if (!Execute(sql, CommandTimeout, stmt, rc))
         return false;
-    OdbcStatement stmt = NewStatement();
-    if (!stmt)
-        return false;
-    SQLRETURN rc;
-    {
-        OdbcWatchdog::Scope limit(m_watchdog, CommandTimeout);
-        rc = SQLExecDirectW(stmt.get(), Odbc::Wide(sql), static_cast<SQLINTEGER>(sql.size()));
-    }
     if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) {
         // Drain further results so every statement of a batch runs and reports.
         for (;;) {
@@ -902,16 +902,10 @@ TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
     QString source = QuoteIdentifier(tableName);
     if (!schemaName.isEmpty())
         source = QuoteIdentifier(schemaName) + QLatin1Char('.') + source;
-    OdbcStatement stmt = NewStatement();
-    if (!stmt)
-        return result;
-    const QString sql = QStringLiteral("select * from ") + source + QStringLiteral(" where 1 = 0");
-    SQLRETURN rc;
-    {
-        OdbcWatchdog::Scope limit(m_watchdog, SchemaTimeout);
-        rc = SQLExecDirectW(stmt.get(), Odbc::Wide(sql), static_cast<SQLINTEGER>(sql.size()));
-    }
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+    OdbcStatement stmt;
+    SQLRETURN rc = SQL_ERROR;
+    if (!Execute(QStringLiteral("select * from ") + source + QStringLiteral(" where 1 = 0"), SchemaTimeout, stmt, rc) ||
+        (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA))
         return result;
     QVNRecordset rs(std::move(stmt));
     for (int i = 0; i < rs.FieldCount(); ++i) {

@@ -100,6 +100,10 @@ private:
     using RowFilter = std::function<bool(const TQXColsPtr&)>;
 
     OdbcStatement NewStatement();
+    /// TestConnect, a new statement, and sql run on it within timeout seconds (0 = no limit).
+    /// False, with the reason in Exceptions, when nothing could be run; else rc is the driver's
+    /// answer and stmt holds the statement for reading or diagnostics.
+    bool Execute(const QString& sql, int timeout, OdbcStatement& stmt, SQLRETURN& rc);
     void AddDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const QString& fallback);
     /// Runs a catalog function and converts its result; retried once on a connection that died.
     TQXRowsPtr ReadCatalog(const CatalogCall& call, const QString& keyField, const QHash<QString, QString>& rename,
