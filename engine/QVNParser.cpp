@@ -176,6 +176,16 @@ private:
     bool m_entered;
 };
 
+/// A join for ScanBlocks that puts the text before the block and then `replace(body)` in its place.
+template <typename Replace> auto replacing(Replace replace)
+{
+    return [replace](QString& result, QStringView prefix, QStringView body, QStringView) -> qsizetype {
+        result.append(prefix);
+        result.append(replace(body));
+        return 0;
+    };
+}
+
 } // namespace
 
 struct QVNParser::Impl
@@ -620,24 +630,25 @@ QString QVNParser::ConvertCalcData(const QString& text)
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Calc Data"));
     return ScanBlocks(text, u"<ORVE_CALC>", u"</ORVE_CALC>",
-                      [this](QStringView body) { return GetCalcData(body.toString()); });
+                      replacing([this](QStringView body) { return GetCalcData(body.toString()); }));
 }
 
 QString QVNParser::ConvertFixLengthData(const QString& text)
 {
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert FixLength Data"));
-    return ScanBlocks(text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>", [](QStringView body) {
-        const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
-        double length = leadingWholeNumber(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"));
-        const double step = leadingWholeNumber(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"));
-        const bool padRight = blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2";
-        const double chars = static_cast<double>(data.size());
-        if (step > 0 && chars > length)
-            length += std::ceil((chars - length) / step) * step; // grow by whole steps until it fits
-        length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
-        return Mdl_Main::Function().StrFixLength(data, static_cast<int>(length), QStringLiteral(" "), padRight);
-    });
+    return ScanBlocks(
+        text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>", replacing([](QStringView body) {
+            const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
+            double length = leadingWholeNumber(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"));
+            const double step = leadingWholeNumber(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"));
+            const bool padRight = blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2";
+            const double chars = static_cast<double>(data.size());
+            if (step > 0 && chars > length)
+                length += std::ceil((chars - length) / step) * step; // grow by whole steps until it fits
+            length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
+            return Mdl_Main::Function().StrFixLength(data, static_cast<int>(length), QStringLiteral(" "), padRight);
+        }));
 }
 
 // Selection blocks: the data of the first case whose condition does not evaluate to "False". A
@@ -646,36 +657,21 @@ QString QVNParser::ConvertSelectData(const QString& text)
 {
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert SelectData"));
-    constexpr QStringView begin = u"<ORVE_SELECT>";
-    constexpr QStringView end = u"</ORVE_SELECT>";
-    const QStringView view(text);
-    qsizetype b = -1, e = -1;
-    if (!findBlock(view, 0, begin, end, b, e))
-        return text;
-    QString result;
-    result.reserve(text.size());
-    qsizetype pos = 0;
-    do {
-        const QStringView body = view.mid(b + begin.size(), e - b - begin.size());
-        bool chosen = false;
-        const QStringView data = SelectCase(body, chosen);
-        const QStringView prefix = view.mid(pos, b - pos);
-        pos = e + end.size();
-        const QStringView prefixTrimmed = trimSpacesRight(prefix);
-        const QStringView suffixTrimmed = trimSpacesLeft(view.mid(pos));
-        const qsizetype brk = breakAtStart(suffixTrimmed);
-        if (!chosen && breakAtEnd(prefixTrimmed) > 0 && brk > 0) {
-            result.append(prefixTrimmed);
-            pos = view.size() - suffixTrimmed.size() + brk;
-        } else {
-            result.append(prefix);
-            result.append(data);
-        }
-        if (CheckCanceled())
-            break;
-    } while (findBlock(view, pos, begin, end, b, e));
-    result.append(view.mid(pos));
-    return result;
+    return ScanBlocks(text, u"<ORVE_SELECT>", u"</ORVE_SELECT>",
+                      [this](QString& result, QStringView prefix, QStringView body, QStringView suffix) -> qsizetype {
+                          bool chosen = false;
+                          const QStringView data = SelectCase(body, chosen);
+                          const QStringView prefixTrimmed = trimSpacesRight(prefix);
+                          const QStringView suffixTrimmed = trimSpacesLeft(suffix);
+                          const qsizetype brk = breakAtStart(suffixTrimmed);
+                          if (!chosen && breakAtEnd(prefixTrimmed) > 0 && brk > 0) {
+                              result.append(prefixTrimmed);
+                              return suffix.size() - suffixTrimmed.size() + brk;
+                          }
+                          result.append(prefix);
+                          result.append(data);
+                          return 0;
+                      });
 }
 
 /// Decides one selection body: cases pair up by order of appearance, a case with an empty condition
@@ -706,8 +702,14 @@ QStringView QVNParser::SelectCase(QStringView body, bool& chosen)
     return QStringView();
 }
 
-template <typename Replace>
-QString QVNParser::ScanBlocks(const QString& text, QStringView begin, QStringView end, Replace replace)
+/**
+ * The common scan of the special blocks: left to right, each block's replacement joined to the text
+ * before it, never rescanned, CheckCanceled after every block. `join(result, prefix, body, suffix)`
+ * appends the prefix and the replacement and returns how many characters of the suffix it took
+ * along (the selection block may take its emptied line's break).
+ */
+template <typename Join>
+QString QVNParser::ScanBlocks(const QString& text, QStringView begin, QStringView end, Join join)
 {
     const QStringView view(text);
     qsizetype b = -1, e = -1;
@@ -717,9 +719,9 @@ QString QVNParser::ScanBlocks(const QString& text, QStringView begin, QStringVie
     result.reserve(text.size());
     qsizetype pos = 0;
     do {
-        result.append(view.mid(pos, b - pos));
-        result.append(replace(view.mid(b + begin.size(), e - b - begin.size())));
+        const QStringView prefix = view.mid(pos, b - pos);
         pos = e + end.size();
+        pos += join(result, prefix, view.mid(b + begin.size(), e - b - begin.size()), view.mid(pos));
         if (CheckCanceled())
             break;
     } while (findBlock(view, pos, begin, end, b, e));

@@ -106,8 +106,7 @@ private:
     bool SubstituteOnce(QString& text, const std::vector<Replacement>& reps);
     QStringView SelectCase(QStringView body, bool& chosen);
     template <typename MarkData> QString ConvertAll(const QString& pStr_Template, MarkData markData);
-    template <typename Replace>
-    QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Replace replace);
+    template <typename Join> QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Join join);
 
     bool m_canceled = false;
     QVNProgressListener m_listener;

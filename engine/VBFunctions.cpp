@@ -493,31 +493,14 @@ VBValue fnRound(const Args& a)
     if (digits < 0)
         throw VBError(VBError::InvalidCall);
     const VBValue& v = a[0];
-    switch (v.type) {
-    case VBType::Null:
-        return VBValue::Null();
-    case VBType::Empty:
-        return VBValue::Integer(0);
-    case VBType::Boolean:
-        return VBValue::Integer(v.i);
-    case VBType::Byte:
-    case VBType::Integer:
-    case VBType::Long:
-        return v;
-    case VBType::Single:
-        return VBValue::Single(roundDigits(v.d, digits));
-    case VBType::Currency: {
+    if (v.type == VBType::Currency) {
         if (digits >= 4)
             return v;
         const double step = std::pow(10.0, static_cast<double>(4 - digits));
         return VBValue::CurrencyScaled(
             static_cast<std::int64_t>(VBValue::RoundEven(static_cast<double>(v.i) / step) * step));
     }
-    case VBType::Date:
-        return VBValue::Date(roundDigits(v.d, digits));
-    default:
-        return VBValue::Double(roundDigits(v.ToDouble(), digits));
-    }
+    return wholePart(v, [digits](double d) { return roundDigits(d, digits); });
 }
 
 VBValue fnAbs(const Args& a)
