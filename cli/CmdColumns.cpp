@@ -24,12 +24,13 @@ int RunColumns(const QStringList& args)
     QVNProject project;
     if (const int code = CmdProjectOutput::OpenWithTables(project, positional.at(0), QStringLiteral("columns")))
         return code;
-    const QString table = positional.at(1);
-    if (!project.TABLES->Exists(table)) {
-        CliError(QStringLiteral("columns: the project's database has no table \"%1\"").arg(table));
+    const TQXRowPtr tableRow = project.TABLES->Item(positional.at(1));
+    if (!tableRow) {
+        CliError(QStringLiteral("columns: the project's database has no table \"%1\"").arg(positional.at(1)));
         return 2;
     }
-    const TQXRowsPtr columns = project.GetColumns(table);
+    // The name as the database spells it: the catalog of a case-sensitive server finds no other.
+    const TQXRowsPtr columns = project.GetColumns(tableRow->Key());
     if (json) {
         CmdProjectOutput::PrintJson(columns);
         return 0;

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -136,4 +137,18 @@ TEST_F(RealSchemaTest, CollectsInTreeOrderWithTheKeyKindRule)
     EXPECT_FALSE(header->Item("UPDATE_COLUMNS")->Value().rows()->Exists("OrderId"));
     EXPECT_TRUE(header->Item("UPDATE_COLUMNS")->Value().rows()->Exists("StoreNo"));
     EXPECT_EQ(variables->Text("P_NAME"), QStringLiteral("商店"));
+}
+
+TEST_F(RealSchemaTest, CliColumnsFindsATableNamedInOtherLetterCase)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.file(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.file(QStringLiteral("data")));
+    p.setProcessEnvironment(env);
+    p.start(AppDir() + QStringLiteral("quorvin-cli"), {"columns", m_file, "orderheader"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("StoreNo"))) << out.toStdString();
 }
