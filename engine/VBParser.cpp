@@ -333,14 +333,9 @@ std::unique_ptr<VBNode> VBParser::Primary()
         return node;
     }
     case VBToken::Kind::Operator:
-        if (m_token.text == QLatin1String("Not")) {
-            if (++m_nesting > kMaxNesting)
-                throw ParseFailure();
-            Advance();
-            auto node = Unary(VBOp::Not, NotLevel());
-            --m_nesting;
-            return node;
-        }
+        // "Not" as an operand (1 + Not 0) applies to everything after it down to a comparison.
+        if (IsOperator("Not"))
+            return NotLevel();
         throw ParseFailure();
     default:
         throw ParseFailure();
