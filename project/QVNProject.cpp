@@ -264,6 +264,16 @@ bool QVNProject::SaveProject(const QString& pStr_P_NO, const QString& pStr_P_NAM
     // A project file reached through a link is replaced where it really lies; the link stays.
     const QFileInfo real(info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath());
     const QString folder = real.absolutePath();
+    // A project file marked read-only stays as it is: the rename below would replace it all the
+    // same, so the mark is honoured here (even for a user whom the system lets write anyway).
+    // (The mode's own bits: Qt's "user" bits say what this user may do, which for root is all.)
+    const QFileDevice::Permissions writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!real.isWritable() || !(QFile::permissions(real.absoluteFilePath()) & writeBits)) {
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_SAVE")));
+        Exceptions.Add(QStringLiteral("The project file is read-only: ") + real.absoluteFilePath());
+        return false;
+    }
     QString temporary;
     {
         QTemporaryFile reserve(folder + QStringLiteral("/.") + real.fileName() + QStringLiteral(".XXXXXX.tmp"));

@@ -214,6 +214,23 @@ TEST_F(ProjectFileTest, AFailingInsertLeavesTheProjectFileUntouched)
     EXPECT_EQ(q.P_NAME, QStringLiteral("Name"));
 }
 
+TEST_F(ProjectFileTest, AReadOnlyProjectFileIsNotReplaced)
+{
+    QVNProject p;
+    CreateProject(p, m_file);
+    const QByteArray before = readBytes(m_file);
+    ASSERT_TRUE(QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    EXPECT_FALSE(p.SaveProject(QStringLiteral("N2"), QStringLiteral("Changed"), p.P_DATABASE, QString(), QString(),
+                               QString(), p.TABLES));
+    EXPECT_TRUE(p.Exceptions.ToString().startsWith(
+        Mdl_Main::Language().GetLocalizeMessage(QStringLiteral("QVNPROJECT"), QStringLiteral("ERROR_SAVE"))))
+        << p.Exceptions.ToString().toStdString();
+    EXPECT_TRUE(readBytes(m_file) == before);
+    EXPECT_FALSE(QFile::permissions(m_file) & QFileDevice::WriteOwner);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"p.qvn", "p.qvn.bak", "target.db"}));
+}
+
 TEST_F(ProjectFileTest, SavingAMissingProjectFileFailsAtTheBackupAndWritesNothing)
 {
     QVNProject p;
