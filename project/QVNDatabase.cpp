@@ -165,11 +165,16 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
         sqlType = SQL_VARCHAR;
     else if (sqlType == SQL_WLONGVARCHAR && declaredVarchar)
         sqlType = SQL_WVARCHAR;
-    // The SQLite driver reports numeric and decimal columns as doubles; the declaration says what they are.
-    if (IsFloatType(sqlType) && lowerType.startsWith(QLatin1String("numeric")))
-        sqlType = SQL_NUMERIC;
-    else if (IsFloatType(sqlType) && lowerType.startsWith(QLatin1String("decimal")))
-        sqlType = SQL_DECIMAL;
+    // The SQLite driver reports numeric columns as doubles and decimal ones as text; the declaration
+    // says what they are. Its sizes then describe the double or the text, not the declaration.
+    bool typedByName = false;
+    if (IsFloatType(sqlType) || IsCharType(sqlType)) {
+        if (lowerType.startsWith(QLatin1String("numeric")))
+            sqlType = SQL_NUMERIC;
+        else if (lowerType.startsWith(QLatin1String("decimal")))
+            sqlType = SQL_DECIMAL;
+        typedByName = sqlType == SQL_NUMERIC || sqlType == SQL_DECIMAL;
+    }
 
     QString length, precision, scale;
     if (IsCharType(sqlType) || IsBinaryType(sqlType)) {
@@ -184,7 +189,7 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
         if (m.hasMatch()) {
             precision = m.captured(1);
             scale = m.captured(2).isEmpty() ? QStringLiteral("0") : m.captured(2);
-        } else {
+        } else if (!typedByName) {
             if (f.hasSize && f.size > 0)
                 precision = QString::number(f.size);
             if (!IsFloatType(sqlType) && f.hasDigits && f.digits >= 0 && (!f.hasSize || f.digits <= f.size))

@@ -54,6 +54,7 @@ namespace {
 const QString kTypes = QStringLiteral(
     "CREATE TABLE typed (s100 VARCHAR(100), s101 VARCHAR(101), flag BOOLEAN, n18 NUMERIC(18,4), n18z NUMERIC(18,0),"
     " d DATE, memo TEXT, code VARCHAR(10) NOT NULL DEFAULT 'AB', s300 VARCHAR(300));"
+    "CREATE TABLE decimals (dec DECIMAL(8,3), whole DECIMAL(6), free NUMERIC);"
     "CREATE TABLE keyed (c VARCHAR(5), b INTEGER NOT NULL, a INTEGER NOT NULL, PRIMARY KEY (b, a));"
     "CREATE TABLE other (oid INTEGER PRIMARY KEY);"
     "CREATE TABLE child (id INTEGER PRIMARY KEY, x INTEGER, y INTEGER,"
@@ -76,7 +77,7 @@ protected:
             saved->SetTag("COLUMNS");
             row->Cols()->Add(saved, "COLUMNS");
         }
-        ASSERT_EQ(m_project.TABLES->Count(), 4);
+        ASSERT_EQ(m_project.TABLES->Count(), 5);
     }
     TQXColsPtr Column(const TQXRowsPtr& rows, const char* name)
     {
@@ -125,6 +126,19 @@ TEST_P(ColumnImportTest, TypesLengthsAndDefaultCodes)
     EXPECT_EQ(Column(c, "code")->Text("CL_MAIN_TYPE"), QStringLiteral("4"));
     EXPECT_EQ(Column(c, "code")->Text("CL_SHOW_TYPE"), QStringLiteral("1"));
     EXPECT_EQ(Column(c, "code")->Text("CL_CNAME2"), QStringLiteral("code"));
+}
+
+TEST_P(ColumnImportTest, DecimalsKeepTheirDeclaredPrecisionAndScale)
+{
+    TQXRowsPtr c = m_project.GetColumns("decimals");
+    for (const char* name : {"dec", "whole", "free"})
+        EXPECT_EQ(Column(c, name)->Text("CL_TYPE2"), QStringLiteral("numeric")) << name;
+    EXPECT_EQ(Column(c, "dec")->Text("CL_LENGTH"), QStringLiteral("8"));
+    EXPECT_EQ(Column(c, "dec")->Text("CL_LENGTH2"), QStringLiteral("8,3"));
+    EXPECT_EQ(Column(c, "whole")->Text("CL_LENGTH2"), QStringLiteral("6"));
+    if (!IsPostgres()) { // the SQLite driver's sizes of an undeclared precision describe a double
+        EXPECT_EQ(Column(c, "free")->Text("CL_LENGTH2"), QString());
+    }
 }
 
 TEST_P(ColumnImportTest, WithoutAKeyTheFirstColumnIsChosenButNotMarkedAsDatabaseKey)
