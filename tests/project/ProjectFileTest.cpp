@@ -214,11 +214,21 @@ TEST_F(ProjectFileTest, AFailingInsertLeavesTheProjectFileUntouched)
     EXPECT_EQ(q.P_NAME, QStringLiteral("Name"));
 }
 
-TEST_F(ProjectFileTest, AReadOnlyProjectFileIsNotReplaced)
+TEST_F(ProjectFileTest, ASaveWithoutItsTemplateOrOnAReadOnlyFileLeavesTheFileAsItWas)
 {
     QVNProject p;
     CreateProject(p, m_file);
     const QByteArray before = readBytes(m_file);
+    p.SetTemplateFile(m_dir.file(QStringLiteral("gone.qvnm")));
+    EXPECT_FALSE(p.SaveProject(QStringLiteral("N2"), QStringLiteral("Changed"), p.P_DATABASE, QString(), QString(),
+                               QString(), p.TABLES));
+    EXPECT_TRUE(p.Exceptions.ToString().startsWith(
+        Mdl_Main::Language().GetLocalizeMessage(QStringLiteral("QVNPROJECT"), QStringLiteral("ERROR_SAVE"))));
+    EXPECT_TRUE(readBytes(m_file) == before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"p.qvn", "p.qvn.bak", "target.db"}));
+    p.SetTemplateFile(QString());
+
     ASSERT_TRUE(QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     EXPECT_FALSE(p.SaveProject(QStringLiteral("N2"), QStringLiteral("Changed"), p.P_DATABASE, QString(), QString(),
                                QString(), p.TABLES));
