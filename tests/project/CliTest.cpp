@@ -136,8 +136,10 @@ TEST_F(CliTest, GenerateFromAProjectRunsTheWholeBuildRoad)
     // Naming no table means every table; --data does not mix with --project.
     r = Run({"generate", "--project", file, "--model", model, "--out", m_dir.file("all")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(QString::fromUtf8(readBytes(m_dir.file("all/create_tables.sql")))
-                    .contains(QStringLiteral("CREATE TABLE shipment_items")));
+    const QString all = QString::fromUtf8(readBytes(m_dir.file("all/create_tables.sql")));
+    EXPECT_TRUE(all.contains(QStringLiteral("CREATE TABLE shipment_items")));
+    EXPECT_TRUE(all.contains(QStringLiteral("DEFAULT 'NEW',"))) << all.toStdString(); // a text default is a literal
+    EXPECT_TRUE(all.contains(QStringLiteral("DEFAULT 0,")));
     r = Run({"generate", "--project", file, "--model", model, "--data", "x.json"});
     EXPECT_EQ(r.code, 2);
 }
