@@ -136,17 +136,17 @@ std::shared_ptr<TQXObject> TQXValue::object() const
     return nullptr;
 }
 
-QString TQXValue::FormatDouble(double v)
+QString TQXValue::FormatDouble(double v, int digits)
 {
     if (v == 0.0)
         return QStringLiteral("0"); // negative zero too
     if (!std::isfinite(v))
         return QString();
-    // VBScript writes a double with up to 15 significant digits, trailing zeros dropped, and
-    // switches to the exponent form ("1E+15", "1.5E-05") below 1E-4 and from 1E+15 on: exactly
-    // C's %.15G. to_chars gives that form without consulting the C locale.
+    // VBScript writes a double with up to 15 significant digits (a Single with 7), trailing zeros
+    // dropped, and switches to the exponent form ("1E+15", "1.5E-05") below 1E-4 and from 1E+15
+    // on: exactly C's %.15G. to_chars gives that form without consulting the C locale.
     char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits);
     QString out = QString::fromLatin1(buf, res.ptr - buf);
     const qsizetype e = out.indexOf(QLatin1Char('e'));
     if (e >= 0)

@@ -73,8 +73,9 @@ public:
     std::shared_ptr<TQXCols> cols() const;
     std::shared_ptr<TQXObject> object() const;
 
-    /// VBScript's text form of a double: up to 15 significant digits, exponent form "1E+20".
-    static QString FormatDouble(double v);
+    /// VBScript's text form of a double: up to `digits` significant digits (15 for a Double, 7 for
+    /// a Single), trailing zeros dropped, exponent form such as "1E+20" or "1.5E-05".
+    static QString FormatDouble(double v, int digits = 15);
     /// VBScript's en-US text form of a date: "1/31/2020", "3:04:05 PM" or both.
     static QString FormatDate(const QDateTime& v);
 

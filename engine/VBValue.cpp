@@ -350,15 +350,7 @@ QString VBValue::FormatDouble(double v)
 
 QString VBValue::FormatSingle(double v)
 {
-    if (v == 0.0)
-        return QStringLiteral("0");
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 7);
-    QString out = QString::fromLatin1(buf, res.ptr - buf);
-    const qsizetype e = out.indexOf(QLatin1Char('e'));
-    if (e >= 0)
-        out[e] = QLatin1Char('E');
-    return out;
+    return TQXValue::FormatDouble(v, 7);
 }
 
 QString VBValue::FormatCurrency(std::int64_t scaled)
