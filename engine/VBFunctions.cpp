@@ -682,15 +682,22 @@ VBValue fromTotalSeconds(std::int64_t total)
     return dateOf(kZeroDate.addDays(day), total - day * 86400);
 }
 
-/// 1 (vbSunday) to 7, or 0 for the system setting (Sunday); anything else is invalid.
-int firstDayOfWeek(const Args& a, size_t i)
+/// An optional date setting from 0 to `max`, where 0 (the system setting) and a missing argument
+/// both mean 1; anything else is invalid.
+int dateSetting(const Args& a, size_t i, int max)
 {
     if (!has(a, i))
         return 1;
-    const std::int64_t f = whole(a[i]);
-    if (f < 0 || f > 7)
+    const std::int64_t v = whole(a[i]);
+    if (v < 0 || v > max)
         throw VBError(VBError::InvalidCall);
-    return f == 0 ? 1 : static_cast<int>(f);
+    return v == 0 ? 1 : static_cast<int>(v);
+}
+
+/// The first day of the week: 1 (vbSunday) to 7.
+int firstDayOfWeek(const Args& a, size_t i)
+{
+    return dateSetting(a, i, 7);
 }
 
 /// The day of the week with Sunday as 1.
@@ -706,7 +713,7 @@ int weekday(const QDate& d, int first)
 
 QDate weekStart(const QDate& d, int first)
 {
-    return d.addDays(-((sundayBased(d) - first + 7) % 7));
+    return d.addDays(1 - weekday(d, first));
 }
 
 QDate firstWeekStart(int year, int first, int rule)
@@ -728,14 +735,10 @@ int weekOfYear(const QDate& d, int first, int rule)
     return static_cast<int>(start.daysTo(weekStart(d, first)) / 7 + 1);
 }
 
+/// The first week of the year: 1 (the week of 1 January) to 3 (the first full week).
 int firstWeekRule(const Args& a, size_t i)
 {
-    if (!has(a, i))
-        return 1;
-    const std::int64_t r = whole(a[i]);
-    if (r < 0 || r > 3)
-        throw VBError(VBError::InvalidCall);
-    return r == 0 ? 1 : static_cast<int>(r);
+    return dateSetting(a, i, 3);
 }
 
 VBValue fnDateValue(const Args& a)
