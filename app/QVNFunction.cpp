@@ -4,14 +4,11 @@
 #include "Mdl_Main.h"
 #include "TextCodec.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QSaveFile>
-#include <QUrl>
 
 #include <filesystem>
 #include <system_error>
@@ -316,23 +313,4 @@ double QVNFunction::ToNumeric(const QString& text) const
     bool ok = false;
     const double v = text.mid(start, end - start).toDouble(&ok);
     return ok ? v : 0.0;
-}
-
-bool QVNFunction::Execute(QWidget* /*hwnd*/, const QString& lpOperation, const QString& lpFile,
-                          const QString& lpParameters, const QString& lpDirectory, int /*nShowCmd*/)
-{
-    const QString file = lpFile.trimmed();
-    if (file.isEmpty())
-        return false;
-    const QFileInfo info(file);
-    // A program with parameters is started; everything else (documents, folders, mail and web
-    // addresses) goes to the desktop's default handler.
-    if (!lpParameters.trimmed().isEmpty() && info.isFile() && info.isExecutable()) {
-        return QProcess::startDetached(info.absoluteFilePath(), QProcess::splitCommand(lpParameters),
-                                       lpDirectory.trimmed());
-    }
-    Q_UNUSED(lpOperation);
-    const QUrl url = info.exists() || file.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(info.absoluteFilePath())
-                                                                        : QUrl(file, QUrl::TolerantMode);
-    return QDesktopServices::openUrl(url);
 }

@@ -5,8 +5,6 @@
 
 #include <QString>
 
-class QWidget;
-
 /**
  * @brief Paths, files, folders and text measured in display width.
  *
@@ -28,8 +26,6 @@ public:
 
     /// A fresh, unused name below AppPath + "temp/"; nothing is created.
     QString GetTempFolder() const;
-    /// The desktop's folder picker; empty when cancelled. Defined in the window layer (appwidgets).
-    QString GetFolder(const QString& initial, QWidget* owner);
 
     /// The whole file with tabs turned into four spaces; empty when missing or unreadable.
     /// The encoding found (UTF-8, UTF-8 with BOM, UTF-16 with BOM, else GB18030) is reported
@@ -52,10 +48,6 @@ public:
     static QStringView TrimSpaces(QStringView text);
     /// The number at the start of the text; 0 when there is none.
     double ToNumeric(const QString& text) const;
-
-    /// Hands a document, folder, mail or web address to the desktop (xdg-open).
-    bool Execute(QWidget* hwnd, const QString& lpOperation, const QString& lpFile, const QString& lpParameters,
-                 const QString& lpDirectory, int nShowCmd);
 
     QVNError Exceptions;
 };

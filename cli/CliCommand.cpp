@@ -1,8 +1,6 @@
 #include "CliCommand.h"
 
-#include "Mdl_Main.h"
-#include "QVNError.h"
-#include "QVNSampleProject.h"
+#include "QVNStartup.h"
 
 #include <QCoreApplication>
 
@@ -23,15 +21,7 @@ const std::vector<CliCommand>& CliRegistry::All()
 
 void CliStartup()
 {
-    static bool done = false;
-    if (!done) {
-        Mdl_Main::Startup(QCoreApplication::applicationDirPath());
-        // The sample project points at the sample database with its real path on this machine;
-        // it is made on first run (and again if deleted). Not fatal: everything works without it.
-        QVNError sampleErrors;
-        QVNSampleProject::Ensure(Mdl_Main::AppPath, Mdl_Main::ProjectPath, Mdl_Main::OutPath, sampleErrors);
-        done = true;
-    }
+    QVNStartup::Run(QCoreApplication::applicationDirPath());
 }
 
 void CliError(const QString& line)

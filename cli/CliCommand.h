@@ -6,15 +6,16 @@
 
 /**
  * Subcommands of quorvin-cli register themselves from their own source file, so each area of the
- * program adds its commands without touching the dispatcher.
+ * program adds its commands without touching the dispatcher; their descriptions live in the one
+ * table of CliHelp.cpp.
  *
- * Exit codes: 0 success, 1 the operation itself failed (a build returned false), 2 bad usage,
- * bad input or a missing file (one clear line on standard error).
+ * Exit codes, the same rule for every command: 0 success, 1 the work itself failed (a build
+ * returned false, a database cannot be reached, a file cannot be written), 2 bad usage or bad
+ * input (a missing, unreadable or damaged file; one clear line on standard error).
  */
 struct CliCommand
 {
     const char* name;
-    const char* usage; ///< one line: arguments after the command name
     int (*run)(const QStringList& args);
 };
 
@@ -25,7 +26,8 @@ public:
     static const std::vector<CliCommand>& All();
 };
 
-/// Runs the start-up steps the window runs (folders, settings, language) for commands that need them.
+/// Runs the start-up the window runs (folders, settings, language, the sample project) for commands
+/// that need it.
 void CliStartup();
 
 /// Writes one line to standard error (UTF-8).
@@ -33,5 +35,5 @@ void CliError(const QString& line);
 
 #define QUORVIN_CLI_CONCAT2(a, b) a##b
 #define QUORVIN_CLI_CONCAT(a, b) QUORVIN_CLI_CONCAT2(a, b)
-#define QUORVIN_CLI_COMMAND(name, usage, fn)                                                                           \
-    static const bool QUORVIN_CLI_CONCAT(s_registered_, __LINE__) = CliRegistry::Add(CliCommand{name, usage, fn});
+#define QUORVIN_CLI_COMMAND(name, fn)                                                                                  \
+    static const bool QUORVIN_CLI_CONCAT(s_registered_, __LINE__) = CliRegistry::Add(CliCommand{name, fn});

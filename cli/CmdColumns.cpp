@@ -52,4 +52,4 @@ int RunColumns(const QStringList& args)
 }
 } // namespace
 
-QUORVIN_CLI_COMMAND("columns", "FILE TABLE [--json]", RunColumns)
+QUORVIN_CLI_COMMAND("columns", RunColumns)

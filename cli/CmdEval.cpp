@@ -24,4 +24,4 @@ int runEval(const QStringList& args)
 
 } // namespace
 
-QUORVIN_CLI_COMMAND("eval", "EXPR", runEval)
+QUORVIN_CLI_COMMAND("eval", runEval)

@@ -108,4 +108,4 @@ int runExpand(const QStringList& args)
 
 } // namespace
 
-QUORVIN_CLI_COMMAND("expand", kUsage, runExpand)
+QUORVIN_CLI_COMMAND("expand", runExpand)

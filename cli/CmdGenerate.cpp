@@ -1,12 +1,10 @@
 // quorvin-cli generate: runs a model's build over a table set read from a JSON data file, or
 // collected from a project file as the main window's build collects it.
 #include "CliCommand.h"
-#include "Mdl_Main.h"
 #include "QVNBuildCollector.h"
+#include "QVNGenerate.h"
 #include "QVNGenerateRun.h"
 #include "QVNJsonData.h"
-
-#include <QFileInfo>
 
 namespace {
 
@@ -58,17 +56,15 @@ int runGenerate(const QStringList& args)
         QString folder;
         if (!collector.Collect(project, allTables ? QStringList() : tableNames, tables, projectVariables, folder)) {
             CliError(QStringLiteral("generate: ") + collector.Exceptions.ToString());
-            // An unknown table or an unreadable project file is bad input; a database that cannot
-            // be reached is a failed operation. Either way nothing was written.
-            return collector.UnknownTables().isEmpty() && QFileInfo::exists(project) ? 1 : 2;
+            // An unknown table or a missing, unreadable or damaged project file is bad input; a
+            // database that cannot be reached is a failed operation. Either way nothing was written.
+            return collector.BadInput() ? 2 : 1;
         }
         QList<QPair<QString, QString>> vars;
         for (const TQXColPtr& c : *projectVariables)
             vars.append({c->Key(), c->Value().ToText()});
         if (out.isEmpty())
-            out = folder; // the project's P_PATH, as the build dialog proposes it
-        if (out.isEmpty())
-            out = Mdl_Main::OutPath + QFileInfo(project).completeBaseName();
+            out = QVNGenerate::DefaultOutputFolder(folder, project); // as the build dialog proposes it
         return RunGenerate(model, out, tables, vars, overrides);
     }
 
@@ -90,7 +86,4 @@ int runGenerate(const QStringList& args)
 
 } // namespace
 
-QUORVIN_CLI_COMMAND("generate",
-                    "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]... | --project FILE --model "
-                    "PACKAGE [--tables A,B | --all-tables] [--out DIR] [--var KEY=VALUE]...",
-                    runGenerate)
+QUORVIN_CLI_COMMAND("generate", runGenerate)

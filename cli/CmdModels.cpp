@@ -33,6 +33,9 @@ int runModels(const QStringList& args)
     }
     QVNModel model;
     const TQXRowsPtr models = model.GetAllModels(folder);
+    // The list stays what the build dialog shows; what it leaves out is said here.
+    for (const QVNModel::SkippedModel& skipped : model.SkippedModels())
+        CliError(QStringLiteral("models: skipped %1: %2").arg(skipped.file, skipped.reason));
     if (json) {
         const QByteArray text = QVNJsonData::Write(models);
         std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
@@ -52,4 +55,4 @@ int runModels(const QStringList& args)
 
 } // namespace
 
-QUORVIN_CLI_COMMAND("models", "[DIR] [--json]", runModels)
+QUORVIN_CLI_COMMAND("models", runModels)

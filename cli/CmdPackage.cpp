@@ -55,4 +55,4 @@ int runPackage(const QStringList& args)
 
 } // namespace
 
-QUORVIN_CLI_COMMAND("package", "FOLDER... [--ext EXT] [--password PWD]", runPackage)
+QUORVIN_CLI_COMMAND("package", runPackage)

@@ -2,9 +2,9 @@
 #include "CliCommand.h"
 #include "Mdl_Main.h"
 #include "QVNProject.h"
+#include "QVNProjectLifecycle.h"
 #include "QVNSampleProject.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -56,38 +56,11 @@ int RunNew(const QStringList& args)
     }
     CliStartup();
     QVNProject project;
-    const bool existed = QFileInfo::exists(file);
-    const QString backup = file + QStringLiteral(".replaced");
-    if (existed && !QFile::rename(file, backup)) {
-        CliError(QStringLiteral("project new: cannot move the existing \"%1\" aside").arg(file));
-        return 1;
+    QVNProjectLifecycle lifecycle;
+    if (!lifecycle.Create(file, {no, name, connection, user, password, path}, force, project)) {
+        CliError(QStringLiteral("project new: ") + lifecycle.Exceptions.ToString());
+        return lifecycle.LastFailure() == QVNProjectLifecycle::Failure::BadInput ? 2 : 1;
     }
-    auto undo = [&] {
-        QFile::remove(file);
-        QFile::remove(file + QStringLiteral(".bak"));
-        if (existed)
-            QFile::rename(backup, file);
-    };
-    if (!project.NewProject(file)) {
-        CliError(QStringLiteral("project new: ") + project.Exceptions.ToString());
-        undo();
-        return 1;
-    }
-    project.SetProjectFile(file);
-    project.P_NO = no;
-    project.P_NAME = name;
-    project.P_DATABASE = connection;
-    project.P_USERID = user;
-    project.P_PWD = password;
-    project.P_PATH = path;
-    if (!project.GetTables() || !project.SaveProject(no, name, connection, user, password, path, project.TABLES)) {
-        CliError(QStringLiteral("project new: ") + project.Exceptions.ToString());
-        undo();
-        return 1;
-    }
-    QFile::remove(file + QStringLiteral(".bak")); // the backup of the bare template is of no use
-    if (existed)
-        QFile::remove(backup);
     Print(QStringLiteral("%1: %2 tables and views\n").arg(file).arg(project.TABLES->Count()));
     return 0;
 }
@@ -101,9 +74,9 @@ int RunInfo(const QStringList& args)
     }
     CliStartup();
     QVNProject project;
-    project.SetProjectFile(args.first());
-    if (!project.GetProjectInfo()) {
-        CliError(QStringLiteral("project info: ") + project.Exceptions.ToString());
+    QVNProjectLifecycle lifecycle;
+    if (!lifecycle.OpenFile(args.first(), project)) {
+        CliError(QStringLiteral("project info: ") + lifecycle.Exceptions.ToString());
         return 2;
     }
     Print(QStringLiteral("P_NO=%1\nP_NAME=%2\nP_DATABASE=%3\nP_USERID=%4\nP_PWD=%5\nP_PATH=%6\n")
@@ -146,7 +119,4 @@ int RunProject(const QStringList& args)
 }
 } // namespace
 
-QUORVIN_CLI_COMMAND("project",
-                    "new FILE --connection STR [--user U] [--password P] [--no N] [--name NAME] [--path DIR] "
-                    "[--force] | info FILE | sample [DIR]",
-                    RunProject)
+QUORVIN_CLI_COMMAND("project", RunProject)

@@ -6,6 +6,7 @@
 #include "QVNFunction.h"
 #include "QVNJsonData.h"
 #include "QVNProject.h"
+#include "QVNProjectLifecycle.h"
 
 #include <QList>
 #include <QStringList>
@@ -15,20 +16,15 @@
 
 namespace CmdProjectOutput {
 
-/// GetProjectInfo then GetTables on the file; 0 when both worked, else the exit code (2: the file
-/// is not a readable project, 1: its database cannot be reached) after printing the reason.
+/// Opens the project file and reads its tables; 0 when that worked, else the exit code (2: the
+/// file is not a readable, intact project, 1: its database cannot be reached) after printing why.
 inline int OpenWithTables(QVNProject& project, const QString& file, const QString& command)
 {
-    project.SetProjectFile(file);
-    if (!project.GetProjectInfo()) {
-        CliError(command + QStringLiteral(": ") + project.Exceptions.ToString());
-        return 2;
-    }
-    if (!project.GetTables()) {
-        CliError(command + QStringLiteral(": ") + project.Exceptions.ToString());
-        return 1;
-    }
-    return 0;
+    QVNProjectLifecycle lifecycle;
+    if (lifecycle.Open(file, project))
+        return 0;
+    CliError(command + QStringLiteral(": ") + lifecycle.Exceptions.ToString());
+    return lifecycle.LastFailure() == QVNProjectLifecycle::Failure::BadInput ? 2 : 1;
 }
 
 /// Rows of cells as columns padded to the widest cell, measured in display width (a Chinese

@@ -44,4 +44,4 @@ int RunTables(const QStringList& args)
 }
 } // namespace
 
-QUORVIN_CLI_COMMAND("tables", "FILE [--json]", RunTables)
+QUORVIN_CLI_COMMAND("tables", RunTables)

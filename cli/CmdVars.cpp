@@ -34,4 +34,4 @@ int runVars(const QStringList& args)
 
 } // namespace
 
-QUORVIN_CLI_COMMAND("vars", "FILE", runVars)
+QUORVIN_CLI_COMMAND("vars", runVars)

@@ -2,19 +2,12 @@
 
 #include "CliCommand.h"
 #include "Mdl_Main.h"
-#include "QVNFunction.h"
+#include "QVNGenerate.h"
 #include "QVNLanguage.h"
-#include "QVNModel.h"
-#include "QVNModelPath.h"
-#include "QVNParser.h"
-#include "QVNProgress.h"
 
 #include <unistd.h>
 
-#include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -96,133 +89,56 @@ QString localized(const QString& section, const QString& key, const QString& fal
 
 } // namespace
 
-bool BuildGenerateVariables(const TQXColsPtr& modelInfo, const QString& outFolder,
-                            const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides,
-                            TQXColsPtr& variables, QString& error)
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    auto dialogVars = TQXCols::Create();
-    dialogVars->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd"))), QStringLiteral("RVG_DATE"));
-    dialogVars->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))), QStringLiteral("RVG_DATETIME"));
-    for (const auto& [name, value] : projectVars)
-        dialogVars->Add(TQXValue(value), QStringLiteral("RVG_") + name);
-
-    variables = TQXCols::Create();
-    variables->Copy(dialogVars);
-    QString folder = outFolder;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    variables->Add(TQXValue(folder), QStringLiteral("RVG_FOLDER"));
-
-    if (modelInfo) {
-        if (const TQXColPtr list = modelInfo->Item("MI_VARIABLE"); list && list->Value().rows()) {
-            QVNParser parser;
-            for (const TQXRowPtr& record : *list->Value().rows()) {
-                const TQXColsPtr& cols = record->Cols();
-                const QString key = cols->Text(QStringLiteral("MV_NO")).trimmed();
-                // Trimmed of spaces only, as the dialog trims: a multi-line default keeps its breaks.
-                const QString def = QVNFunction::TrimSpaces(cols->Text(QStringLiteral("MV_DEFAULT"))).toString();
-                variables->Add(TQXValue(parser.ConvertCols(def, dialogVars)), key);
-            }
-        }
-    }
-
-    for (const QString& item : overrides) {
-        const qsizetype eq = item.indexOf(QLatin1Char('='));
-        if (eq <= 0) {
-            error = QStringLiteral("--var needs KEY=VALUE, not \"%1\"").arg(item);
-            return false;
-        }
-        const QString key = item.left(eq).trimmed();
-        const QString value = item.mid(eq + 1);
-        if (const TQXColPtr col = variables->Item(key))
-            col->SetValue(TQXValue(value));
-        else
-            variables->Add(TQXValue(value), key);
-    }
-    return true;
-}
-
 int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
                 const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides)
 {
-    if (!QFileInfo(model).isFile()) {
-        CliError(QStringLiteral("generate: the model package \"%1\" does not exist").arg(model));
-        return 2;
-    }
-    const QString out = QDir(outDir).absolutePath() + QLatin1Char('/');
-    const QString modelPath = QFileInfo(model).absoluteFilePath();
-
-    QVNModel qvnModel;
-    const TQXColsPtr info = qvnModel.GetModelInfo(modelPath);
-    if (!info) {
-        CliError(QStringLiteral("generate: \"%1\" is not a model package that can be opened").arg(model));
-        CliError(qvnModel.Exceptions.ToString());
-        return 2;
-    }
-    TQXColsPtr variables;
-    QString error;
-    if (!BuildGenerateVariables(info, out, projectVars, overrides, variables, error)) {
-        CliError(QStringLiteral("generate: ") + error);
-        return 2;
-    }
-
-    TQXRowsPtr tableSet = tables;
-    if (!tableSet) {
-        tableSet = TQXRows::Create();
-        tableSet->SetTag(QStringLiteral("TABLES"));
-    }
-
     ProgressLine progress(isatty(fileno(stderr)) != 0);
     InterruptScope interrupt;
-    QString log;
     bool cancelReported = false;
-    qvnModel.SetProgressListener([&](const QString& message, bool& cancel, bool self) {
-        if (!message.isEmpty()) {
-            if (self) {
-                log += message + QStringLiteral("\r\n");
-                progress.Log(message);
-            } else {
-                progress.Show(message);
-            }
+    auto pollInterrupt = [&](bool& cancel) {
+        if (!g_interrupted)
+            return;
+        cancel = true;
+        if (!cancelReported) {
+            cancelReported = true;
+            progress.Log(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("MESSAGE_CANCELING"),
+                                   QStringLiteral("Cancelling ...")));
         }
-        if (g_interrupted) {
-            cancel = true;
-            if (!cancelReported) {
-                cancelReported = true;
-                progress.Log(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("MESSAGE_CANCELING"),
-                                       QStringLiteral("Cancelling ...")));
-            }
-        }
-    });
+    };
+    QVNGenerate generate;
+    generate.Progress = [&](const QString& message, bool& cancel) {
+        if (!message.isEmpty())
+            progress.Log(message);
+        pollInterrupt(cancel);
+    };
+    generate.Detail = [&](const QString& message, bool& cancel) {
+        if (!message.isEmpty())
+            progress.Show(message);
+        pollInterrupt(cancel);
+    };
 
-    const bool ok = qvnModel.BuildProcess(modelPath, out, variables, tableSet);
+    const bool ok = generate.Run(model, outDir, tables, projectVars, overrides);
     progress.Clear();
-    // The failures' own lines are already in the log; add only the causes beneath them.
+    if (generate.BadInput()) {
+        CliError(QStringLiteral("generate: ") + generate.Exceptions.ToString());
+        return 2;
+    }
     if (!ok) {
-        QStringList causes;
-        for (const TQXColPtr& c : *qvnModel.Exceptions.Messages) {
-            const QString text = c->Value().ToText();
-            if (c->Tag() != QLatin1String("0") || !log.contains(text + QStringLiteral("\r\n")))
-                causes.append(QString(5 * c->Tag().toInt(), QLatin1Char(' ')) + text);
-        }
+        const QStringList causes = generate.FailureCauses();
         if (!causes.isEmpty())
             CliError(causes.join(QLatin1Char('\n')));
     }
-
-    const QString readme = info->Text(QStringLiteral("MI_README")).trimmed();
-    if (!readme.isEmpty()) {
-        const QString page = out + QVNModelPath::Clean(readme); // as FillReadmeLog finds it
-        if (QVNModel::FillReadmeLog(out, readme, log))
+    if (!generate.ReadmePage().isEmpty()) {
+        if (generate.ReadmeFilled())
             progress.Log(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("MESSAGE_README"),
                                    QStringLiteral("Read-me page")) +
-                         QStringLiteral(": ") + page);
+                         QStringLiteral(": ") + generate.ReadmePage());
         else
             CliError(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("ERROR_README"),
                                QStringLiteral("Cannot write the read-me page")) +
-                     QStringLiteral(": ") + page);
+                     QStringLiteral(": ") + generate.ReadmePage());
     }
-    std::fputs((out + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fputs((generate.OutputFolder() + QLatin1Char('\n')).toUtf8().constData(), stdout);
     std::fflush(stdout);
     return ok ? 0 : 1;
 }

@@ -1,32 +1,67 @@
 #include "CliCommand.h"
-#include "Mdl_Main.h"
+#include "CliHelp.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
-static void printUsage(std::FILE* out)
+namespace {
+
+bool isHelpOption(const QString& arg)
 {
-    std::fputs("usage: quorvin-cli COMMAND [ARGS...]\n\ncommands:\n", out);
-    for (const CliCommand& c : CliRegistry::All())
-        std::fprintf(out, "  %s %s\n", c.name, c.usage);
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
 }
+
+const CliCommand* findCommand(const QString& name)
+{
+    for (const CliCommand& c : CliRegistry::All()) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+// help [COMMAND]
+int runHelp(const QStringList& args)
+{
+    if (args.isEmpty()) {
+        CliPrintUsage(stdout);
+        return 0;
+    }
+    const CliHelpEntry* entry = args.size() == 1 ? CliHelpFor(args.first()) : nullptr;
+    if (!entry) {
+        CliError(QStringLiteral("quorvin-cli help: unknown command \"%1\"").arg(args.join(QLatin1Char(' '))));
+        return 2;
+    }
+    CliPrintHelp(*entry, stdout);
+    return 0;
+}
+
+} // namespace
+
+QUORVIN_CLI_COMMAND("help", runHelp)
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
     args.removeFirst();
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
-        printUsage(args.isEmpty() ? stderr : stdout);
+    if (args.isEmpty() || isHelpOption(args.first())) {
+        CliPrintUsage(args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 2 : 0;
     }
     const QString name = args.takeFirst();
-    for (const CliCommand& c : CliRegistry::All()) {
-        if (name == QLatin1String(c.name))
-            return c.run(args);
+    const CliCommand* command = findCommand(name);
+    if (!command) {
+        CliError(QStringLiteral("quorvin-cli: unknown command \"%1\"").arg(name));
+        CliPrintUsage(stderr);
+        return 2;
     }
-    CliError(QStringLiteral("quorvin-cli: unknown command \"%1\"").arg(name));
-    printUsage(stderr);
-    return 2;
+    // COMMAND --help, and for a command with subcommands also COMMAND SUB --help.
+    const CliHelpEntry* help = CliHelpFor(name);
+    if (help && !args.isEmpty() &&
+        (isHelpOption(args.first()) ||
+         (name == QLatin1String("project") && args.size() == 2 && isHelpOption(args.at(1)))))
+        return runHelp({name});
+    return command->run(args);
 }

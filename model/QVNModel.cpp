@@ -129,8 +129,9 @@ void QVNModel::RaiseProgress(QString message, bool self)
         else
             message = m_lastMessage + QStringLiteral("  [  ") + message + QStringLiteral("  ]");
     }
-    if (m_listener)
-        m_listener(message, m_canceled, self);
+    const QVNProgressListener& listener = self ? m_listener : m_detailListener;
+    if (listener)
+        listener(message, m_canceled);
 }
 
 bool QVNModel::CheckCanceled()
@@ -199,6 +200,7 @@ TQXColsPtr QVNModel::GetModelInfo(const QString& pStr_ModelFile)
 TQXRowsPtr QVNModel::GetAllModels(const QString& folder)
 {
     Exceptions.Clear();
+    m_skipped.clear();
     auto result = TQXRows::Create();
     if (folder.trimmed().isEmpty())
         return result;
@@ -208,9 +210,16 @@ TQXRowsPtr QVNModel::GetAllModels(const QString& folder)
     int counter = 0;
     for (const QFileInfo& file : files) {
         ++counter;
+        const int before = Exceptions.Count();
         const TQXColsPtr cols = GetModelInfo(file.absoluteFilePath());
-        if (cols)
+        if (cols) {
             result->Add(cols, QStringLiteral("MODEL_") + QString::number(counter));
+        } else {
+            QStringList reason;
+            for (int i = before + 1; i <= Exceptions.Count(); ++i)
+                reason << Exceptions.Messages->Item(i)->Value().ToText().trimmed();
+            m_skipped.append({file.absoluteFilePath(), reason.join(QStringLiteral("; "))});
+        }
     }
     return result;
 }

@@ -3,19 +3,12 @@
 #include "QVNError.h"
 #include "QVNFunction.h"
 #include "QVNParser.h"
+#include "QVNProgress.h"
 #include "TQXCols.h"
 #include "TQXRows.h"
 
+#include <QList>
 #include <QString>
-
-#include <functional>
-
-/**
- * The model's Progress(Message, Cancel, Self) event: `cancel` is bound to QVNModel::Canceled()
- * (set it to stop the build); `self` is true for the build's own (main) messages and false for the
- * template engine's messages, which arrive as "<last main message>  [  <engine message>  ]".
- */
-using QVNModelProgressListener = std::function<void(const QString& message, bool& cancel, bool self)>;
 
 /**
  * @brief Opens model packages, lists the models of a folder and runs a build.
@@ -59,7 +52,25 @@ public:
                       const TQXRowsPtr& tables);
 
     bool Canceled() const { return m_canceled; }
-    void SetProgressListener(QVNModelProgressListener listener) { m_listener = std::move(listener); }
+    /// Progress of a build, on two listeners of the engine's shape: `main` gets the build's own
+    /// messages (the lines of its log) and the empty message of every cancel check; `detail` gets the
+    /// template engine's messages as "<last main message>  [  <engine message>  ]". In both, `cancel`
+    /// is bound to Canceled(): set it to stop the build.
+    void SetProgressListener(QVNProgressListener main, QVNProgressListener detail = {})
+    {
+        m_listener = std::move(main);
+        m_detailListener = std::move(detail);
+    }
+
+    /// A package GetAllModels left out of its list, with the reason (the lines of Exceptions that
+    /// opening it added, joined by "; ").
+    struct SkippedModel
+    {
+        QString file;
+        QString reason;
+    };
+    /// The packages the last GetAllModels could not list, in name order.
+    const QList<SkippedModel>& SkippedModels() const { return m_skipped; }
 
     /// The completion step of a build with a read-me page: in the file `pStr_Readme` (MI_README,
     /// relative to the output folder `pStr_Folder`) replaces every "<ORVE>RVG_LOG</ORVE>" (any case)
@@ -83,7 +94,9 @@ private:
 
     bool m_canceled = false;
     QString m_lastMessage;
-    QVNModelProgressListener m_listener;
+    QVNProgressListener m_listener;
+    QVNProgressListener m_detailListener;
+    QList<SkippedModel> m_skipped;
     QVNFunction m_function;
     QVNParser mObj_QVNParser;
 };

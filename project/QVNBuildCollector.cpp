@@ -3,6 +3,7 @@
 #include "Mdl_Main.h"
 #include "QVNLanguage.h"
 #include "QVNProject.h"
+#include "QVNProjectLifecycle.h"
 
 namespace {
 QString Localized(const QString& section, const QString& key)
@@ -17,6 +18,7 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
 {
     Exceptions.Clear();
     m_canceled = false;
+    m_badProjectFile = false;
     m_unknown.clear();
     tables = TQXRows::Create();
     tables->SetTag(QStringLiteral("TABLES"));
@@ -24,9 +26,10 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
     projectFolder.clear();
 
     QVNProject project;
-    project.SetProjectFile(projectFile);
-    if (!project.GetProjectInfo() || !project.GetTables()) {
-        Exceptions.AddExceptions(project.Exceptions);
+    QVNProjectLifecycle lifecycle;
+    if (!lifecycle.Open(projectFile, project)) {
+        m_badProjectFile = lifecycle.LastFailure() == QVNProjectLifecycle::Failure::BadInput;
+        Exceptions.AddExceptions(lifecycle.Exceptions);
         return false;
     }
 

@@ -41,8 +41,12 @@ public:
     bool Canceled() const { return m_canceled; }
     /// The names the last Collect could not find (bad input rather than a failed operation).
     const QStringList& UnknownTables() const { return m_unknown; }
+    /// True when the last Collect failed on bad input: unknown table names, or a project file that
+    /// is missing, unreadable or damaged (as opposed to a database that cannot be reached).
+    bool BadInput() const { return m_badProjectFile || !m_unknown.isEmpty(); }
 
 private:
     bool m_canceled = false;
+    bool m_badProjectFile = false;
     QStringList m_unknown;
 };

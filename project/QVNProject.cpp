@@ -167,6 +167,14 @@ bool QVNProject::OpenSystemFile(const QString& path)
         Exceptions.Add(Text(kSection, QStringLiteral("ERROR_NO_FILE")) + QStringLiteral(" ") + path);
         return false;
     }
+    // The driver says no more than "connect failed" about a file it cannot read or that is not a
+    // database at all: find out first, so the message names the file and the reason.
+    const QString problem = ProjectFileProblem(info.absoluteFilePath());
+    if (!problem.isEmpty()) {
+        Exceptions.Add(Text(kSection, QStringLiteral("ERROR_OPEN_PROJECT")));
+        Exceptions.Add(problem);
+        return false;
+    }
     QString target = info.absoluteFilePath();
     if (target.contains(QLatin1Char(';')) || target != target.trimmed()) {
         // SQLite resolves the link, so its journal still lands beside the real file.
@@ -181,21 +189,70 @@ bool QVNProject::OpenSystemFile(const QString& path)
         target = link;
     }
     db.AdoConnectString = SystemConnectionString(target);
-    // A file the driver opens is not yet a project file: touching the four tables proves it.
-    bool ok = db.ConnectToServer(QString());
-    for (const char* table : {"tb_Version", "tb_Project", "tb_Table", "tb_Column"}) {
-        if (!ok)
-            break;
-        ok = db.ExecuteSql(QStringLiteral("select * from %1 where 1 = 0").arg(QString::fromLatin1(table)));
-    }
-    if (!ok) {
+    if (!db.ConnectToServer(QString())) {
         Exceptions.Add(Text(kSection, QStringLiteral("ERROR_OPEN_PROJECT")));
+        Exceptions.Add(QStringLiteral("Cannot open the project file %1:").arg(info.absoluteFilePath()));
         Exceptions.AddExceptions(db.Exceptions);
-        db.DisConnectFromServer();
         m_linkFolder.reset();
         return false;
     }
+    // A file the driver opens is not yet a project file: its four tables must be there with the
+    // columns this program reads and writes. Anything less is a damaged file, not a connection
+    // problem.
+    const struct
+    {
+        const char* table;
+        const QStringList* columns;
+    } expected[] = {{"tb_Version", nullptr},
+                    {"tb_Project", &kProjectColumns},
+                    {"tb_Table", &kTableColumns},
+                    {"tb_Column", &kColumnColumns}};
+    for (const auto& e : expected) {
+        const QString columns = e.columns ? e.columns->join(QStringLiteral(", ")) : QStringLiteral("*");
+        if (!db.ExecuteSql(
+                QStringLiteral("select %1 from %2 where 1 = 0").arg(columns, QString::fromLatin1(e.table)))) {
+            Exceptions.Add(Text(kSection, QStringLiteral("ERROR_OPEN_PROJECT")));
+            Exceptions.Add(QStringLiteral("The project file %1 is damaged: its table %2 is missing or lacks columns")
+                               .arg(info.absoluteFilePath(), QString::fromLatin1(e.table)));
+            Exceptions.AddExceptions(db.Exceptions);
+            db.DisConnectFromServer();
+            m_linkFolder.reset();
+            return false;
+        }
+    }
     return true;
+}
+
+QString QVNProject::ProjectFileProblem(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("Cannot read the project file %1: %2")
+            .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    char header[16] = {};
+    ssize_t got = 0;
+    int readErrno = 0;
+    while (got < static_cast<ssize_t>(sizeof header)) {
+        const ssize_t n = ::read(fd, header + got, sizeof header - static_cast<size_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            readErrno = errno;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    if (readErrno != 0)
+        return QStringLiteral("Cannot read the project file %1: %2")
+            .arg(path, QString::fromLocal8Bit(std::strerror(readErrno)));
+    // Every SQLite database file starts with this header; an empty file is an empty database,
+    // which the table check below reports.
+    static const char kHeader[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+    if (got > 0 && (got < 16 || std::memcmp(header, kHeader, 16) != 0))
+        return QStringLiteral("The project file %1 is damaged: it is not a database").arg(path);
+    return QString();
 }
 
 void QVNProject::CloseDatabases()
@@ -276,7 +333,10 @@ bool QVNProject::SaveProject(const QString& pStr_P_NO, const QString& pStr_P_NAM
     }
     QString temporary;
     {
-        QTemporaryFile reserve(folder + QStringLiteral("/.") + real.fileName() + QStringLiteral(".XXXXXX.tmp"));
+        // Named with the process id, so a later run can tell a leftover of a killed save from a
+        // save in progress (QVNProjectLifecycle::RemoveLeftovers).
+        QTemporaryFile reserve(folder + QStringLiteral("/.") + real.fileName() + QLatin1Char('.') +
+                               QString::number(::getpid()) + QStringLiteral(".XXXXXX.tmp"));
         reserve.setAutoRemove(false);
         if (reserve.open())
             temporary = reserve.fileName();
@@ -384,9 +444,11 @@ bool QVNProject::GetProjectInfo()
 {
     Exceptions.Clear();
     ClearProjectInfo();
+    m_hasProjectRecord = false;
     const bool ok = OpenSystemDatabase();
     if (ok) {
         TQXRowsPtr rows = SystemDatabase().GetDatasFromSql(QStringLiteral("select * from tb_Project"));
+        m_hasProjectRecord = rows->Count() > 0;
         if (rows->Count() > 0) {
             const TQXColsPtr cols = rows->Item(1)->Cols();
             P_NO = Trimmed(cols, QStringLiteral("P_NO"));

@@ -66,6 +66,9 @@ public:
                      const TQXRowsPtr& pRows_Tables);
     TQXColsPtr GetVersion();
     bool GetProjectInfo();
+    /// Whether the last successful GetProjectInfo found the project's record (a bare template has
+    /// none: GetProjectInfo still succeeds, with empty values).
+    bool HasProjectRecord() const { return m_hasProjectRecord; }
     bool GetTables();
 
     /// The table's column description records (Tag "COLUMNS"), merged with the saved annotations.
@@ -83,6 +86,9 @@ private:
     void ClearProjectInfo();
     bool OpenSystemDatabase();
     bool OpenSystemFile(const QString& path);
+    /// Why the file cannot be a readable project database (unreadable, not a SQLite file); empty
+    /// when it may be one.
+    static QString ProjectFileProblem(const QString& path);
     void CloseDatabases();
     TQXRowsPtr GetSavedColumns(const QString& tableName);
     bool WriteContents(const QString& no, const QString& name, const QString& database, const QString& user,
@@ -91,6 +97,7 @@ private:
 
     QString m_projectFile;
     QString m_templateFile;
+    bool m_hasProjectRecord = false;
     std::unique_ptr<QVNDatabase> m_systemDatabase;
     std::unique_ptr<QVNDatabase> m_projectDatabase;
     /// A private folder holding a link to the project file while its path cannot be written into

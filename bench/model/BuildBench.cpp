@@ -1,7 +1,7 @@
 // Timed builds: each shipped model over the sample table set repeated to N tables (the sample's 11
 // tables, renamed per copy), and the listing of the shipped models.
 #include "Mdl_Main.h"
-#include "QVNGenerateRun.h"
+#include "QVNGenerate.h"
 #include "QVNJsonData.h"
 #include "QVNLanguage.h"
 #include "QVNModel.h"
@@ -40,7 +40,7 @@ TQXColsPtr Variables(const QString& out)
 {
     TQXColsPtr vars;
     QString error;
-    BuildGenerateVariables(nullptr, out, {}, {QStringLiteral("MV_PACKAGE=bench_models")}, vars, error);
+    QVNGenerate::BuildVariables(nullptr, out, {}, {QStringLiteral("MV_PACKAGE=bench_models")}, vars, error);
     return vars;
 }
 

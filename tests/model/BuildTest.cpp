@@ -36,12 +36,15 @@ protected:
         const QString package = m_dir.file(QStringLiteral("pkg%1.qvnm").arg(++m_count));
         EXPECT_TRUE(MakePackage(m_dir.file(QStringLiteral("src%1").arg(m_count)), package, all));
         m_messages.clear();
-        m_model.SetProgressListener([this, extra](const QString& m, bool& cancel, bool self) {
-            if (!m.isEmpty())
-                m_messages.push_back({m, self});
-            if (extra)
-                extra(m, cancel, self);
-        });
+        auto listener = [this, extra](bool self) {
+            return [this, extra, self](const QString& m, bool& cancel) {
+                if (!m.isEmpty())
+                    m_messages.push_back({m, self});
+                if (extra)
+                    extra(m, cancel, self);
+            };
+        };
+        m_model.SetProgressListener(listener(true), listener(false));
         return m_model.BuildProcess(package, Out(), CallerVariables(Out()), tables);
     }
     QString Out() const { return m_dir.file(QStringLiteral("out/")); }

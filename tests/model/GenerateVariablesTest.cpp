@@ -1,4 +1,4 @@
-#include "QVNGenerateRun.h"
+#include "QVNGenerate.h"
 
 #include <QDate>
 #include <gtest/gtest.h>
@@ -38,8 +38,8 @@ TEST(GenerateVariables, TheSetFollowsTheDialogsOrderAndDefaultsSeeDatesAndProjec
                                                 {QStringLiteral("MV_NOTE"), QStringLiteral("  first\r\nsecond\r\n ")}});
     TQXColsPtr vars;
     QString error;
-    ASSERT_TRUE(BuildGenerateVariables(info, QStringLiteral("/out"), {{QStringLiteral("P_NO"), QStringLiteral("7")}},
-                                       {}, vars, error));
+    ASSERT_TRUE(QVNGenerate::BuildVariables(info, QStringLiteral("/out"),
+                                            {{QStringLiteral("P_NO"), QStringLiteral("7")}}, {}, vars, error));
     EXPECT_EQ(Keys(vars),
               (QStringList{QStringLiteral("RVG_DATE"), QStringLiteral("RVG_DATETIME"), QStringLiteral("RVG_P_NO"),
                            QStringLiteral("RVG_FOLDER"), QStringLiteral("MV_PKG"), QStringLiteral("MV_DAY"),
@@ -58,12 +58,13 @@ TEST(GenerateVariables, OverridesReplaceAnyVariableOrAreAppendedAndNeedAnEqualsS
     const TQXColsPtr info = ModelWithVariables({{QStringLiteral("MV_A"), QStringLiteral("a")}});
     TQXColsPtr vars;
     QString error;
-    ASSERT_TRUE(BuildGenerateVariables(
+    ASSERT_TRUE(QVNGenerate::BuildVariables(
         info, QStringLiteral("/o/"), {},
         {QStringLiteral("mv_a=x=1"), QStringLiteral("RVG_DATE=2001-02-03"), QStringLiteral("EXTRA=")}, vars, error));
     EXPECT_EQ(vars->Text(QStringLiteral("MV_A")), QStringLiteral("x=1"));
     EXPECT_EQ(vars->Text(QStringLiteral("RVG_DATE")), QStringLiteral("2001-02-03"));
     EXPECT_EQ(vars->Item(vars->Count())->Key(), QStringLiteral("EXTRA"));
-    EXPECT_FALSE(BuildGenerateVariables(info, QStringLiteral("/o/"), {}, {QStringLiteral("novalue")}, vars, error));
+    EXPECT_FALSE(
+        QVNGenerate::BuildVariables(info, QStringLiteral("/o/"), {}, {QStringLiteral("novalue")}, vars, error));
     EXPECT_TRUE(error.contains(QStringLiteral("novalue")));
 }

@@ -1,7 +1,7 @@
 #include "ModelTestSupport.h"
 
 #include "Mdl_Main.h"
-#include "QVNGenerateRun.h"
+#include "QVNGenerate.h"
 #include "QVNLanguage.h"
 #include "QVNModel.h"
 #include "QVNZIP.h"
@@ -102,7 +102,7 @@ TQXColsPtr CallerVariables(const QString& out)
 {
     TQXColsPtr vars;
     QString error;
-    BuildGenerateVariables(nullptr, out, {}, {}, vars, error);
+    QVNGenerate::BuildVariables(nullptr, out, {}, {}, vars, error);
     return vars;
 }
 
