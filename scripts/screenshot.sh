@@ -22,7 +22,7 @@ sleep 1
 export DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" LANG=en_US.UTF-8
 # The first start makes the sample project; the second opens it and grabs the window once painted.
 QUORVIN_SCREENSHOT="$home/warm.png" "$app/quorvin"
-sample="$(find "$app/projects" "$home/data" -name sample.qvn 2>/dev/null | head -n 1)"
+sample="$( (find "$app/projects" "$home/data" -name sample.qvn 2>/dev/null || true) | head -n 1)"
 QUORVIN_SCREENSHOT="$out/main-window.png" "$app/quorvin" "$sample"
 echo "wrote $out/main-window.png"
 if [ -x "$app/window_gallery" ]; then

@@ -252,9 +252,13 @@ void Frm_Database::ShowProjectSummary()
         m_ui->Lbl_Hint->setText(Text(QStringLiteral("MESSAGE_NO_PROJECT")));
         return;
     }
-    QString text = QStringLiteral("<p><b>%1 ---- %2</b></p><p>%3</p>")
-                       .arg(m_project->P_NO.toHtmlEscaped(), m_project->P_NAME.toHtmlEscaped(),
-                            m_project->P_DATABASE.toHtmlEscaped());
+    // A password typed into the connection string is not put on the screen.
+    static const QRegularExpression password(QStringLiteral("((?:pwd|password)\\s*=)[^;]*"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QString connection = QString(m_project->P_DATABASE).replace(password, QStringLiteral("\\1*****"));
+    QString text =
+        QStringLiteral("<p><b>%1 ---- %2</b></p><p>%3</p>")
+            .arg(m_project->P_NO.toHtmlEscaped(), m_project->P_NAME.toHtmlEscaped(), connection.toHtmlEscaped());
     if (m_tablesRead)
         text += QStringLiteral("<p>%1 %2 &nbsp; %3 %4</p>")
                     .arg(Text(QStringLiteral("MESSAGE_TABLE_COUNT")))

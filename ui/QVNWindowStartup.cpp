@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -89,6 +90,13 @@ private:
 };
 
 } // namespace
+
+void QVNWindowStartup::InitResources()
+{
+    // The resources are compiled into this static library; the linker keeps them only when asked.
+    Q_INIT_RESOURCE(quorvin);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvin/quorvin.png")));
+}
 
 bool QVNWindowStartup::CreateProgressServer(QVNProcess& process, const QString& appFolder, QString& error)
 {

@@ -24,6 +24,9 @@ public:
     /// program's exit status. A QApplication must exist.
     static int Run(const QString& appFolder, const QStringList& arguments, const FailureDisplay& failure = {});
 
+    /// Registers the program's built-in resources (the icon) and sets the application icon.
+    static void InitResources();
+
     /// Step one: creates the progress server object. False with `error` set when it cannot be created.
     static bool CreateProgressServer(QVNProcess& process, const QString& appFolder, QString& error);
 };

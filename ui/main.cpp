@@ -4,14 +4,13 @@
 #include "QuorvinBuildTime.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvin"));
     QApplication::setDesktopFileName(QStringLiteral("quorvin"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvin/quorvin.png")));
+    QVNWindowStartup::InitResources();
     Frm_Database::SetBuildTime(QDateTime::fromSecsSinceEpoch(QUORVIN_BUILD_TIME, Qt::UTC));
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

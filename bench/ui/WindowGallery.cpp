@@ -9,10 +9,10 @@
 #include "QVNError.h"
 #include "QVNLanguage.h"
 #include "QVNSampleProject.h"
+#include "QVNWindowStartup.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QIcon>
 
 #include <cstdio>
 
@@ -37,7 +37,7 @@ int main(int argc, char** argv)
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvin/quorvin.png")));
+    QVNWindowStartup::InitResources();
     Mdl_Main::Startup(QApplication::applicationDirPath());
     QVNError errors;
     QVNSampleProject::Ensure(Mdl_Main::AppPath, Mdl_Main::ProjectPath, Mdl_Main::OutPath, errors);
