@@ -230,6 +230,30 @@ TEST_F(MainWindowTest, SuccessfulSaveOnCloseWritesTheProject)
     EXPECT_EQ(m_messages[0], QStringLiteral("2|The project has been saved.|"));
 }
 
+TEST_F(MainWindowTest, SplitterKeepsBothPanesAtLeastTheirMinimumAndWideningGrowsTheRightPane)
+{
+    Frm_Database window;
+    window.resize(900, 600);
+    window.show();
+    QApplication::processEvents();
+    QWidget* left = window.findChild<QWidget*>(QStringLiteral("Pict_Left"));
+    QWidget* right = window.findChild<QWidget*>(QStringLiteral("Pict_Right"));
+    const int minPane = 1500 * window.logicalDpiX() / 1440;
+    window.ResizeControls(40); // dropped too far left
+    EXPECT_EQ(left->width(), minPane);
+    window.ResizeControls(5000); // dropped beyond the right edge
+    EXPECT_GE(right->width(), minPane);
+    window.ResizeControls(250);
+    const int before = right->width();
+    window.resize(1100, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(left->width(), 250);
+    EXPECT_EQ(right->width(), before + 200);
+    // The window cannot be made smaller than 5000 twips either way.
+    EXPECT_EQ(window.minimumWidth(), 5000 * window.logicalDpiX() / 1440);
+    EXPECT_EQ(window.minimumHeight(), 5000 * window.logicalDpiY() / 1440);
+}
+
 TEST_F(MainWindowTest, ClosingRemovesTheTemporaryFolder)
 {
     const QString temp = Mdl_Main::WritableBase() + QStringLiteral("temp");
