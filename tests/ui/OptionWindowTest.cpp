@@ -4,6 +4,7 @@
 #include "UiTestSupport.h"
 
 #include <QAction>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 
@@ -40,6 +41,20 @@ TEST_F(OptionWindowTest, SavedFoldersAreStoredAsTypedAndApplyAtOnce)
     EXPECT_EQ(stored("ModelPath"), models);
     EXPECT_EQ(Mdl_Main::ModelPath, models + QLatin1Char('/'));
     EXPECT_TRUE(QFileInfo(models).isDir());
+}
+
+TEST_F(OptionWindowTest, AStoreThatCannotBeWrittenIsReportedNotTakenForSaved)
+{
+    Frm_Option window;
+    // The settings folder is a plain file: no settings file can be written below it.
+    const QString blocker = m_dir.file(QStringLiteral("blocker"));
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    qputenv("XDG_CONFIG_HOME", blocker.toUtf8());
+    EXPECT_FALSE(window.Save());
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("0|The settings could not be stored.|")));
 }
 
 } // namespace
