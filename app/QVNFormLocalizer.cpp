@@ -52,6 +52,12 @@ void QVNFormLocalizer::ApplyFormFont(QWidget* window, const QString& fontName, c
         w->setFont(font);
 }
 
+QString QVNFormLocalizer::Text(QVNLanguage& language, const QString& section, const QString& key)
+{
+    const QString text = language.GetLocalizeMessage(section, key);
+    return text.isEmpty() ? key : text;
+}
+
 void QVNFormLocalizer::Localize(QWidget* window, QVNLanguage& language)
 {
     if (!window)
@@ -59,7 +65,7 @@ void QVNFormLocalizer::Localize(QWidget* window, QVNLanguage& language)
     const QString section = window->objectName();
     ApplyFormFont(window, language.GetLocalizeMessage(kGlobal, QStringLiteral("FONT")),
                   language.GetLocalizeMessage(kGlobal, QStringLiteral("CHARSET")));
-    window->setWindowTitle(language.GetLocalizeMessage(section, QStringLiteral("CAPTION")));
+    window->setWindowTitle(Text(language, section, QStringLiteral("CAPTION")));
 
     for (QWidget* w : window->findChildren<QWidget*>()) {
         const QString name = w->objectName();
@@ -82,7 +88,7 @@ void QVNFormLocalizer::Localize(QWidget* window, QVNLanguage& language)
         }
         if (!isCaptionedName(name))
             continue;
-        const QString text = language.GetLocalizeMessage(section, name);
+        const QString text = Text(language, section, name);
         if (auto* button = qobject_cast<QAbstractButton*>(w))
             button->setText(text);
         else if (auto* label = qobject_cast<QLabel*>(w))
@@ -96,8 +102,8 @@ void QVNFormLocalizer::Localize(QWidget* window, QVNLanguage& language)
     for (QAction* action : window->findChildren<QAction*>()) {
         const QString name = action->objectName();
         if (name.startsWith(QLatin1String("Mnu_")))
-            action->setText(language.GetLocalizeMessage(section, name));
+            action->setText(Text(language, section, name));
         else if (name.startsWith(QLatin1String("TB_TOOL_")))
-            action->setToolTip(language.GetLocalizeMessage(section, name));
+            action->setToolTip(Text(language, section, name));
     }
 }

@@ -26,6 +26,10 @@ public:
     /// UI font. The character set number maps to the script the font must cover (134 Chinese...).
     static void ApplyFormFont(QWidget* window, const QString& fontName, const QString& charset);
 
+    /// The text of an entry for a window; the key itself when the language files lack it, so a
+    /// missing entry is visible (and can be reported) instead of blanking its control.
+    static QString Text(QVNLanguage& language, const QString& section, const QString& key);
+
     /// The font a control gets for a font name; the desktop's default when the name is unusable.
     static QFont ResolveFont(const QString& fontName, const QFont& desktopDefault);
 };

@@ -1,0 +1,70 @@
+// Renders each window of the program to a PNG so they can be looked at without a desktop:
+// the main window with the sample project (English and Chinese), the message window expanded
+// and collapsed, the options and the About window.
+#include "Frm_About.h"
+#include "Frm_Database.h"
+#include "Frm_Error.h"
+#include "Frm_Option.h"
+#include "Mdl_Main.h"
+#include "QVNError.h"
+#include "QVNLanguage.h"
+#include "QVNSampleProject.h"
+#include "QVNWindowStartup.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+void save(QWidget& w, const QString& folder, const char* name)
+{
+    w.show();
+    QApplication::processEvents();
+    const QString file = folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    if (!w.grab().save(file))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    w.hide();
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: window_gallery OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    QVNWindowStartup::InitResources();
+    Mdl_Main::Startup(QApplication::applicationDirPath());
+    QVNError errors;
+    QVNSampleProject::Ensure(Mdl_Main::AppPath, Mdl_Main::ProjectPath, Mdl_Main::OutPath, errors);
+    const QString sample = QVNSampleProject::ProjectFile(Mdl_Main::ProjectPath);
+
+    for (const char* language : {"1033", "2052"}) {
+        Mdl_Main::Language().SetLanguage(QLatin1String(language));
+        Frm_Database main;
+        main.resize(960, 600);
+        main.OpenProjectFile(sample);
+        main.SetProjectChanged(true);
+        save(main, out, language[0] == '1' ? "main-window-en" : "main-window-zh");
+        main.SetProjectChanged(false);
+
+        Frm_Error message;
+        message.Setup(QStringLiteral("The project could not be saved."), 0,
+                      QStringLiteral("Cannot write the project file\r\n/home/user/shop.qvn: permission denied"), true,
+                      10);
+        save(message, out, language[0] == '1' ? "message-expanded-en" : "message-expanded-zh");
+        Frm_Error notice;
+        notice.Setup(QStringLiteral("The project has been saved."), 2, QString(), false, 0);
+        save(notice, out, language[0] == '1' ? "message-notice-en" : "message-notice-zh");
+
+        Frm_Option options;
+        save(options, out, language[0] == '1' ? "options-en" : "options-zh");
+    }
+    Frm_About about;
+    save(about, out, "about");
+    return 0;
+}
