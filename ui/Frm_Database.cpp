@@ -141,6 +141,8 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     m_pictTool->setObjectName(QStringLiteral("Pict_Tool"));
     m_pictTool->setAutoRaise(true);
     m_pictTool->setIcon(s->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton));
+    // Tool-bar buttons take no focus; the shortcut makes the Tools menu reachable by keyboard.
+    m_pictTool->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     bar->addWidget(m_pictTool);
 
     m_panel1 = new QLabel(this);
