@@ -1,9 +1,9 @@
 #include "Frm_About.h"
 
 #include "Mdl_Main.h"
-#include "QVNShell.h"
 #include "QVNFunction.h"
 #include "QVNLanguage.h"
+#include "QVNShell.h"
 #include "ui_Frm_About.h"
 
 #include <QApplication>

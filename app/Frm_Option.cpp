@@ -1,12 +1,12 @@
 #include "Frm_Option.h"
 
 #include "Mdl_Main.h"
-#include "QVNShell.h"
 #include "QVNConfig.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
+#include "QVNShell.h"
 #include "ui_Frm_Option.h"
 
 #include <QRegularExpression>

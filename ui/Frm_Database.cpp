@@ -3,7 +3,6 @@
 #include "Frm_About.h"
 #include "Frm_Option.h"
 #include "Mdl_Main.h"
-#include "QVNShell.h"
 #include "QVNConfig.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
@@ -11,6 +10,7 @@
 #include "QVNMessage.h"
 #include "QVNProcess.h"
 #include "QVNProject.h"
+#include "QVNShell.h"
 #include "TQXCol.h"
 #include "TQXCols.h"
 #include "TQXRow.h"
@@ -184,8 +184,7 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
         QVNShell::Execute(this, QStringLiteral("open"), Frm_About::WebAddress(), QString(), QString(), 1);
     });
     connect(m_ui->Mnu_Help_Mail, &QAction::triggered, this, [this] {
-        QVNShell::Execute(this, QStringLiteral("Open"), Frm_About::MailAddress(), QString(),
-                                     Mdl_Main::AppPath, 1);
+        QVNShell::Execute(this, QStringLiteral("Open"), Frm_About::MailAddress(), QString(), Mdl_Main::AppPath, 1);
     });
     connect(m_pictTool, &QToolButton::clicked, this, [this] { m_ui->Mnu_Tool->menuAction()->setVisible(true); });
 
