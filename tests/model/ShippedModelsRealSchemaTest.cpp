@@ -14,7 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace modeltest;
@@ -126,6 +126,87 @@ int TableCount(const TQXRowsPtr& tables)
 }
 
 const QStringList kSources = {QStringLiteral("pg"), QStringLiteral("sqlite")};
+
+/// Runs quorvin-cli with private settings and data folders below `dir`; its exit code.
+int Cli(const TempDir& dir, const QStringList& args, QString* output)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.file(QStringLiteral("data")));
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(QUORVIN_APP_DIR) + QStringLiteral("/quorvin-cli"), args);
+    const bool done = p.waitForFinished(180000);
+    *output = QString::fromUtf8(p.readAll());
+    return done && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+/// The end-to-end road: a project on `connection`, each shipped model generated from it (the SQL
+/// script for `targets`), and the outputs handed to their consumers. False when the import does not
+/// deliver what the models need (the outputs still hold tags); the test then skips.
+bool GenerateFromProject(const TempDir& dir, const QString& connection, const QStringList& targets,
+                         QMap<QString, QString>& outputs)
+{
+    const QString project = dir.file(QStringLiteral("e2e.qvn"));
+    QString output;
+    EXPECT_EQ(
+        Cli(dir,
+            {QStringLiteral("project"), QStringLiteral("new"), project, QStringLiteral("--connection"), connection},
+            &output),
+        0)
+        << output.toStdString();
+    QStringList runs = {QStringLiteral("python"), QStringLiteral("datadict")};
+    for (const QString& target : targets)
+        runs << QStringLiteral("sqlddl:") + target;
+    bool complete = true;
+    for (const QString& run : runs) {
+        const QString model = run.section(QLatin1Char(':'), 0, 0);
+        const QString out = dir.file(QStringLiteral("e2e-") + QString(run).replace(QLatin1Char(':'), QLatin1Char('-')) +
+                                     QLatin1Char('/'));
+        QStringList args{QStringLiteral("generate"), QStringLiteral("--project"), project, QStringLiteral("--model"),
+                         ModelPackage(model),        QStringLiteral("--out"),     out};
+        if (model == QStringLiteral("sqlddl"))
+            args << QStringLiteral("--var") << QStringLiteral("MV_TARGET=") + run.section(QLatin1Char(':'), 1);
+        if (model == QStringLiteral("python"))
+            args << QStringLiteral("--var") << QStringLiteral("MV_PACKAGE=e2e");
+        EXPECT_EQ(Cli(dir, args, &output), 0) << output.toStdString();
+        for (const QString& rel : ListFiles(out))
+            complete = complete && !ReadText(out + rel).contains(QStringLiteral("<ORVE"));
+        outputs.insert(run, out);
+    }
+    return complete;
+}
+
+/// The HTML check over the dictionary, asking for every table name the database lists.
+void CheckDictionary(const QString& out, const QStringList& names)
+{
+    QStringList args{testDataDir() + QStringLiteral("/model/check_html.py")};
+    for (const QString& name : names)
+        args << QStringLiteral("--text") << name;
+    args << out + QStringLiteral("dictionary.html");
+    QString output;
+    EXPECT_EQ(RunProgram(QStringLiteral("python3"), args, &output), 0) << output.toStdString();
+}
+
+/// Loads the SQLite script twice into a fresh file and runs the Python package against it.
+void CheckOnSqlite(const TempDir& dir, const QMap<QString, QString>& outputs, int tables)
+{
+    const QString db = dir.file(QStringLiteral("e2e-copy.db"));
+    const QString script = outputs.value(QStringLiteral("sqlddl:SQLite")) + QStringLiteral("create_tables.sql");
+    Sqlite(db, QStringLiteral(".read ") + script);
+    Sqlite(db, QStringLiteral(".read ") + script);
+    EXPECT_EQ(Sqlite(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                                        "'sqlite%'")),
+              QString::number(tables));
+    QString output;
+    EXPECT_EQ(RunProgram(QStringLiteral("python3"),
+                         {testDataDir() + QStringLiteral("/model/smoke_awkward.py"),
+                          outputs.value(QStringLiteral("python")), QStringLiteral("e2e"), QStringLiteral("sqlite"), db},
+                         &output),
+              0)
+        << output.toStdString();
+}
 
 } // namespace
 
@@ -322,4 +403,76 @@ TEST(RealSchemaPg, ThePythonPackageRunsAgainstThePostgresDatabaseOfTheSqlScript)
                   0)
             << output.toStdString();
     }
+}
+
+// Needs the schema import's column details and the build's foreign-key list.
+TEST(InteropRealSchema, EndToEndFromARealSqliteSchema)
+{
+    TempDir dir;
+    UseAppFolder(dir);
+    const QString source = dir.file(QStringLiteral("awkward.db"));
+    Sqlite(source, QStringLiteral(".read ") + testDataDir() + QStringLiteral("/model/awkward_sqlite.sql"));
+    QMap<QString, QString> outputs;
+    if (!GenerateFromProject(dir, QStringLiteral("DRIVER={SQLite3};Database=") + source + QStringLiteral(";NoCreat=1;"),
+                             {QStringLiteral("SQLite")}, outputs))
+        GTEST_SKIP() << "the schema import does not deliver the column details the models need";
+    const QStringList names =
+        Sqlite(source, QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT "
+                                      "LIKE 'sqlite%'"))
+            .split(QLatin1Char('\n'));
+    CheckOnSqlite(dir, outputs, 4);
+    CheckDictionary(outputs.value(QStringLiteral("datadict")), names);
+}
+
+// Needs the schema import's column details and the build's foreign-key list.
+TEST(RealSchemaPg, EndToEndFromARealPostgresSchema)
+{
+    const PgServer pg = PgServer::FromFixture();
+    if (!pg.Usable())
+        GTEST_SKIP() << "no PostgreSQL fixture";
+    TempDir dir;
+    UseAppFolder(dir);
+    const QString source = QStringLiteral("quorvin_e2e_src");
+    pg.FreshDatabase(source);
+    QString output;
+    ASSERT_EQ(pg.Psql(source, {QStringLiteral("-f"), testDataDir() + QStringLiteral("/model/awkward_pg.sql")}, &output),
+              0)
+        << output.toStdString();
+    const QString connection =
+        QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;Username=%4;CommLog=0;")
+            .arg(pg.socket, pg.port, source, pg.user);
+    QMap<QString, QString> outputs;
+    if (!GenerateFromProject(dir, connection, {QStringLiteral("SQLite"), QStringLiteral("PostgreSQL")}, outputs))
+        GTEST_SKIP() << "the schema import does not deliver the column details the models need";
+    const QString tables = QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = "
+                                          "c.relnamespace WHERE c.relkind IN ('r', 'p') AND NOT c.relispartition AND "
+                                          "n.nspname NOT IN ('pg_catalog', 'information_schema')");
+    const int count = pg.Query(source, tables).toInt();
+    EXPECT_EQ(count, 8);
+
+    const QString copy = QStringLiteral("quorvin_e2e_copy");
+    pg.FreshDatabase(copy);
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_EQ(pg.Psql(copy,
+                          {QStringLiteral("-f"),
+                           outputs.value(QStringLiteral("sqlddl:PostgreSQL")) + QStringLiteral("create_tables.sql")},
+                          &output),
+                  0)
+            << output.toStdString();
+    }
+    EXPECT_EQ(pg.Query(copy, tables).toInt(), count);
+    if (RunProgram(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral("import psycopg2")}) == 0) {
+        EXPECT_EQ(RunProgram(QStringLiteral("python3"),
+                             {testDataDir() + QStringLiteral("/model/smoke_awkward.py"),
+                              outputs.value(QStringLiteral("python")), QStringLiteral("e2e"),
+                              QStringLiteral("postgresql"), pg.Dsn(copy)},
+                             &output),
+                  0)
+            << output.toStdString();
+    }
+    CheckOnSqlite(dir, outputs, count);
+    CheckDictionary(outputs.value(QStringLiteral("datadict")),
+                    {QStringLiteral("Mixed Case"), QStringLiteral("sales.orders"), QStringLiteral("public.orders"),
+                     QStringLiteral("shipment lines"), QStringLiteral("measurements"), QStringLiteral("mv_totals"),
+                     QStringLiteral("order summary")});
 }
