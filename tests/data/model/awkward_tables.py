@@ -103,7 +103,7 @@ def pg_tables():
             col("id", "BigInt", "bigint", length="19", null=False, pk=True, identity=True),
             col("dept_id", "long", "integer", length="10", fk="dept.id"),
             col("manager_id", "BigInt", "bigint", length="19", fk="person.id"),
-            col("born", "DBDate", "year", dbbase="integer", dbkind="domain"),
+            col("born", "long", "year", length="10", dbbase="integer", dbkind="domain"),
             col("rating", "VarWChar", "mpaa_rating", dbbase="text", dbkind="enum", default="'G'::mpaa_rating"),
             col("order", "VarWChar", "text", cname="Order\n-- DROP TABLE person;"),
         ], [fk("person_dept_fk", "dept", p, "dept", [("dept_id", "id")]),

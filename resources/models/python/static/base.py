@@ -15,6 +15,7 @@ from __future__ import annotations
 
 import dataclasses
 import datetime
+import json
 import sqlite3
 import sys
 from decimal import Decimal
@@ -87,6 +88,7 @@ class Repository(Generic[T]):
         self.connection = connection
         self._percent = _percent_style(connection)
         self._attr = dict(zip(self.columns, self.fields or self.columns))
+        self._types = {f.name: str(f.type) for f in dataclasses.fields(self.record)}
         if isinstance(connection, sqlite3.Connection) or not self.schema:
             self._from = _quote(self.table)
         else:
@@ -102,7 +104,12 @@ class Repository(Generic[T]):
         return cursor
 
     def _value(self, record: T, column: str) -> Any:
-        return getattr(record, self._attr[column])
+        """The field of the column as it is written: a JSON value (declared as object) as its text."""
+        attr = self._attr[column]
+        value = getattr(record, attr)
+        if isinstance(value, (dict, list)) and "object" in self._types[attr]:
+            return json.dumps(value)
+        return value
 
     def _where(self, columns: Iterable[str]) -> str:
         return " AND ".join(_quote(c) + " = " + _PARAM for c in columns)
@@ -110,11 +117,10 @@ class Repository(Generic[T]):
     # Reading ---------------------------------------------------------------------------------
 
     def _to_record(self, row: Iterable[Any]) -> T:
-        types = {f.name: str(f.type) for f in dataclasses.fields(self.record)}
         values = {}
         for column, value in zip(self.columns, row):
             attr = self._attr[column]
-            values[attr] = _convert(types[attr], value)
+            values[attr] = _convert(self._types[attr], value)
         return self.record(**values)
 
     def _select(self) -> str:
