@@ -13,7 +13,9 @@ CREATE TABLE "group" (
     untyped,
     ratio DOUBLE,
     total GENERATED ALWAYS AS (price * 2) STORED,
-    "x""y" TEXT
+    "x""y" TEXT,
+    __dunder TEXT,
+    "class" TEXT
 );
 CREATE TABLE "Line Item" (
     group_id INTEGER NOT NULL REFERENCES "group" (id),

@@ -180,6 +180,8 @@ def sqlite_tables():
             col("ratio", "Double", "DOUBLE", length="15"),
             col("total", "Numeric", "", length2="", generated=True, genexpr="price * 2"),
             col("x\"y", "VarWChar", "TEXT", length="", cname="x \"quoted\"\nnext line"),
+            col("__dunder", "VarWChar", "TEXT", length=""),
+            col("class", "VarWChar", "TEXT", length=""),
         ], desc="Reserved <group> & friends"),
         table("Line Item", "", "Line Item", [
             col("group_id", "long", "INTEGER", length="10", null=False, pk=True, fk="group.id"),
