@@ -264,6 +264,10 @@ TEST(InteropRealSchema, TheSqlScriptLoadsTwiceIntoAFreshSqliteDatabaseAndKeepsEv
     EXPECT_EQ(Sqlite(pgdb, QStringLiteral("SELECT dflt_value FROM pragma_table_info('public.orders') WHERE name IN "
                                           "('note', 'created', 'day', 'flag', 'price') ORDER BY cid")),
               QStringLiteral("CURRENT_TIMESTAMP\nCURRENT_DATE\n'R&D <main>'\n0\nTRUE"));
+    // Types SQLite has no use for become text; zones and precisions stay readable.
+    EXPECT_EQ(Sqlite(pgdb, QStringLiteral("SELECT group_concat(type, ',') FROM pragma_table_info('sales.orders')")),
+              QStringLiteral("INTEGER,TEXT,TEXT,TEXT,TEXT,TEXT,BLOB,TEXT,TIMESTAMP WITH TIME ZONE,TIMESTAMP,TIME,"
+                             "smallint,REAL,REAL,character(3),character varying"));
     const QString litedb = dir.file(QStringLiteral("fresh-sqlite.db"));
     EXPECT_EQ(Sqlite(litedb, QStringLiteral("INSERT INTO \"group\" DEFAULT VALUES; SELECT \"Order\", typeof(created), "
                                             "flag, total FROM \"group\"")),
