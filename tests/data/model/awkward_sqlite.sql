@@ -12,6 +12,8 @@ CREATE TABLE "group" (
     blobby BLOB,
     untyped,
     ratio DOUBLE,
+    legacy INT(11),
+    tiny TINYINT(1),
     total GENERATED ALWAYS AS (price * 2) STORED,
     "x""y" TEXT,
     __dunder TEXT,

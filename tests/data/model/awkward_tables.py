@@ -16,7 +16,7 @@ import sys
 
 # CL_TYPE (the program's type name) -> CL_TYPE2 (its class)
 TYPE2 = {
-    "SmallInt": "numeric", "long": "numeric", "BigInt": "numeric", "Single": "numeric", "Double": "numeric",
+    "SmallInt": "numeric", "TinyInt": "numeric", "long": "numeric", "BigInt": "numeric", "Single": "numeric", "Double": "numeric",
     "Numeric": "numeric", "Decimal": "numeric", "Boolean": "boolean", "DBDate": "date", "DBTime": "date",
     "DBTimeStamp": "date", "VarWChar": "string", "WChar": "string", "LongVarWChar": "string", "GUID": "string",
     "LongVarBinary": "binary", "VarBinary": "binary", "VarChar": "string", "Char": "string",
@@ -178,6 +178,8 @@ def sqlite_tables():
             col("blobby", "LongVarBinary", "BLOB"),
             col("untyped", "LongVarWChar", ""),
             col("ratio", "Double", "DOUBLE", length="15"),
+            col("legacy", "long", "INT(11)", length="10"),
+            col("tiny", "TinyInt", "TINYINT(1)", length="3"),
             col("total", "Numeric", "", length2="", generated=True, genexpr="price * 2"),
             col("x\"y", "VarWChar", "TEXT", length="", cname="x \"quoted\"\nnext line"),
             col("__dunder", "VarWChar", "TEXT", length=""),

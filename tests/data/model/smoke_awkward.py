@@ -91,6 +91,7 @@ def main(folder, package, kind, target):
         db = psycopg2.connect(target)
         # Rows are written one table at a time, so foreign keys are not checked here.
         db.cursor().execute("SET session_replication_role = replica")
+        db.commit()
     else:
         import sqlite3
         db = sqlite3.connect(target)
