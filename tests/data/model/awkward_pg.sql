@@ -41,7 +41,8 @@ CREATE TABLE sales.orders (
     "real" real,
     dbl double precision,
     code char(3) DEFAULT 'a''b',
-    "Quote""d" varchar
+    "Quote""d" varchar,
+    cash money
 );
 CREATE TABLE public.orders (
     id serial PRIMARY KEY,

@@ -139,6 +139,7 @@ def pg_tables():
             col("code", "WChar", "character(3)", length="3", default="'a''b'::bpchar",
                 converts=[("a'b", "A & B"), ("x", "<x>")]),
             col("Quote\"d", "VarWChar", "character varying", length=""),
+            col("cash", "Currency", "money", length="19"),
         ]),
         table("order_items", p, "order_items", [
             col("order_id", "long", "integer", length="10", null=False, pk=True, fk="public.orders.id"),

@@ -22,6 +22,8 @@ def sample(name, annotation, postgres, counter):
     a = annotation.replace("Optional[", "").rstrip("]")
     if a == "str" and "uid" in name:
         return str(uuid.UUID(int=counter))
+    if a == "str" and name == "cash":
+        return "12.50"
     if a == "bool":
         return True
     if a == "int":
