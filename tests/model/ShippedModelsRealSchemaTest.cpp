@@ -364,7 +364,8 @@ TEST(RealSchemaPg, TheSqlScriptLoadsTwiceIntoAFreshPostgresDatabase)
                   QString::number(TableCount(tables)));
     }
     const QString db = QStringLiteral("quorvin_ddl_pg");
-    // Both tables named orders, each in its own schema, and the foreign key to the right one.
+    // Both tables named orders, each in its own schema, and the foreign key to the right one. A
+    // literal default keeps its text (line break included); a function call is left out.
     EXPECT_EQ(pg.Query(db, QStringLiteral("SELECT confrelid::regclass FROM pg_constraint WHERE conname = "
                                           "'orders_sales_fk'")),
               QStringLiteral("sales.orders"));
@@ -379,8 +380,9 @@ TEST(RealSchemaPg, TheSqlScriptLoadsTwiceIntoAFreshPostgresDatabase)
                              "total:numeric:s"));
     EXPECT_EQ(pg.Query(db, QStringLiteral("SELECT pg_get_expr(adbin, adrelid) FROM pg_attrdef d JOIN pg_attribute a "
                                           "ON a.attrelid = d.adrelid AND a.attnum = d.adnum WHERE adrelid = "
-                                          "'public.orders'::regclass AND attname = 'note'")),
-              QStringLiteral("'R&D <main>'::text"));
+                                          "'public.orders'::regclass AND attname IN ('note', 'memo', 'memo2') "
+                                          "ORDER BY a.attnum")),
+              QStringLiteral("'R&D <main>'::text\n'two\nlines'::text"));
     EXPECT_EQ(pg.Query(db, QStringLiteral("SELECT string_agg(format_type(atttypid, atttypmod), ',' ORDER BY attnum) "
                                           "FROM pg_attribute WHERE attrelid = 'sales.orders'::regclass AND "
                                           "attnum > 0")),

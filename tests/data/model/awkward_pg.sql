@@ -54,6 +54,10 @@ CREATE TABLE public.orders (
     price numeric(10,2) DEFAULT 0,
     flag boolean DEFAULT true,
     weird integer DEFAULT length(upper('x')),
+    memo text DEFAULT 'two
+lines',
+    memo2 text DEFAULT upper('two
+-- lines'),
     total numeric GENERATED ALWAYS AS (price * 2) STORED
 );
 CREATE TABLE order_items (

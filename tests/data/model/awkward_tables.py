@@ -119,6 +119,8 @@ def pg_tables():
             col("price", "Numeric", "numeric(10,2)", length="10", length2="10,2", default="0"),
             col("flag", "Boolean", "boolean", default="true"),
             col("weird", "long", "integer", length="10", default="length(upper('x'::text))"),
+            col("memo", "LongVarWChar", "text", default="'two\nlines'::text"),
+            col("memo2", "LongVarWChar", "text", default="upper('two\n-- lines'::text)"),
             col("total", "Numeric", "numeric", length2="", generated=True, genexpr="(price * (2)::numeric)"),
         ], [fk("orders_sales_fk", "sales.orders", "sales", "orders", [("sales_id", "id")])]),
         table("sales.orders", "sales", "orders", [
