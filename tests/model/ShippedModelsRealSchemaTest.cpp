@@ -326,6 +326,11 @@ TEST(InteropRealSchema, TheDataDictionaryIsValidHtmlWithEveryTextEscaped)
                          QStringLiteral("Tables & <Views>"), QStringLiteral("--text"), QStringLiteral("'R&D <main>'")};
         for (const TQXRowPtr& row : *tables)
             args << QStringLiteral("--text") << row->Cols()->Item(QStringLiteral("TL_NAME"))->Value().ToText();
+        // A composite foreign key is shown as one, with both column lists.
+        args << QStringLiteral("--text")
+             << (source == QStringLiteral("pg")
+                     ? QStringLiteral("(order_id, line_no) → order_items (order_id, line_no)")
+                     : QStringLiteral("(parent_group, parent_line) → Line Item (group_id, line)"));
         args << out + QStringLiteral("dictionary.html");
         QString output;
         EXPECT_EQ(RunProgram(QStringLiteral("python3"), args, &output), 0) << output.toStdString();
