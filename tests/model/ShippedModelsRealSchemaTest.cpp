@@ -267,7 +267,7 @@ TEST(InteropRealSchema, TheSqlScriptLoadsTwiceIntoAFreshSqliteDatabaseAndKeepsEv
     // Types SQLite has no use for become text; zones and precisions stay readable.
     EXPECT_EQ(Sqlite(pgdb, QStringLiteral("SELECT group_concat(type, ',') FROM pragma_table_info('sales.orders')")),
               QStringLiteral("INTEGER,TEXT,TEXT,TEXT,TEXT,TEXT,BLOB,TEXT,TIMESTAMP WITH TIME ZONE,TIMESTAMP,TIME,"
-                             "smallint,REAL,REAL,character(3),character varying,TEXT"));
+                             "smallint,REAL,REAL,character(3),character varying,TEXT,REAL"));
     const QString litedb = dir.file(QStringLiteral("fresh-sqlite.db"));
     EXPECT_EQ(Sqlite(litedb, QStringLiteral("INSERT INTO \"group\" DEFAULT VALUES; SELECT \"Order\", typeof(created), "
                                             "flag, total FROM \"group\"")),
@@ -393,7 +393,7 @@ TEST(RealSchemaPg, TheSqlScriptLoadsTwiceIntoAFreshPostgresDatabase)
                                           "attnum > 0")),
               QStringLiteral("integer,text[],text[],jsonb,tsvector,uuid,bytea,interval,timestamp(3) with time "
                              "zone,timestamp without time zone,time without time zone,smallint,real,double "
-                             "precision,character(3),character varying,money"));
+                             "precision,character(3),character varying,money,double precision"));
 }
 
 TEST(RealSchemaPg, ThePythonPackageRunsAgainstThePostgresDatabaseOfTheSqlScript)

@@ -42,7 +42,8 @@ CREATE TABLE sales.orders (
     dbl double precision,
     code char(3) DEFAULT 'a''b',
     "Quote""d" varchar,
-    cash money
+    cash money,
+    "pct %" double precision
 );
 CREATE TABLE public.orders (
     id serial PRIMARY KEY,

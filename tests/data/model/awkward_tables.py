@@ -142,6 +142,7 @@ def pg_tables():
                 converts=[("a'b", "A & B"), ("x", "<x>")]),
             col("Quote\"d", "VarWChar", "character varying", length=""),
             col("cash", "Currency", "money", length="19"),
+            col("pct %", "Double", "double precision", length="53"),
         ]),
         table("order_items", p, "order_items", [
             col("order_id", "long", "integer", length="10", null=False, pk=True, fk="public.orders.id"),
