@@ -59,6 +59,8 @@ CREATE TABLE public.orders (
 lines',
     memo2 text DEFAULT upper('two
 -- lines'),
+    label varchar(20) DEFAULT 'R&D <main>',
+    since date DEFAULT '2024-01-01',
     total numeric GENERATED ALWAYS AS (price * 2) STORED
 );
 CREATE TABLE order_items (

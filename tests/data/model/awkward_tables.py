@@ -121,6 +121,9 @@ def pg_tables():
             col("weird", "long", "integer", length="10", default="length(upper('x'::text))"),
             col("memo", "LongVarWChar", "text", default="'two\nlines'::text"),
             col("memo2", "LongVarWChar", "text", default="upper('two\n-- lines'::text)"),
+            # as the PostgreSQL driver hands literal defaults over: without quotes and cast
+            col("label", "VarWChar", "character varying(20)", length="20", default="R&D <main>"),
+            col("since", "DBDate", "date", default="2024-01-01"),
             col("total", "Numeric", "numeric", length2="", generated=True, genexpr="(price * (2)::numeric)"),
         ], [fk("orders_sales_fk", "sales.orders", "sales", "orders", [("sales_id", "id")])]),
         table("sales.orders", "sales", "orders", [

@@ -99,6 +99,8 @@ def main(folder, package, kind, target):
         db = sqlite3.connect(target)
     problems = []
     for counter, (table, repo_class) in enumerate(pkg.REPOSITORIES.items(), start=1):
+        if table.lower().startswith("sqlite_"):
+            continue  # SQLite's own tables are not part of the script
         try:
             exercise(repo_class(db), postgres, counter)
             db.commit()
