@@ -155,8 +155,8 @@ int Cli(const TempDir& dir, const QStringList& args, QString* output)
 
 /// The end-to-end road: a project on `connection`, each shipped model generated from it over
 /// `tables` (views included; the SQL script for each of `targets`), and the outputs handed to their
-/// consumers. False when the import does not
-/// deliver what the models need (the outputs still hold tags); the test then skips.
+/// consumers. False when the import does not deliver what the models need (a table missing from
+/// the project, or outputs that still hold tags); the test then skips.
 bool GenerateFromProject(const TempDir& dir, const QString& connection, const QStringList& tables,
                          const QStringList& targets, QMap<QString, QString>& outputs)
 {
@@ -168,6 +168,13 @@ bool GenerateFromProject(const TempDir& dir, const QString& connection, const QS
             &output),
         0)
         << output.toStdString();
+    // An import that cannot key same-named tables by their schema does not list them all.
+    EXPECT_EQ(Cli(dir, {QStringLiteral("tables"), project, QStringLiteral("--json")}, &output), 0)
+        << output.toStdString();
+    for (const QString& table : tables) {
+        if (!output.contains(QLatin1Char('"') + table + QLatin1Char('"')))
+            return false;
+    }
     QStringList runs = {QStringLiteral("python"), QStringLiteral("datadict")};
     for (const QString& target : targets)
         runs << QStringLiteral("sqlddl:") + target;
