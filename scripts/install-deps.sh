@@ -9,7 +9,7 @@ packages=(
     unixodbc-dev libsqliteodbc odbc-postgresql sqlite3
     libzip-dev libxml2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    postgresql zip unzip p7zip-full python3 python3-jinja2 xvfb xauth
+    postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 xvfb xauth
 )
 
 missing=()

@@ -1,20 +1,29 @@
-"""Generic repository over a DB-API connection (sqlite3), shared by the generated table modules.
+"""Generic repository over a DB-API connection, shared by the generated table modules.
 
 Each generated module declares a dataclass for the table's rows and a Repository subclass that
 names the table, its key, its columns and the column lists of the screens (editable, searchable,
-listed, shown). Values read from the database are converted to the types the dataclass declares.
+listed, shown). Column lists hold the columns' real names, as SQL needs them; `fields` holds the
+dataclass attribute of each column (a name that is no Python identifier gets a usable one).
+Values read from the database are converted to the types the dataclass declares.
+
+The connection may be sqlite3's (tables named by their key, as the SQL script of the same tables
+creates them for SQLite) or another DB-API driver's such as psycopg2 (tables named by schema and
+name, parameters in the driver's own style).
 """
 
 from __future__ import annotations
 
 import dataclasses
 import datetime
+import json
 import sqlite3
+import sys
 from decimal import Decimal
 from typing import Any, ClassVar, Generic, Iterable, Optional, TypeVar
 
-# sqlite3 cannot bind Decimal values by itself; store them as exact text.
+# sqlite3 cannot bind Decimal and time values by itself; store them as exact text.
 sqlite3.register_adapter(Decimal, str)
+sqlite3.register_adapter(datetime.time, datetime.time.isoformat)
 
 T = TypeVar("T")
 
@@ -44,15 +53,30 @@ def _quote(name: str) -> str:
     return '"' + name.replace('"', '""') + '"'
 
 
+# Statements are built with this marker for each parameter; _execute puts in the driver's own.
+_PARAM = "\x00"
+
+
+def _percent_style(connection: Any) -> bool:
+    """Whether the connection's driver takes "%s" parameters (and so needs "%" doubled)."""
+    module = sys.modules.get(type(connection).__module__.split(".")[0])
+    return getattr(module, "paramstyle", "qmark") in ("format", "pyformat")
+
+
 class Repository(Generic[T]):
     """Reads and writes the rows of one table as dataclass records."""
 
     table: ClassVar[str]
+    schema: ClassVar[str] = ""
+    name: ClassVar[str] = ""
     record: ClassVar[type]
     is_view: ClassVar[bool] = False
     key: ClassVar[tuple[str, ...]] = ()
     generated_key: ClassVar[bool] = False
     columns: ClassVar[tuple[str, ...]] = ()
+    fields: ClassVar[tuple[str, ...]] = ()
+    generated: ClassVar[tuple[str, ...]] = ()
+    identity: ClassVar[tuple[str, ...]] = ()
     editable: ClassVar[tuple[str, ...]] = ()
     searchable: ClassVar[tuple[str, ...]] = ()
     listed: ClassVar[tuple[str, ...]] = ()
@@ -60,36 +84,65 @@ class Repository(Generic[T]):
     captions: ClassVar[dict[str, str]] = {}
     choices: ClassVar[dict[str, tuple[tuple[str, str], ...]]] = {}
 
-    def __init__(self, connection: sqlite3.Connection) -> None:
+    def __init__(self, connection: Any) -> None:
         self.connection = connection
+        self._percent = _percent_style(connection)
+        self._attr = dict(zip(self.columns, self.fields or self.columns))
+        self._types = {f.name: str(f.type) for f in dataclasses.fields(self.record)}
+        if isinstance(connection, sqlite3.Connection) or not self.schema:
+            self._from = _quote(self.table)
+        else:
+            self._from = _quote(self.schema) + "." + _quote(self.name or self.table)
+
+    def _execute(self, sql: str, params: Iterable[Any] = ()) -> Any:
+        cursor = self.connection.cursor()
+        if self._percent:
+            sql = sql.replace("%", "%%").replace(_PARAM, "%s")
+        else:
+            sql = sql.replace(_PARAM, "?")
+        cursor.execute(sql, tuple(params))
+        return cursor
+
+    def _value(self, record: T, column: str) -> Any:
+        """The field of the column as it is written: a JSON value (declared as object) as its text."""
+        attr = self._attr[column]
+        value = getattr(record, attr)
+        if isinstance(value, (dict, list)) and "object" in self._types[attr]:
+            return json.dumps(value)
+        return value
+
+    def _where(self, columns: Iterable[str]) -> str:
+        return " AND ".join(_quote(c) + " = " + _PARAM for c in columns)
 
     # Reading ---------------------------------------------------------------------------------
 
     def _to_record(self, row: Iterable[Any]) -> T:
-        types = {f.name: str(f.type) for f in dataclasses.fields(self.record)}
-        values = {name: _convert(types[name], value) for name, value in zip(self.columns, row)}
+        values = {}
+        for column, value in zip(self.columns, row):
+            attr = self._attr[column]
+            values[attr] = _convert(self._types[attr], value)
         return self.record(**values)
 
     def _select(self) -> str:
-        return "SELECT " + ", ".join(_quote(c) for c in self.columns) + " FROM " + _quote(self.table)
+        return "SELECT " + ", ".join(_quote(c) for c in self.columns) + " FROM " + self._from
 
     def list(self, **criteria: Any) -> list[T]:
-        """All rows, or those whose searchable columns equal the given values."""
+        """All rows, or those whose searchable columns (by real name) equal the given values."""
         unknown = set(criteria) - set(self.searchable)
         if unknown:
             raise ValueError(f"{self.table}: not searchable: {', '.join(sorted(unknown))}")
         sql = self._select()
         if criteria:
-            sql += " WHERE " + " AND ".join(_quote(c) + " = ?" for c in criteria)
+            sql += " WHERE " + self._where(criteria)
         sql += " ORDER BY " + ", ".join(_quote(c) for c in self.key)
-        return [self._to_record(row) for row in self.connection.execute(sql, tuple(criteria.values()))]
+        return [self._to_record(row) for row in self._execute(sql, criteria.values()).fetchall()]
 
     def get(self, *key: Any) -> Optional[T]:
         """The row with the given key values (in the order of `key`), or None."""
         if len(key) != len(self.key):
             raise ValueError(f"{self.table}: the key has {len(self.key)} part(s)")
-        sql = self._select() + " WHERE " + " AND ".join(_quote(c) + " = ?" for c in self.key)
-        row = self.connection.execute(sql, key).fetchone()
+        sql = self._select() + " WHERE " + self._where(self.key)
+        row = self._execute(sql, key).fetchone()
         return self._to_record(row) if row is not None else None
 
     # Writing ---------------------------------------------------------------------------------
@@ -99,32 +152,42 @@ class Repository(Generic[T]):
             raise TypeError(f"{self.table} is a view and cannot be written")
 
     def insert(self, record: T) -> T:
-        """Inserts the record; fields left as None take the database's default (or generated key)."""
+        """Inserts the record; fields left as None take the database's default (or generated key).
+        Generated (computed) columns are never written."""
         self._check_writable()
-        values = {c: getattr(record, c) for c in self.columns if getattr(record, c) is not None}
-        sql = (f"INSERT INTO {_quote(self.table)} (" + ", ".join(_quote(c) for c in values) + ") VALUES (" +
-               ", ".join("?" for _ in values) + ")")
-        cursor = self.connection.execute(sql, tuple(values.values()))
-        if self.generated_key and len(self.key) == 1 and getattr(record, self.key[0]) is None:
-            return dataclasses.replace(record, **{self.key[0]: cursor.lastrowid})
+        values = {c: self._value(record, c) for c in self.columns
+                  if c not in self.generated and self._value(record, c) is not None}
+        generated_key = ((self.generated_key or (len(self.key) == 1 and self.key[0] in self.identity))
+                         and len(self.key) == 1 and self._value(record, self.key[0]) is None)
+        if values:
+            sql = (f"INSERT INTO {self._from} (" + ", ".join(_quote(c) for c in values) + ") VALUES (" +
+                   ", ".join(_PARAM for _ in values) + ")")
+        else:
+            sql = f"INSERT INTO {self._from} DEFAULT VALUES"
+        if generated_key and not isinstance(self.connection, sqlite3.Connection):
+            new_key = self._execute(sql + " RETURNING " + _quote(self.key[0]), values.values()).fetchone()[0]
+            return dataclasses.replace(record, **{self._attr[self.key[0]]: new_key})
+        cursor = self._execute(sql, values.values())
+        if generated_key:
+            return dataclasses.replace(record, **{self._attr[self.key[0]]: cursor.lastrowid})
         return record
 
     def update(self, record: T) -> int:
         """Writes the editable columns of the record to the row with its key; the number of rows changed."""
         self._check_writable()
-        changed = [c for c in self.editable if c not in self.key]
+        changed = [c for c in self.editable if c not in self.key and c not in self.generated]
         if not changed:
             return 0
-        sql = (f"UPDATE {_quote(self.table)} SET " + ", ".join(_quote(c) + " = ?" for c in changed) + " WHERE " +
-               " AND ".join(_quote(c) + " = ?" for c in self.key))
-        params = tuple(getattr(record, c) for c in changed) + tuple(getattr(record, c) for c in self.key)
-        return self.connection.execute(sql, params).rowcount
+        sql = (f"UPDATE {self._from} SET " + ", ".join(_quote(c) + " = " + _PARAM for c in changed) + " WHERE " +
+               self._where(self.key))
+        params = tuple(self._value(record, c) for c in changed) + tuple(self._value(record, c) for c in self.key)
+        return self._execute(sql, params).rowcount
 
     def delete(self, *key: Any) -> int:
         """Deletes the row with the given key values; the number of rows deleted."""
         self._check_writable()
-        sql = f"DELETE FROM {_quote(self.table)} WHERE " + " AND ".join(_quote(c) + " = ?" for c in self.key)
-        return self.connection.execute(sql, key).rowcount
+        sql = f"DELETE FROM {self._from} WHERE " + self._where(self.key)
+        return self._execute(sql, key).rowcount
 
     # Presentation ----------------------------------------------------------------------------
 

@@ -1,0 +1,226 @@
+#!/usr/bin/env python3
+"""Writes the table set of an awkward schema in the JSON data format, shaped as the schema import
+and the build collection deliver it, for generating the shipped models over real-world shapes.
+
+Usage: awkward_tables.py pg|sqlite OUTPUT.json
+
+Both sets hold reserved words, spaces, quotes and mixed case in names, composite, self-referencing
+and cyclic foreign keys, identity and generated columns, defaults the target may not take, views,
+and text that must be escaped (a default 'R&D <main>', a caption with a line break). The "pg" set
+is read from PostgreSQL (two schemas with a table of the same name, enums, domains, arrays, json,
+tsvector, uuid, bytea, interval, numeric without precision, timestamptz); the "sqlite" set from
+SQLite (declared types as written, an INTEGER PRIMARY KEY, a column without a declared type).
+"""
+import json
+import sys
+
+# CL_TYPE (the program's type name) -> CL_TYPE2 (its class)
+TYPE2 = {
+    "SmallInt": "numeric", "TinyInt": "numeric", "long": "numeric", "BigInt": "numeric", "Single": "numeric", "Double": "numeric",
+    "Numeric": "numeric", "Decimal": "numeric", "Boolean": "boolean", "DBDate": "date", "DBTime": "date",
+    "DBTimeStamp": "date", "VarWChar": "string", "WChar": "string", "LongVarWChar": "string", "GUID": "string",
+    "LongVarBinary": "binary", "VarBinary": "binary", "VarChar": "string", "Char": "string",
+}
+
+
+def kv(key, value):
+    return {"key": key, "value": value}
+
+
+def col(name, cl_type, dbtype, *, length="", length2=None, null=True, pk=False, fk="", default="",
+        dbbase=None, dbkind="", identity=False, generated=False, genexpr="", cname=None, desc="", converts=()):
+    auto = identity or generated
+    cols = [
+        kv("CL_NAME", name), kv("CL_PKMARK", ""), kv("CL_CNAME", cname or ""), kv("CL_CNAME2", cname or name),
+        kv("CL_DESC", desc), kv("CL_PK", "1" if pk else "0"), kv("CL_FK", fk), kv("CL_NULL", "1" if null else "0"),
+        kv("CL_TYPE", cl_type), kv("CL_TYPE2", TYPE2.get(cl_type, "string")), kv("CL_LENGTH", length),
+        kv("CL_LENGTH2", length if length2 is None else length2), kv("CL_UPDATE_TYPE", "0" if auto else "1"),
+        kv("CL_SEARCH_TYPE", "1"), kv("CL_MAIN_TYPE", "4"), kv("CL_SHOW_TYPE", "1"), kv("CL_DEFAULT", default),
+        kv("CL_CONVERT_CAPTION", "\t".join(c for _, c in converts)),
+        kv("CL_CONVERT_VALUE", "\t".join(v for v, _ in converts)),
+        kv("CL_CONVERTS", {"tag": "COLUMN_CONVERTS", "rows": [
+            {"key": v, "cols": [kv("CC_VALUE", v), kv("CC_CAPTION", c)]} for v, c in converts]}),
+        kv("CL_DBTYPE", dbtype), kv("CL_DBBASE", dbtype if dbbase is None else dbbase), kv("CL_DBKIND", dbkind),
+        kv("CL_IDENTITY", "1" if identity else "0"), kv("CL_GENERATED", "1" if generated else "0"),
+        kv("CL_GENEXPR", genexpr),
+    ]
+    return {"key": name, "cols": cols}
+
+
+def fk(name, ref_key, ref_schema, ref_object, pairs):
+    return {"key": name, "cols": [
+        kv("FK_NAME", name), kv("FK_REF_TABLE", ref_key), kv("FK_REF_SCHEMA", ref_schema),
+        kv("FK_REF_OBJECT", ref_object), kv("FK_COLUMNS", ", ".join(a for a, _ in pairs)),
+        kv("FK_REF_COLUMNS", ", ".join(b for _, b in pairs)),
+        kv("FK_PAIRS", {"tag": "FK_PAIRS", "rows": [
+            {"key": "", "cols": [kv("FP_COLUMN", a), kv("FP_REF_COLUMN", b)]} for a, b in pairs]}),
+    ]}
+
+
+def table(key, schema, obj, columns, fks=(), kind="TABLE", cname="", desc=""):
+    for c in columns:  # the first reported key column is the chosen key
+        values = {x["key"]: x["value"] for x in c["cols"]}
+        if values["CL_PK"] == "1":
+            pk = values["CL_NAME"]
+            break
+    else:
+        pk = columns[0]["key"]
+    for c in columns:
+        if c["key"] == pk:
+            c["cols"][1]["value"] = "1"
+
+    def listed(code_key):
+        return [c for c in columns if {x["key"]: x["value"] for x in c["cols"]}[code_key] not in ("", "0")]
+
+    return {"key": key, "cols": [
+        kv("TABLE_CATALOG", ""), kv("TABLE_SCHEMA", schema), kv("TABLE_NAME", obj), kv("TABLE_TYPE", kind),
+        kv("DESCRIPTION", desc), kv("TL_NAME", key), kv("TL_CNAME", cname), kv("TL_CNAME2", cname or key),
+        kv("TL_USER", ""), kv("TL_DATE", "2026-01-01"), kv("TL_DESC", desc), kv("TL_PK", pk), kv("TL_PKTYPE", "1"),
+        kv("COLUMNS", {"tag": "COLUMNS", "rows": columns}), kv("TL_SCHEMA", schema), kv("TL_OBJECT", obj),
+        kv("UPDATE_COLUMNS", {"tag": "UPDATE_COLUMNS", "rows": listed("CL_UPDATE_TYPE")}),
+        kv("SEARCH_COLUMNS", {"tag": "SEARCH_COLUMNS", "rows": listed("CL_SEARCH_TYPE")}),
+        kv("MAIN_COLUMNS", {"tag": "MAIN_COLUMNS", "rows": listed("CL_MAIN_TYPE")}),
+        kv("SHOW_COLUMNS", {"tag": "SHOW_COLUMNS", "rows": listed("CL_SHOW_TYPE")}),
+        kv("FOREIGN_KEYS", {"tag": "FOREIGN_KEYS", "rows": list(fks)}),
+    ]}
+
+
+def pg_tables():
+    p = "public"
+    return [
+        table("Mixed Case", p, "Mixed Case", [
+            col("Id", "long", "integer", length="10", null=False, pk=True, identity=True),
+            col("zip code", "VarWChar", "character varying(10)", length="10", default="'00000'::character varying"),
+            col("Value", "Numeric", "numeric", length2=""),
+        ], desc="A table whose <name> needs \"quotes\" & care"),
+        table("dept", p, "dept", [
+            col("id", "long", "integer", length="10", null=False, pk=True,
+                default="nextval('dept_id_seq'::regclass)", identity=True),
+            col("name", "VarWChar", "text", null=False),
+            col("head_id", "long", "integer", length="10", fk="person.id"),
+        ], [fk("dept_head_fk", "person", p, "person", [("head_id", "id")])]),
+        table("person", p, "person", [
+            col("id", "BigInt", "bigint", length="19", null=False, pk=True, identity=True),
+            col("dept_id", "long", "integer", length="10", fk="dept.id"),
+            col("manager_id", "BigInt", "bigint", length="19", fk="person.id"),
+            col("born", "long", "year", length="10", dbbase="integer", dbkind="domain"),
+            col("rating", "VarWChar", "mpaa_rating", dbbase="text", dbkind="enum", default="'G'::mpaa_rating"),
+            col("order", "VarWChar", "text", cname="Order\n-- DROP TABLE person;"),
+        ], [fk("person_dept_fk", "dept", p, "dept", [("dept_id", "id")]),
+            fk("person_manager_fk", "person", p, "person", [("manager_id", "id")])]),
+        table("public.orders", p, "orders", [
+            col("id", "long", "integer", length="10", null=False, pk=True,
+                default="nextval('orders_id_seq'::regclass)", identity=True),
+            col("sales_id", "long", "integer", length="10", fk="sales.orders.id"),
+            col("created", "DBTimeStamp", "timestamp with time zone", null=False, default="now()"),
+            col("day", "DBDate", "date", default="CURRENT_DATE"),
+            col("note", "LongVarWChar", "text", default="'R&D <main>'::text", desc="Say \"hi\" & <b>"),
+            col("amount", "Numeric", "numeric", length2=""),
+            col("price", "Numeric", "numeric(10,2)", length="10", length2="10,2", default="0"),
+            col("flag", "Boolean", "boolean", default="true"),
+            col("weird", "long", "integer", length="10", default="length(upper('x'::text))"),
+            col("memo", "LongVarWChar", "text", default="'two\nlines'::text"),
+            col("memo2", "LongVarWChar", "text", default="upper('two\n-- lines'::text)"),
+            # as the PostgreSQL driver hands literal defaults over: without quotes and cast
+            col("label", "VarWChar", "character varying(20)", length="20", default="R&D <main>"),
+            col("since", "DBDate", "date", default="2024-01-01"),
+            col("total", "Numeric", "numeric", length2="", generated=True, genexpr="(price * (2)::numeric)"),
+        ], [fk("orders_sales_fk", "sales.orders", "sales", "orders", [("sales_id", "id")])]),
+        table("sales.orders", "sales", "orders", [
+            col("id", "long", "integer", length="10", null=False, pk=True, identity=True),
+            col("tags", "VarWChar", "text[]", dbkind="array"),
+            col("ratings", "VarWChar", "mpaa_rating[]", dbkind="array"),
+            col("data", "LongVarWChar", "jsonb", default="'{}'::jsonb"),
+            col("doc", "LongVarWChar", "tsvector"),
+            col("uid", "GUID", "uuid", default="gen_random_uuid()"),
+            col("payload", "LongVarBinary", "bytea"),
+            col("span", "VarWChar", "interval"),
+            col("at", "DBTimeStamp", "timestamp(3) with time zone"),
+            col("at_local", "DBTimeStamp", "timestamp without time zone", default="LOCALTIMESTAMP"),
+            col("t", "DBTime", "time without time zone"),
+            col("small", "SmallInt", "smallint", length="5", default="'-1'::integer"),
+            col("real", "Single", "real", length="24"),
+            col("dbl", "Double", "double precision", length="53"),
+            col("code", "WChar", "character(3)", length="3", default="'a''b'::bpchar",
+                converts=[("a'b", "A & B"), ("x", "<x>")]),
+            col("Quote\"d", "VarWChar", "character varying", length=""),
+            col("cash", "Currency", "money", length="19"),
+            col("pct %", "Double", "double precision", length="53"),
+        ]),
+        table("order_items", p, "order_items", [
+            col("order_id", "long", "integer", length="10", null=False, pk=True, fk="public.orders.id"),
+            col("line_no", "long", "integer", length="10", null=False, pk=True),
+            col("qty", "long", "integer", length="10", null=False, default="1"),
+        ], [fk("order_items_order_fk", "public.orders", p, "orders", [("order_id", "id")])]),
+        table("shipment lines", p, "shipment lines", [
+            col("id", "long", "integer", length="10", null=False, pk=True, identity=True),
+            col("order_id", "long", "integer", length="10", null=False, fk="order_items.order_id"),
+            col("line_no", "long", "integer", length="10", null=False, fk="order_items.line_no"),
+            col("2nd class", "Boolean", "boolean", null=False, default="false"),
+            col("select", "VarWChar", "character varying(20)", length="20"),
+        ], [fk("shipment_item_fk", "order_items", p, "order_items", [("order_id", "order_id"),
+                                                                      ("line_no", "line_no")])]),
+        table("order summary", p, "order summary", [
+            col("order_id", "long", "integer", length="10"),
+            col("total", "Numeric", "numeric", length2=""),
+        ], kind="VIEW"),
+        table("mv_totals", p, "mv_totals", [
+            col("n", "BigInt", "bigint", length="19"),
+        ], kind="VIEW"),
+    ]
+
+
+def sqlite_tables():
+    return [
+        table("group", "", "group", [
+            col("id", "long", "INTEGER", length="10", pk=True, identity=True),
+            col("zip code", "VarWChar", "TEXT", length=""),
+            col("Order", "VarWChar", "VARCHAR(50)", length="50", null=False, default="'R&D <main>'"),
+            col("select", "long", "INT", length="10", default="0"),
+            col("created", "DBTimeStamp", "DATETIME", default="CURRENT_TIMESTAMP"),
+            col("stamp", "DBTimeStamp", "TIMESTAMP", default="(datetime('now'))"),
+            col("amount", "Numeric", "NUMERIC", length2=""),
+            col("price", "Numeric", "DECIMAL(10,2)", length="10", length2="10,2", default="0"),
+            col("flag", "Boolean", "BOOLEAN", default="1"),
+            col("blobby", "LongVarBinary", "BLOB"),
+            col("untyped", "LongVarWChar", ""),
+            col("ratio", "Double", "DOUBLE", length="15"),
+            col("legacy", "long", "INT(11)", length="10"),
+            col("tiny", "TinyInt", "TINYINT(1)", length="3"),
+            col("total", "Numeric", "", length2="", generated=True, genexpr="price * 2"),
+            col("x\"y", "VarWChar", "TEXT", length="", cname="x \"quoted\"\nnext line"),
+            col("__dunder", "VarWChar", "TEXT", length=""),
+            col("class", "VarWChar", "TEXT", length=""),
+        ], desc="Reserved <group> & friends"),
+        table("Line Item", "", "Line Item", [
+            col("group_id", "long", "INTEGER", length="10", null=False, pk=True, fk="group.id"),
+            col("line", "long", "INTEGER", length="10", null=False, pk=True),
+            col("parent_group", "long", "INTEGER", length="10", fk="Line Item.group_id"),
+            col("parent_line", "long", "INTEGER", length="10", fk="Line Item.line"),
+        ], [fk("fk_Line Item_0", "group", "", "group", [("group_id", "id")]),
+            fk("fk_Line Item_1", "Line Item", "", "Line Item", [("parent_group", "group_id"),
+                                                                  ("parent_line", "line")])]),
+        table("a", "", "a", [
+            col("id", "long", "INTEGER", length="10", pk=True, identity=True),
+            col("b_id", "long", "INTEGER", length="10", fk="b.id"),
+        ], [fk("", "b", "", "b", [("b_id", "id")])]),
+        table("b", "", "b", [
+            col("id", "long", "INTEGER", length="10", pk=True, identity=True),
+            col("a_id", "long", "INTEGER", length="10", fk="a.id"),
+        ], [fk("", "a", "", "a", [("a_id", "id")])]),
+        table("v group", "", "v group", [
+            col("id", "long", "INTEGER", length="10"),
+            col("zip code", "VarWChar", "TEXT", length=""),
+        ], kind="VIEW"),
+    ]
+
+
+def main(kind, out):
+    rows = pg_tables() if kind == "pg" else sqlite_tables()
+    with open(out, "w", encoding="utf-8") as f:
+        json.dump({"tag": "TABLES", "rows": rows}, f, ensure_ascii=False, indent=1)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:3]))
