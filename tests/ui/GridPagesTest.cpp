@@ -224,6 +224,47 @@ TEST_F(GridPagesTest, GridRaisesChangedOnlyForUserEditsAndUndoesThem)
     EXPECT_EQ(grid.Value(2, 1), 1);
 }
 
+TEST_F(GridPagesTest, KeyboardEditsLikeASpreadsheet)
+{
+    Grid grid;
+    grid.SetMaxCols(2);
+    grid.SetColumnType(2, Grid::Button);
+    grid.SetMaxRows(3);
+    int pressed = 0;
+    QObject::connect(&grid, &Grid::ButtonClicked, [&pressed](int c, int r) { pressed += c * 10 + r; });
+    grid.show();
+    grid.setFocus();
+    grid.SetActiveCell(1, 1);
+
+    // Typing starts an edit with the typed text, Enter commits and goes down.
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(&grid, &typed);
+    QLineEdit* editor = grid.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), QStringLiteral("a"));
+    press(editor, Qt::Key_Return);
+    QApplication::processEvents(); // the view commits an Enter once the editor has seen it
+    EXPECT_EQ(grid.CellText(1, 1), QStringLiteral("a"));
+    EXPECT_EQ(grid.CurrentRow(), 2);
+
+    // Escape leaves the cell as it was.
+    press(&grid, Qt::Key_F2);
+    editor = grid.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("dropped"));
+    press(editor, Qt::Key_Escape);
+    EXPECT_EQ(grid.CellText(1, 2), QString());
+
+    // Space on a button cell presses it; Enter on a plain cell only moves down.
+    grid.SetActiveCell(2, 3);
+    press(&grid, Qt::Key_Space);
+    EXPECT_EQ(pressed, 23);
+    grid.SetActiveCell(1, 1);
+    press(&grid, Qt::Key_Return);
+    EXPECT_EQ(grid.CurrentRow(), 2);
+    EXPECT_EQ(grid.CellText(1, 1), QStringLiteral("a"));
+}
+
 TEST_F(GridPagesTest, ConvertDialogKeepsPairsAndRefusesTabs)
 {
     Frm_Convert dialog;
