@@ -38,6 +38,7 @@ struct Column
     QStringList itemList; ///< items split once, for painting
     QString button;
     QIcon picture;
+    QString spoken; ///< what a screen reader says for a picture cell
 };
 
 struct UndoEntry
@@ -126,7 +127,7 @@ public:
         case Qt::EditRole:
             return k == Grid::DropDown ? QVariant(m_rows[r][c].value) : QVariant(m_rows[r][c].text);
         case Qt::AccessibleTextRole:
-            return shownText(c, r);
+            return k == Grid::Picture ? m_columns[c].spoken : shownText(c, r);
         case Qt::CheckStateRole:
             if (k == Grid::Check)
                 return m_rows[r][c].text == QLatin1String("1") ? Qt::Checked : Qt::Unchecked;
@@ -441,10 +442,12 @@ void Grid::SetColumnWidthPx(int col, int width)
     setColumnWidth(col - 1, width);
 }
 
-void Grid::SetColumnPicture(int col, const QIcon& icon)
+void Grid::SetColumnPicture(int col, const QIcon& icon, const QString& spoken)
 {
-    if (col >= 1 && col <= MaxCols())
-        m_model->m_columns[col - 1].picture = icon;
+    if (col < 1 || col > MaxCols())
+        return;
+    m_model->m_columns[col - 1].picture = icon;
+    m_model->m_columns[col - 1].spoken = spoken;
 }
 
 QString Grid::CellText(int col, int row) const
@@ -742,9 +745,10 @@ void Grid::PasteBlock(const QString& text)
     BeginUndoGroup();
     for (int r = top; r <= std::min(bottom, MaxRows() - 1); ++r) {
         const QStringList& fields = lines.at(single ? 0 : r - top);
-        int c = left;
-        const int last = single && right >= 0 ? right : left + int(fields.size()) - 1;
-        for (int f = 0; c < MaxCols() && c <= last; ++c) {
+        // Hidden columns take no field: the block lands on the columns the user sees.
+        const int last = single ? std::max(right, left) : MaxCols() - 1;
+        qsizetype f = 0;
+        for (int c = left; c <= last && c < MaxCols() && f < fields.size(); ++c) {
             if (isColumnHidden(c))
                 continue;
             const QString value = fields.at(single ? 0 : f++);

@@ -55,8 +55,8 @@ public:
     void SetColumnLocked(int col, bool locked);
     void SetColumnHidden(int col, bool hidden);
     void SetColumnWidthPx(int col, int width);
-    /// Picture shown by the picture cells of a column.
-    void SetColumnPicture(int col, const QIcon& icon);
+    /// Picture shown by the picture cells of a column, and what a screen reader says for it.
+    void SetColumnPicture(int col, const QIcon& icon, const QString& spoken = QString());
 
     /// Cell text; row 0 is the heading. A check cell reads "1" or "0"; a drop-down cell its
     /// item's text.

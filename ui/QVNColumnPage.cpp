@@ -166,6 +166,7 @@ void QVNColumnPage::ApplyCaptions(QVNLanguage& language)
         grid->SetBlockItemList(c, -1, c, -1, items.replace(QStringLiteral("\\t"), QStringLiteral("\t")));
     }
     grid->setAccessibleName(text(QStringLiteral("Spd_ColumnList")));
+    grid->SetColumnPicture(KeyPicture, keyIcon(), text(QStringLiteral("Lbl_PK")));
     m_ui->Lbl_TL_NAME->setText(text(QStringLiteral("Lbl_TL_NAME")));
     m_ui->Lbl_TL_CNAME->setText(text(QStringLiteral("Lbl_TL_CNAME")));
     m_ui->Lbl_PK->setText(text(QStringLiteral("Lbl_PK")));
