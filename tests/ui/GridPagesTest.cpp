@@ -369,6 +369,20 @@ TEST_F(GridPagesTest, ColumnPageShowsTheSampleAnnotationsWithoutMarkingThePage)
     EXPECT_TRUE(m_pages->PageChanged());
     find<QRadioButton>("RB_PK2")->click();
     EXPECT_EQ(m_changes, 2);
+
+    // Captions pasted from a text editor; locked and hidden columns take nothing.
+    grid->SetActiveCell(3, 2);
+    grid->PasteBlock(QStringLiteral("Name\r\nContact\r\n"));
+    EXPECT_EQ(grid->CellText(3, 2), QStringLiteral("Name"));
+    EXPECT_EQ(grid->CellText(3, 3), QStringLiteral("Contact"));
+    EXPECT_EQ(m_changes, 4);
+    grid->SetActiveCell(13, 1);
+    grid->PasteBlock(QStringLiteral("0\tleaked"));
+    EXPECT_EQ(grid->CellText(13, 1), QStringLiteral("0"));
+    EXPECT_EQ(grid->ItemList(14, 1), QString());
+    grid->SetActiveCell(2, 1);
+    grid->PasteBlock(QStringLiteral("renamed"));
+    EXPECT_EQ(grid->CellText(2, 1), QStringLiteral("supplier_id"));
 }
 
 TEST_F(GridPagesTest, EditsReachTheProjectFileWithTheCaptionFallBacks)
