@@ -886,6 +886,10 @@ void Grid::keyPressEvent(QKeyEvent* event)
             emit ButtonClicked(current.column() + 1, current.row() + 1);
             return;
         }
+        if (k == DropDown && (key == Qt::Key_F4 || (key == Qt::Key_Down && (event->modifiers() & Qt::AltModifier)))) {
+            OpenDropDown(current);
+            return;
+        }
         if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
             BeginUndoGroup();
             for (const QModelIndex& i : selectionModel()->selectedIndexes())
@@ -915,12 +919,18 @@ void Grid::mouseReleaseEvent(QMouseEvent* event)
     if (k == Button) {
         emit ButtonClicked(index.column() + 1, index.row() + 1);
     } else if (k == DropDown && m_model->editable(index.column(), index.row()) && state() != EditingState) {
-        // One click opens the list, as on a drop-down button.
-        edit(index);
-        auto* delegate = static_cast<GridDelegate*>(itemDelegate());
-        if (delegate->m_lastCombo)
-            delegate->m_lastCombo->showPopup();
+        OpenDropDown(index); // one click opens the list, as on a drop-down button
     }
+}
+
+void Grid::OpenDropDown(const QModelIndex& index)
+{
+    if (!m_model->editable(index.column(), index.row()))
+        return;
+    edit(index);
+    auto* delegate = static_cast<GridDelegate*>(itemDelegate());
+    if (delegate->m_lastCombo)
+        delegate->m_lastCombo->showPopup();
 }
 
 void Grid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)

@@ -21,10 +21,10 @@ class GridModel;
  * check, a paste, Delete, an undo) raise Changed once per cell. Filling inside BeginUpdate /
  * EndUpdate resets the model once, so thousands of rows appear at once.
  *
- * Keyboard: arrows and Tab move, F2 or typing edits, Enter commits and moves down, Escape cancels,
- * Space or Enter presses a button cell, Ctrl+C / Ctrl+V copy and paste a block as tab-separated
- * text, Delete empties the selected text cells, Ctrl+Z undoes the last edit, Ctrl+Space stands
- * for a click on the current column's heading.
+ * Keyboard: arrows and Tab move, F2 or typing edits (F4 or Alt+Down opens a drop-down's list),
+ * Enter commits and moves down, Escape cancels, Space or Enter presses a button cell, Ctrl+C /
+ * Ctrl+V copy and paste a block as tab-separated text, Delete empties the selected text cells,
+ * Ctrl+Z undoes the last edit, Ctrl+Space stands for a click on the current column's heading.
  */
 class Grid : public QTableView
 {
@@ -125,6 +125,7 @@ private:
     friend class GridDelegate;
     friend class GridModel;
     QModelIndex Index(int col, int row) const;
+    void OpenDropDown(const QModelIndex& index);
     /// A user's edit of one cell: recorded for undo, then Changed.
     void UserSetText(int col, int row, const QString& text);
     void UserSetValue(int col, int row, int value);

@@ -255,6 +255,19 @@ TEST_F(GridPagesTest, KeyboardEditsLikeASpreadsheet)
     press(editor, Qt::Key_Escape);
     EXPECT_EQ(grid.CellText(1, 2), QString());
 
+    // F4 on a drop-down cell opens its list; the choice made there is the edit.
+    grid.SetColumnType(1, Grid::DropDown);
+    grid.SetBlockItemList(1, -1, 1, -1, QStringLiteral("no\tyes"));
+    grid.SetActiveCell(1, 3);
+    press(&grid, Qt::Key_F4);
+    QComboBox* box = grid.findChild<QComboBox*>();
+    ASSERT_NE(box, nullptr);
+    box->setCurrentIndex(1);
+    emit box->activated(1);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.Value(1, 3), 1);
+    grid.SetColumnType(1, Grid::Text);
+
     // Space on a button cell presses it; Enter on a plain cell only moves down.
     grid.SetActiveCell(2, 3);
     press(&grid, Qt::Key_Space);
