@@ -1,18 +1,28 @@
 // Renders each window of the program to a PNG so they can be looked at without a desktop:
 // the main window with the sample project (English and Chinese), the message window expanded
-// and collapsed, the options and the About window.
+// and collapsed, the options and the About window, the table and column pages and their two
+// dialogs.
 #include "Frm_About.h"
+#include "Frm_Choose.h"
+#include "Frm_Convert.h"
 #include "Frm_Database.h"
 #include "Frm_Error.h"
 #include "Frm_Option.h"
+#include "Grid.h"
 #include "Mdl_Main.h"
+#include "QVNColumnPage.h"
 #include "QVNError.h"
 #include "QVNLanguage.h"
+#include "QVNPages.h"
+#include "QVNProject.h"
+#include "QVNProjectLifecycle.h"
 #include "QVNSampleProject.h"
 #include "QVNWindowStartup.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QGroupBox>
+#include <QVBoxLayout>
 
 #include <cstdio>
 
@@ -63,6 +73,48 @@ int main(int argc, char** argv)
 
         Frm_Option options;
         save(options, out, language[0] == '1' ? "options-en" : "options-zh");
+
+        // The two pages of the right pane, each in its frame, and the column page's dialogs.
+        const bool english = language[0] == '1';
+        QVNProject project;
+        QVNProjectLifecycle lifecycle;
+        if (lifecycle.Open(sample, project)) {
+            QWidget host;
+            host.resize(900, 460);
+            auto* layout = new QVBoxLayout(&host);
+            auto* tableFrame = new QGroupBox(&host);
+            auto* columnFrame = new QGroupBox(&host);
+            layout->addWidget(tableFrame);
+            layout->addWidget(columnFrame);
+            QVNPages pages(tableFrame, columnFrame);
+            columnFrame->hide();
+            pages.ShowTableList(project, QStringLiteral("TABLE"));
+            save(host, out, english ? "table-page-en" : "table-page-zh");
+            tableFrame->hide();
+            columnFrame->show();
+            pages.ShowColumnList(project, QStringLiteral("orders"));
+            save(host, out, english ? "column-page-en" : "column-page-zh");
+
+            Frm_Convert convert;
+            convert.ClearData();
+            Grid* grid = pages.ColumnPage()->ColumnGrid();
+            for (int r = 1; r <= grid->MaxRows(); ++r) {
+                if (grid->CellText(2, r) != QLatin1String("status"))
+                    continue;
+                const QStringList captions = grid->ItemList(14, r).split(QLatin1Char('\t'));
+                const QStringList values = grid->ItemList(15, r).split(QLatin1Char('\t'));
+                for (qsizetype i = 0; i < std::min(captions.size(), values.size()); ++i)
+                    convert.AddData(captions.at(i), values.at(i));
+            }
+            save(convert, out, english ? "convert-en" : "convert-zh");
+            Frm_Choose choose;
+            choose.ClearData();
+            for (const QString& item : grid->ItemList(8, 1).split(QLatin1Char('\t')))
+                choose.AddData(item);
+            choose.SetRow(2);
+            choose.SetDataType(2);
+            save(choose, out, english ? "choose-en" : "choose-zh");
+        }
     }
     Frm_About about;
     save(about, out, "about");
