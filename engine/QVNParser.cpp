@@ -1,6 +1,7 @@
 #include "QVNParser.h"
 
 #include "Mdl_Main.h"
+#include "QVNEncode.h"
 #include "QVNFunction.h"
 #include "VBEvaluator.h"
 
@@ -227,6 +228,7 @@ template <typename MarkData> QString QVNParser::ConvertAll(const QString& pStr_T
     QString text = DeleteUselessEnter(pStr_Template);
     if (text.contains(u"<ORVE")) {
         text = markData(text);
+        text = ConvertEncodeData(text);
         text = ConvertCalcData(text);
         text = ConvertSelectData(text);
         text = ConvertFixLengthData(text);
@@ -304,9 +306,12 @@ QString QVNParser::ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pR
                 const std::vector<Replacement> placeholders = {{indexKey, &index}, {countKey, &count}, {keyKey, &key}};
                 Substitute(piece, placeholders);
             }
-            // Selection blocks inside a repetition are decided per row once no variable is left.
-            if (!HasVariable(piece))
+            // Encode and selection blocks inside a repetition are decided per row once no variable
+            // is left.
+            if (!HasVariable(piece)) {
+                piece = ConvertEncodeData(piece);
                 piece = ConvertSelectData(piece);
+            }
             result.append(piece);
         }
         pos = e + end.size();
@@ -623,6 +628,47 @@ QString QVNParser::DeleteUselessEnter(const QString& text)
     }
     result.append(t.mid(pos));
     return result;
+}
+
+// Encode blocks: the DATA part written in the form named by the AS part. The AS part is looked for
+// outside the DATA part, so a value that happens to hold an AS part cannot choose its own form. A
+// block whose form is unknown stays as written. A text without encode blocks is passed through
+// without a progress report, so templates that use none report exactly the steps they always did.
+QString QVNParser::ConvertEncodeData(const QString& text)
+{
+    constexpr QStringView begin = u"<ORVE_ENCODE>";
+    if (findTag(text, 0, begin) < 0)
+        return text;
+    if (m_listener)
+        RaiseProgress(QStringLiteral("Convert Encode Data"));
+    constexpr QStringView end = u"</ORVE_ENCODE>";
+    constexpr QStringView dataBegin = u"<ORVE_DATA>";
+    constexpr QStringView dataEnd = u"</ORVE_DATA>";
+    return ScanBlocks(text, begin, end, [&](QString& result, QStringView prefix, QStringView body, QStringView) {
+        result.append(prefix);
+        qsizetype b = -1, e = -1;
+        QStringView data;
+        QStringView outside = body; // where the AS part is looked for
+        QStringView afterData;
+        if (findBlock(body, 0, dataBegin, dataEnd, b, e)) {
+            data = body.mid(b + dataBegin.size(), e - b - dataBegin.size());
+            outside = body.left(b);
+            afterData = body.mid(e + dataEnd.size());
+        }
+        bool found = false;
+        QStringView form = blockPart(outside, u"<ORVE_AS>", u"</ORVE_AS>", &found);
+        if (!found && !afterData.isNull())
+            form = blockPart(afterData, u"<ORVE_AS>", u"</ORVE_AS>", &found);
+        QString encoded;
+        if (found && QVNEncode::Encode(form, data, encoded)) {
+            result.append(encoded);
+        } else {
+            result.append(begin);
+            result.append(body);
+            result.append(end);
+        }
+        return qsizetype(0);
+    });
 }
 
 QString QVNParser::ConvertCalcData(const QString& text)

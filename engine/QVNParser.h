@@ -21,7 +21,8 @@ class VBEvaluator;
  *   - "<ORVE>" key "</ORVE>" variables, replaced globally and sequentially in column order
  *     (case-sensitive; a value inserted for an earlier column is searched for later keys only);
  *   - "<ORVE_" tag ">" ... "</ORVE_" tag ">" repetition blocks, one copy of the body per row;
- *   - calculated, selection and fixed-length blocks, resolved after substitution in that order.
+ *   - encode, calculated, selection and fixed-length blocks, resolved after substitution in that
+ *     order (an encode block writes a value safely for HTML, SQL, Python or a VBScript literal).
  * Blocks pair the first begin tag with the first end tag after it, and expansions are never
  * rescanned by the step that produced them.
  *
@@ -49,7 +50,7 @@ public:
     void SetProgressListener(QVNProgressListener listener);
 
     /// Entry points: reset Canceled, apply the tag-line rule, then (when "<ORVE" occurs) variables and
-    /// repetition blocks, calculated blocks, selection blocks and fixed-length blocks.
+    /// repetition blocks, encode blocks, calculated blocks, selection blocks and fixed-length blocks.
     QString ConvertRows(const QString& pStr_Template, const TQXRowsPtr& pRows_Data);
     QString ConvertCols(const QString& pStr_Template, const TQXColsPtr& pCols_Data);
 
@@ -57,6 +58,8 @@ public:
     QString ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pRows_MarkData);
     /// Substitutes the variables of one column set in column order, descending into nested sets.
     QString ConvertColsMarkData(const QString& text, const TQXColsPtr& pCols_MarkData);
+    /// Replaces every "<ORVE_ENCODE>" block by its DATA part encoded in the form its AS part names.
+    QString ConvertEncodeData(const QString& text);
     QString ConvertCalcData(const QString& text);
     QString ConvertFixLengthData(const QString& text);
     QString ConvertSelectData(const QString& text);

@@ -15,8 +15,8 @@ template <size_t N> QString pick(std::mt19937& rng, const char* const (&items)[N
     return QString::fromUtf8(items[std::uniform_int_distribution<size_t>(0, N - 1)(rng)]);
 }
 
-const char* const kValues[] = {"x",   "",   "1",   "<ORVE>b</ORVE>", "<ORVE_T>", "</ORVE_U>",
-                               "1=1", "\n", " y ", "<ORVE>",         "ab"};
+const char* const kValues[] = {"x",   "",       "1",  "<ORVE>b</ORVE>", "<ORVE_T>",    "</ORVE_U>", "1=1", "\n",
+                               " y ", "<ORVE>", "ab", "\"<&'",          "</ORVE_DATA>"};
 
 TQXColsPtr randomData(std::mt19937& rng)
 {
@@ -79,6 +79,13 @@ TEST(QVNParserDifferential, AgreesWithThePlainRulesOnRandomTemplates)
                                             "<ORVE_LENGTH>",
                                             "</ORVE_LENGTH>",
                                             "<ORVE_PADRIGHT>2",
+                                            "<ORVE_ENCODE>",
+                                            "</ORVE_ENCODE>",
+                                            "<ORVE_AS>",
+                                            "</ORVE_AS>",
+                                            "<ORVE_AS>vbstr</ORVE_AS>",
+                                            "<ORVE_AS>HTML</ORVE_AS>",
+                                            "sqlid",
                                             "</ORVE_PADRIGHT>",
                                             "\"<ORVE>a</ORVE>\" = \"x\"",
                                             "1=1",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVNEncode.h"
 #include "TQXCols.h"
 #include "TQXRows.h"
 #include "VBEvaluator.h"
@@ -23,6 +24,7 @@ public:
         QString t = DeleteUselessEnter(text);
         if (t.contains(QStringLiteral("<ORVE"))) {
             t = ColsMark(t, cols);
+            t = Encode(t);
             t = Calc(t);
             t = Select(t);
             t = FixLength(t);
@@ -118,7 +120,7 @@ private:
                               QString::number(rows->Count()));
                 piece.replace(QStringLiteral("<ORVE>ORVE_") + tag + QStringLiteral("_ROW_KEY</ORVE>"), row->Key());
                 if (!piece.contains(QStringLiteral("<ORVE>")))
-                    piece = Select(piece);
+                    piece = Select(Encode(piece));
                 expansion += piece;
             }
             result += rest.left(bi) + expansion;
@@ -152,6 +154,26 @@ private:
             rest = rest.mid(ei + e.size());
         }
         return result + rest;
+    }
+
+    // The forms themselves are QVNEncode's (tested on their own); this checks where blocks are found.
+    QString Encode(const QString& text)
+    {
+        const QString b = QStringLiteral("<ORVE_ENCODE>"), e = QStringLiteral("</ORVE_ENCODE>");
+        return Scan(text, b, e, [&](const QString& body) {
+            qsizetype db, de, ab, ae;
+            const QString data = block(body, QStringLiteral("<ORVE_DATA>"), QStringLiteral("</ORVE_DATA>"), db, de);
+            // The AS part counts only outside the DATA part: before it, else after it.
+            const QString before = db < 0 ? body : body.left(db);
+            QString form = block(before, QStringLiteral("<ORVE_AS>"), QStringLiteral("</ORVE_AS>"), ab, ae);
+            if (ab < 0 && db >= 0)
+                form = block(body.mid(de + QStringLiteral("</ORVE_DATA>").size()), QStringLiteral("<ORVE_AS>"),
+                             QStringLiteral("</ORVE_AS>"), ab, ae);
+            QString out;
+            if (ab >= 0 && QVNEncode::Encode(form, data, out))
+                return out;
+            return b + body + e;
+        });
     }
 
     QString Calc(const QString& text)
