@@ -799,15 +799,10 @@ QString QVNParser::GetHEX(const QDateTime& now)
     return (hex + QStringLiteral("0000000000")).left(9);
 }
 
-TQXColsPtr QVNParser::GetTempVariable(const QString& fileName)
-{
-    return ParseTempVariable(Mdl_Main::Function().ReadFile(fileName));
-}
-
 // The variable-file rules: a line that is "[name]" (spaces around it allowed) starts a section;
 // the section's value is its lines as read, joined by the text's own line break, without the final
 // break, with the tag-line rule applied. Lines before the first header are ignored.
-TQXColsPtr QVNParser::ParseTempVariable(const QString& text)
+TQXColsPtr QVNParser::GetTempVariable(const QString& text)
 {
     auto cols = TQXCols::Create();
     const QStringView sep = text.contains(u"\r\n") ? QStringView(u"\r\n") : QStringView(u"\n");

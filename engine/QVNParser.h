@@ -35,7 +35,7 @@ class VBEvaluator;
  * check and returns what it expanded so far followed by the unexpanded rest.
  *
  * Single-threaded. No member throws; malformed templates are left as written and expression
- * errors give the empty text. The engine reads no files except through GetTempVariable.
+ * errors give the empty text. The engine reads no files: callers hand it texts.
  */
 class QVNParser
 {
@@ -75,10 +75,9 @@ public:
     QString GetHEX();
     /// GetHEX for a given local time (testable).
     static QString GetHEX(const QDateTime& now);
-    /// Reads a variable file: one column per "[section]", in file order.
-    TQXColsPtr GetTempVariable(const QString& fileName);
-    /// The variable-file rules applied to text already read.
-    TQXColsPtr ParseTempVariable(const QString& text);
+    /// The sections of a variable file's text (the caller reads the file): one column per
+    /// "[section]", in file order.
+    TQXColsPtr GetTempVariable(const QString& text);
 
 private:
     struct Impl;

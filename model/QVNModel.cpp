@@ -295,7 +295,7 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
     TQXRowsPtr files;
     if (ok) {
         RaiseProgress(Text(QStringLiteral("MESSAGE_COLLECT_DATA")), true);
-        sections = mObj_QVNParser.GetTempVariable(resolveSource(tmp, kOrveFile));
+        sections = mObj_QVNParser.GetTempVariable(m_function.ReadFile(resolveSource(tmp, kOrveFile)));
         global = TQXCols::Create();
         for (const TQXColPtr& col : *sections)
             global->AddRef(col, col->Key());
