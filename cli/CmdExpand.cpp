@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #if defined(__GLIBC__) && defined(__linux__)
 #include <malloc.h>
@@ -79,16 +80,32 @@ int runExpand(const QStringList& args)
     const QString text = Mdl_Main::Function().ReadFile(files[0]);
     TQXValue data;
     QString error;
-    if (!QVNJsonData::ReadFile(files[1], data, error)) {
+    bool read = false;
+    try {
+        read = QVNJsonData::ReadFile(files[1], data, error);
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("%1: out of memory while reading the data file").arg(files[1]);
+    }
+    if (!read) {
         CliError(QStringLiteral("quorvin-cli expand: ") + error);
         return 2;
     }
     const qint64 readMs = clock.restart();
 
     QVNParser parser;
-    const QString result = data.type() == TQXValue::Type::Cols ? parser.ConvertCols(text, data.cols())
-                                                               : parser.ConvertRows(text, data.rows());
+    QString result;
+    try {
+        result = data.type() == TQXValue::Type::Cols ? parser.ConvertCols(text, data.cols())
+                                                     : parser.ConvertRows(text, data.rows());
+    } catch (const std::bad_alloc&) {
+        CliError(QStringLiteral("quorvin-cli expand: out of memory while expanding the template"));
+        return 1;
+    }
     const qint64 expandMs = clock.elapsed();
+    if (parser.OverLimit()) {
+        CliError(QStringLiteral("quorvin-cli expand: ") + parser.Exceptions.ToString().trimmed());
+        return 2;
+    }
 
     const QByteArray bytes = result.toUtf8();
     if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=

@@ -668,7 +668,15 @@ bool QVNJsonData::ReadFile(const QString& path, TQXValue& result, QString& error
         error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    // Read one byte past the limit, so an endless source (a device, a pipe) or a huge file is
+    // refused after a bounded read instead of exhausting memory.
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes) {
+        error = QStringLiteral("%1: the data file is larger than %2 MiB, the limit for data files")
+                    .arg(path)
+                    .arg(kMaxFileBytes >> 20);
+        return false;
+    }
     if (!Parse(bytes, result, error)) {
         error = path + QStringLiteral(": ") + error;
         return false;

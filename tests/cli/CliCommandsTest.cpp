@@ -114,6 +114,22 @@ TEST(CliExpand, BadInputExitsWithTwoAndOneLineOnStandardError)
                     .err.contains("bad.json: malformed JSON at line 1"));
 }
 
+TEST(CliExpand, RunawayExpansionAndEndlessDataStopWithOneLine)
+{
+    const QString dir = testDataDir() + QStringLiteral("/engine/limits/");
+    for (const char* data : {"doubling_24.json", "doubling_40.json"}) {
+        const CliRun r =
+            cli({QStringLiteral("expand"), dir + QStringLiteral("doubling.txt"), dir + QLatin1String(data)});
+        EXPECT_EQ(r.exitCode, 2) << data;
+        EXPECT_TRUE(r.out.isEmpty()) << data;
+        EXPECT_TRUE(isOneLine(r.err) && r.err.contains("engine's limit")) << data << ": " << r.err.toStdString();
+    }
+    const CliRun zero =
+        cli({QStringLiteral("expand"), dir + QStringLiteral("doubling.txt"), QStringLiteral("/dev/zero")});
+    EXPECT_EQ(zero.exitCode, 2);
+    EXPECT_TRUE(isOneLine(zero.err) && zero.err.contains("larger than 256 MiB")) << zero.err.toStdString();
+}
+
 TEST(CliEval, WritesTheValueAsTextWithNothingAdded)
 {
     EXPECT_EQ(cli({QStringLiteral("eval"), QStringLiteral("1+2")}).out, QByteArray("3"));
