@@ -1,4 +1,6 @@
 #include "CliCommand.h"
+#include "Mdl_Main.h"
+#include "QVNFunction.h"
 #include "QVNParser.h"
 
 #include <QFileInfo>
@@ -23,7 +25,8 @@ int runVars(const QStringList& args)
         return 2;
     }
     QVNParser parser;
-    const TQXColsPtr sections = parser.GetTempVariable(args[0]); // keeps the set alive for the loop
+    // keeps the set alive for the loop
+    const TQXColsPtr sections = parser.GetTempVariable(Mdl_Main::Function().ReadFile(args[0]));
     QJsonArray pairs;
     for (const TQXColPtr& col : *sections)
         pairs.append(QJsonArray{col->Key(), col->Value().ToText()});

@@ -11,6 +11,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -46,6 +49,8 @@ public:
 
 private:
     static constexpr int kMaxDepth = 512;
+    static constexpr size_t kSharedMax = 32;     // longest text shared
+    static constexpr size_t kSharedCount = 8192; // most distinct texts remembered
 
     // ---- structure of the format ----
 
@@ -57,14 +62,14 @@ private:
         QString tag;
         TQXRowsPtr rows;
         TQXColsPtr cols;
-        const bool ok = object([&](QStringView member) {
-            if (member == u"tag")
+        const bool ok = object([&](std::string_view member) {
+            if (member == "tag")
                 return text(tag);
-            if (member == u"rows") {
+            if (member == "rows") {
                 rows = TQXRows::Create();
                 return rowArray(*rows);
             }
-            if (member == u"cols") {
+            if (member == "cols") {
                 cols = TQXCols::Create();
                 return colArray(*cols);
             }
@@ -96,16 +101,16 @@ private:
                 return fail(QStringLiteral("a column must be an object"));
             QString key, name, type, tag;
             TQXValue value;
-            if (!object([&](QStringView member) {
-                    if (member == u"key")
+            if (!object([&](std::string_view member) {
+                    if (member == "key")
                         return text(key);
-                    if (member == u"value")
+                    if (member == "value")
                         return this->value(value);
-                    if (member == u"name")
+                    if (member == "name")
                         return text(name);
-                    if (member == u"type")
+                    if (member == "type")
                         return text(type);
-                    if (member == u"tag")
+                    if (member == "tag")
                         return text(tag);
                     return skipValue();
                 }))
@@ -124,14 +129,14 @@ private:
                 return fail(QStringLiteral("a row must be an object"));
             QString key, name, tag;
             TQXColsPtr cols = TQXCols::Create();
-            if (!object([&](QStringView member) {
-                    if (member == u"key")
+            if (!object([&](std::string_view member) {
+                    if (member == "key")
                         return text(key);
-                    if (member == u"name")
+                    if (member == "name")
                         return text(name);
-                    if (member == u"tag")
+                    if (member == "tag")
                         return text(tag);
-                    if (member == u"cols")
+                    if (member == "cols")
                         return rowCols(cols);
                     return skipValue();
                 }))
@@ -169,7 +174,7 @@ private:
         switch (*m_p) {
         case '"': {
             QString s;
-            if (!string(s))
+            if (!sharedString(s))
                 return false;
             out = TQXValue(std::move(s));
             return true;
@@ -218,7 +223,7 @@ private:
         }
         if (!peek('"'))
             return fail(QStringLiteral("must be a string"));
-        return string(out);
+        return sharedString(out);
     }
 
     // ---- JSON syntax ----
@@ -227,18 +232,26 @@ private:
     {
         if (openList('}'))
             return true;
-        QString name;
+        std::string escaped;
         while (true) {
             space();
             if (!peek('"'))
                 return syntax("expected a member name");
-            if (!string(name))
-                return false;
+            // A member name is compared as the bytes it is written in; only a name with escapes is
+            // decoded first.
+            std::string_view name;
+            if (!plainString(name)) {
+                QString decoded;
+                if (!string(decoded))
+                    return false;
+                escaped = decoded.toStdString();
+                name = escaped;
+            }
             space();
             if (m_p >= m_end || *m_p != ':')
                 return syntax("expected ':'");
             ++m_p;
-            if (!element(name, -1, [&] { return member(QStringView(name)); }))
+            if (!element(name, -1, [&] { return member(name); }))
                 return false;
             const int next = nextInList('}', "expected ',' or '}'");
             if (next <= 0)
@@ -251,7 +264,7 @@ private:
         if (openList(']'))
             return true;
         for (qsizetype i = 0;; ++i) {
-            if (!element(QString(), i, each))
+            if (!element(std::string_view(), i, each))
                 return false;
             const int next = nextInList(']', "expected ',' or ']'");
             if (next <= 0)
@@ -273,12 +286,12 @@ private:
     }
 
     /// One member or element, with its place named in the path of any error it reports.
-    template <typename Read> bool element(QString member, qsizetype index, Read read)
+    template <typename Read> bool element(std::string_view member, qsizetype index, Read read)
     {
         space();
         if (!valueStart())
             return syntax("expected a value");
-        m_path.push_back(PathPart{std::move(member), index});
+        m_path.push_back(PathPart{std::string(member), index});
         const bool ok = read();
         m_path.pop_back();
         return ok;
@@ -316,7 +329,7 @@ private:
             break;
         }
         case '{':
-            ok = object([this](QStringView) { return skipValue(); });
+            ok = object([this](std::string_view) { return skipValue(); });
             break;
         case '[':
             ok = array([this] { return skipValue(); });
@@ -337,6 +350,46 @@ private:
         }
         --m_depth;
         return ok;
+    }
+
+    /// A string without escapes, as the view of its bytes (the opening quote at m_p); false, with
+    /// nothing consumed, when it holds an escape or a control character.
+    bool plainString(std::string_view& out)
+    {
+        const char* start = m_p + 1;
+        const void* quote = std::memchr(start, '"', static_cast<size_t>(m_end - start));
+        if (!quote)
+            return false;
+        const char* end = static_cast<const char*>(quote);
+        for (const char* q = start; q < end; ++q) {
+            if (*q == '\\' || static_cast<unsigned char>(*q) < 0x20)
+                return false;
+        }
+        out = std::string_view(start, static_cast<size_t>(end - start));
+        m_p = end + 1;
+        return true;
+    }
+
+    /// A string whose text is likely to recur (keys, names, short values): equal texts share one
+    /// QString, which spares an allocation and a conversion per column.
+    bool sharedString(QString& out)
+    {
+        std::string_view bytes;
+        if (!plainString(bytes))
+            return string(out);
+        if (bytes.size() > kSharedMax) {
+            out = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+            return true;
+        }
+        const auto hit = m_shared.find(bytes);
+        if (hit != m_shared.end()) {
+            out = hit->second;
+            return true;
+        }
+        out = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        if (m_shared.size() < kSharedCount)
+            m_shared.emplace(bytes, out);
+        return true;
     }
 
     bool string(QString& out)
@@ -529,15 +582,16 @@ private:
     {
         QString path = QStringLiteral("$");
         for (const PathPart& part : m_path)
-            path += part.index < 0 ? u'.' + part.member : u'[' + QString::number(part.index) + u']';
+            path +=
+                part.index < 0 ? u'.' + QString::fromStdString(part.member) : u'[' + QString::number(part.index) + u']';
         m_error = QStringLiteral("%1: %2").arg(path, what);
         return false;
     }
 
     struct PathPart
     {
-        QString member;  // an object member, or
-        qsizetype index; // an array element (member empty)
+        std::string member; // an object member (UTF-8), or
+        qsizetype index;    // an array element (member empty)
     };
 
     const char* m_begin;
@@ -545,6 +599,7 @@ private:
     const char* m_end;
     int m_depth = 0;
     std::vector<PathPart> m_path;
+    std::unordered_map<std::string_view, QString> m_shared; // views into the document
     QString m_error;
 };
 
@@ -668,7 +723,15 @@ bool QVNJsonData::ReadFile(const QString& path, TQXValue& result, QString& error
         error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    // Read one byte past the limit, so an endless source (a device, a pipe) or a huge file is
+    // refused after a bounded read instead of exhausting memory.
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes) {
+        error = QStringLiteral("%1: the data file is larger than %2 MiB, the limit for data files")
+                    .arg(path)
+                    .arg(kMaxFileBytes >> 20);
+        return false;
+    }
     if (!Parse(bytes, result, error)) {
         error = path + QStringLiteral(": ") + error;
         return false;

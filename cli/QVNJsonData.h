@@ -27,7 +27,10 @@ public:
     /// Parses the format; result holds a TQXRowsPtr (row set) or a TQXColsPtr (column set).
     /// On failure false and one clear line in error.
     static bool Parse(const QByteArray& json, TQXValue& result, QString& error);
-    /// Reads the file and parses it; a missing or unreadable file is a failure like malformed JSON.
+    /// The largest data file ReadFile accepts (256 MiB).
+    static constexpr qint64 kMaxFileBytes = qint64(256) << 20;
+    /// Reads the file and parses it; a missing or unreadable file, or one larger than
+    /// kMaxFileBytes, is a failure like malformed JSON.
     static bool ReadFile(const QString& path, TQXValue& result, QString& error);
     /// A row set object, nested sets included (a set that contains itself is written as null there).
     static QByteArray Write(const TQXRowsPtr& rows);

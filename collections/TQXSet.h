@@ -51,9 +51,11 @@ inline size_t qHash(const TQXKey& key, size_t seed = 0) noexcept
  * The ordered, optionally keyed container behind TQXCols and TQXRows.
  *
  * Order is insertion order and positions are 1-based. Keys are optional, unique and compared
- * without regard to case (Unicode case folding). A hash index from folded key to element is kept
- * in step with the ordered list so keyed lookup, Exists and Add are O(1) on average; Remove is
- * linear because the list closes its gap anyway.
+ * without regard to case (Unicode case folding). Each entry keeps its key's folded hash. A small set
+ * (most rows of a model have a few dozen columns) is searched by comparing those hashes in order,
+ * which needs no allocation; once a set holds more than kLinearKeys keys, a hash index from folded
+ * key to element is built and kept in step with the ordered list, so keyed lookup, Exists and Add
+ * stay O(1) on average. Remove is linear because the list closes its gap anyway.
  */
 template <typename T> class TQXSet
 {
@@ -63,8 +65,11 @@ public:
     struct Entry
     {
         Ptr item;
-        QString key; // empty when the element was added without a key
+        QString key;     // empty when the element was added without a key
+        size_t hash = 0; // qHash of the key (folded), when there is one
     };
+
+    static constexpr qsizetype kLinearKeys = 24;
 
     qsizetype count() const { return m_entries.size(); }
 
@@ -72,14 +77,21 @@ public:
     bool append(Ptr item, const QString& key)
     {
         if (key.isEmpty()) {
-            m_entries.push_back(Entry{std::move(item), QString()});
+            m_entries.push_back(Entry{std::move(item), QString(), 0});
             return true;
         }
         const TQXKey k{key};
-        if (m_index.contains(k))
+        const size_t h = qHash(k);
+        if (m_indexed) {
+            if (m_index.contains(k))
+                return false;
+            m_index.insert(k, item);
+        } else if (linearFind(k, h) >= 0) {
             return false;
-        m_index.insert(k, item);
-        m_entries.push_back(Entry{std::move(item), key});
+        }
+        m_entries.push_back(Entry{std::move(item), key, h});
+        if (!m_indexed && ++m_keys > kLinearKeys)
+            buildIndex();
         return true;
     }
 
@@ -92,9 +104,13 @@ public:
 
     Ptr find(const QString& key) const
     {
-        if (key.isEmpty() || m_index.isEmpty())
+        if (key.isEmpty())
             return nullptr;
-        return m_index.value(TQXKey{key});
+        const TQXKey k{key};
+        if (m_indexed)
+            return m_index.value(k);
+        const qsizetype i = linearFind(k, qHash(k));
+        return i < 0 ? nullptr : m_entries[i].item;
     }
 
     /// A numeric argument selects a position, a text argument always selects a key.
@@ -117,8 +133,12 @@ public:
         if (position < 1 || position > m_entries.size())
             return false;
         const Entry& e = m_entries[position - 1];
-        if (!e.key.isEmpty())
-            m_index.remove(TQXKey{e.key});
+        if (!e.key.isEmpty()) {
+            if (m_indexed)
+                m_index.remove(TQXKey{e.key});
+            else
+                --m_keys;
+        }
         m_entries.removeAt(position - 1);
         return true;
     }
@@ -128,14 +148,8 @@ public:
         if (key.isEmpty())
             return false;
         const TQXKey k{key};
-        const auto hit = m_index.constFind(k);
-        if (hit == m_index.constEnd())
-            return false;
-        for (qsizetype i = 0; i < m_entries.size(); ++i) {
-            if (m_entries[i].item == hit.value())
-                return removeAt(i + 1);
-        }
-        return false;
+        const qsizetype i = linearFind(k, qHash(k));
+        return i >= 0 && removeAt(i + 1);
     }
 
     bool remove(const TQXValue& indexKey)
@@ -156,6 +170,8 @@ public:
     {
         m_entries = QList<Entry>();
         m_index = QHash<TQXKey, Ptr>();
+        m_indexed = false;
+        m_keys = 0;
     }
 
     const QList<Entry>& entries() const { return m_entries; }
@@ -163,8 +179,32 @@ public:
     void reserve(qsizetype n) { m_entries.reserve(n); }
 
 private:
+    /// The position (0-based) of the entry holding the key, or -1.
+    qsizetype linearFind(const TQXKey& k, size_t h) const
+    {
+        const qsizetype n = m_entries.size();
+        const Entry* e = m_entries.constData();
+        for (qsizetype i = 0; i < n; ++i) {
+            if (e[i].hash == h && !e[i].key.isEmpty() && TQXKey{e[i].key} == k)
+                return i;
+        }
+        return -1;
+    }
+
+    void buildIndex()
+    {
+        m_index.reserve(m_entries.size() * 2);
+        for (const Entry& e : m_entries) {
+            if (!e.key.isEmpty())
+                m_index.insert(TQXKey{e.key}, e.item);
+        }
+        m_indexed = true;
+    }
+
     QList<Entry> m_entries;
-    QHash<TQXKey, Ptr> m_index;
+    QHash<TQXKey, Ptr> m_index; // built once the set holds more than kLinearKeys keys
+    bool m_indexed = false;
+    qsizetype m_keys = 0; // keys held while there is no index
 };
 
 /// Iterates the elements of a set in order, yielding shared references.

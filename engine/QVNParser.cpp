@@ -14,6 +14,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr QStringView kVarOpen = u"<ORVE>";
@@ -25,18 +29,27 @@ constexpr QStringView kTagClose = u"</ORVE_";
 // otherwise exhaust memory instead of producing output.
 constexpr double kMaxFixLength = 1 << 20;
 
-/// The position of the next '<' at or after `from`, or -1. Gaps between tags are short in
-/// templates, so a plain loop looks first before handing long stretches to the vectorised search.
+/// The position of the next '<' at or after `from`, or -1. Eight characters are compared at once;
+/// tags are often only a few dozen characters apart, so this beats calling a general search.
 inline qsizetype nextLt(QStringView t, qsizetype from)
 {
     const qsizetype n = t.size();
-    const QChar* d = t.data();
-    const qsizetype stop = std::min(n, from + 32);
-    for (qsizetype i = from; i < stop; ++i) {
+    const char16_t* d = t.utf16();
+    qsizetype i = from;
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi16(u'<');
+    for (; i + 8 <= n; i += 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, lt));
+        if (mask != 0)
+            return i + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+    }
+#endif
+    for (; i < n; ++i) {
         if (d[i] == u'<')
             return i;
     }
-    return stop < n ? t.indexOf(u'<', stop) : -1;
+    return -1;
 }
 
 /// 1 when a "<ORVE>" marker starts at p, 2 for "</ORVE>", 0 otherwise (p points at a '<').
@@ -218,7 +231,42 @@ bool QVNParser::CheckCanceled()
 {
     QVNEvents::DoEvents();
     RaiseProgress(QString());
-    return m_canceled;
+    return m_canceled || m_overLimit;
+}
+
+void QVNParser::SetLimits(qsizetype maxText, qint64 maxWork)
+{
+    m_maxText = maxText;
+    m_maxWork = maxWork;
+}
+
+void QVNParser::Start()
+{
+    m_canceled = false;
+    m_overLimit = false;
+    m_work = 0;
+    Exceptions.Clear();
+}
+
+// Counts `produced` characters of work and checks the size of the text being built. Over either
+// limit the expansion stops (every scan treats it like a cancel) with one line in Exceptions.
+bool QVNParser::Account(qint64 produced, qint64 size)
+{
+    if (m_overLimit)
+        return false;
+    m_work += produced;
+    if (size > m_maxText) {
+        m_overLimit = true;
+        Exceptions.Add(QStringLiteral("Template expansion stopped: the text would grow beyond %1 characters, the "
+                                      "engine's limit (values that insert variables again can grow it exponentially)")
+                           .arg(m_maxText));
+    } else if (m_work > m_maxWork) {
+        m_overLimit = true;
+        Exceptions.Add(QStringLiteral("Template expansion stopped: it would copy more than %1 characters, the "
+                                      "engine's limit of work for one template")
+                           .arg(m_maxWork));
+    }
+    return !m_overLimit;
 }
 
 // The steps after the entry's progress text: the tag-line rule, then, only when a tag can occur,
@@ -228,17 +276,19 @@ template <typename MarkData> QString QVNParser::ConvertAll(const QString& pStr_T
     QString text = DeleteUselessEnter(pStr_Template);
     if (text.contains(u"<ORVE")) {
         text = markData(text);
-        text = ConvertEncodeData(text);
-        text = ConvertCalcData(text);
-        text = ConvertSelectData(text);
-        text = ConvertFixLengthData(text);
+        for (auto step : {&QVNParser::ConvertEncodeData, &QVNParser::ConvertCalcData, &QVNParser::ConvertSelectData,
+                          &QVNParser::ConvertFixLengthData}) {
+            if (m_overLimit)
+                break;
+            text = (this->*step)(text);
+        }
     }
     return text;
 }
 
 QString QVNParser::ConvertRows(const QString& pStr_Template, const TQXRowsPtr& pRows_Data)
 {
-    m_canceled = false;
+    Start();
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Rows (") + (pRows_Data ? pRows_Data->Tag() : QString()) + u')');
     return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertRowsMarkData(text, pRows_Data); });
@@ -246,7 +296,7 @@ QString QVNParser::ConvertRows(const QString& pStr_Template, const TQXRowsPtr& p
 
 QString QVNParser::ConvertCols(const QString& pStr_Template, const TQXColsPtr& pCols_Data)
 {
-    m_canceled = false;
+    Start();
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Cols (") + (pCols_Data ? pCols_Data->Tag() : QString()) + u')');
     return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); });
@@ -297,6 +347,8 @@ QString QVNParser::ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pR
         result.append(view.mid(pos, b - pos));
         int counter = 0;
         for (const TQXRowPtr& row : *pRows_MarkData) {
+            if (m_overLimit)
+                break;
             ++counter;
             QString piece = ConvertColsMarkData(body, row->Cols());
             if (findTag(piece, 0, rowPrefix) >= 0) {
@@ -312,6 +364,8 @@ QString QVNParser::ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pR
                 piece = ConvertEncodeData(piece);
                 piece = ConvertSelectData(piece);
             }
+            if (!Account(body.size() + piece.size(), result.size() + piece.size()))
+                break;
             result.append(piece);
         }
         pos = e + end.size();
@@ -340,7 +394,7 @@ QString QVNParser::ConvertColsMarkData(const QString& text, const TQXColsPtr& pC
     QString out = text;
     auto it = pCols_MarkData->begin();
     const auto last = pCols_MarkData->end();
-    while (it != last) {
+    while (it != last && !m_overLimit) {
         const TQXValue& value = (*it)->Value();
         if (value.type() == TQXValue::Type::Rows) {
             out = ConvertRowsMarkData(out, value.rows());
@@ -498,8 +552,14 @@ void QVNParser::Substitute(QString& text, const std::vector<Replacement>& reps)
     for (const Replacement& r : reps) {
         tag.clear();
         tag.append(kVarOpen).append(r.key).append(kVarClose);
-        if (text.contains(tag))
-            text.replace(tag, *r.value);
+        const qsizetype n = text.count(tag);
+        if (n == 0)
+            continue;
+        // The size is known before replacing, so a text over the limit is never built.
+        const qint64 size = text.size() + qint64(n) * (r.value->size() - tag.size());
+        if (!Account(size, size))
+            return;
+        text.replace(tag, *r.value);
     }
 }
 
@@ -558,6 +618,8 @@ bool QVNParser::SubstituteOnce(QString& text, const std::vector<Replacement>& re
         out.append(t.mid(pos, span.open - pos));
         const qsizetype from = out.size();
         out.append(*value);
+        if (out.size() > m_maxText && !Account(0, out.size()))
+            return true; // over the limit: the text stays as it was, and the expansion stops
         if (value->size() <= 5)
             inserted.push_back(Span{from, out.size()});
         pos = span.close + kVarClose.size();
@@ -579,6 +641,7 @@ bool QVNParser::SubstituteOnce(QString& text, const std::vector<Replacement>& re
                 return false;
         }
     }
+    Account(out.size(), out.size());
     text = std::move(out);
     RememberSpans(text, std::move(remaining));
     return true;
@@ -766,8 +829,11 @@ QString QVNParser::ScanBlocks(const QString& text, QStringView begin, QStringVie
     qsizetype pos = 0;
     do {
         const QStringView prefix = view.mid(pos, b - pos);
+        const qsizetype from = pos;
+        const qsizetype before = result.size();
         pos = e + end.size();
         pos += join(result, prefix, view.mid(b + begin.size(), e - b - begin.size()), view.mid(pos));
+        Account((pos - from) + (result.size() - before), result.size() + (view.size() - pos));
         if (CheckCanceled())
             break;
     } while (findBlock(view, pos, begin, end, b, e));
@@ -799,15 +865,10 @@ QString QVNParser::GetHEX(const QDateTime& now)
     return (hex + QStringLiteral("0000000000")).left(9);
 }
 
-TQXColsPtr QVNParser::GetTempVariable(const QString& fileName)
-{
-    return ParseTempVariable(Mdl_Main::Function().ReadFile(fileName));
-}
-
 // The variable-file rules: a line that is "[name]" (spaces around it allowed) starts a section;
 // the section's value is its lines as read, joined by the text's own line break, without the final
 // break, with the tag-line rule applied. Lines before the first header are ignored.
-TQXColsPtr QVNParser::ParseTempVariable(const QString& text)
+TQXColsPtr QVNParser::GetTempVariable(const QString& text)
 {
     auto cols = TQXCols::Create();
     const QStringView sep = text.contains(u"\r\n") ? QStringView(u"\r\n") : QStringView(u"\n");

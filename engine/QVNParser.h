@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVNError.h"
 #include "QVNProgress.h"
 #include "TQXCols.h"
 #include "TQXRows.h"
@@ -34,8 +35,13 @@ class VBEvaluator;
  * QVNEvents::DoEvents() and reports an empty text; once cancelled, every scan stops at its next
  * check and returns what it expanded so far followed by the unexpanded rest.
  *
+ * Bounds: a text may not grow beyond MaxText characters, and one entry-point call may not copy
+ * more than MaxWork characters in all (values that insert variables again can otherwise grow a
+ * text exponentially). Over a bound the expansion stops like a cancel and Exceptions holds one
+ * line naming the limit; callers must not use that result. Results below the bounds are unchanged.
+ *
  * Single-threaded. No member throws; malformed templates are left as written and expression
- * errors give the empty text. The engine reads no files except through GetTempVariable.
+ * errors give the empty text. The engine reads no files: callers hand it texts.
  */
 class QVNParser
 {
@@ -45,7 +51,17 @@ public:
     QVNParser(const QVNParser&) = delete;
     QVNParser& operator=(const QVNParser&) = delete;
 
+    static constexpr qsizetype kDefaultMaxText = qsizetype(1) << 26; // 64 Mi characters
+    static constexpr qint64 kDefaultMaxWork = qint64(1) << 32;       // 4 Gi characters copied
+
+    /// One line when the last ConvertRows/ConvertCols stopped at a bound (cleared by each of them).
+    QVNError Exceptions;
+
     bool Canceled() const { return m_canceled; }
+    /// Whether the last ConvertRows/ConvertCols stopped at a bound (its result is incomplete).
+    bool OverLimit() const { return m_overLimit; }
+    /// The bounds of one expansion: the largest text and the characters copied in all.
+    void SetLimits(qsizetype maxText, qint64 maxWork);
     /// The Progress(Message, Cancel) event; setting cancel to true sets Canceled().
     void SetProgressListener(QVNProgressListener listener);
 
@@ -75,10 +91,9 @@ public:
     QString GetHEX();
     /// GetHEX for a given local time (testable).
     static QString GetHEX(const QDateTime& now);
-    /// Reads a variable file: one column per "[section]", in file order.
-    TQXColsPtr GetTempVariable(const QString& fileName);
-    /// The variable-file rules applied to text already read.
-    TQXColsPtr ParseTempVariable(const QString& text);
+    /// The sections of a variable file's text (the caller reads the file): one column per
+    /// "[section]", in file order.
+    TQXColsPtr GetTempVariable(const QString& text);
 
 private:
     struct Impl;
@@ -101,6 +116,8 @@ private:
 
     void RaiseProgress(const QString& message);
     bool CheckCanceled();
+    void Start();
+    bool Account(qint64 produced, qint64 size);
     void SubstituteRun(QString& text, TQXCols::iterator first, TQXCols::iterator last);
     void Substitute(QString& text, const std::vector<Replacement>& reps);
     const std::vector<Span>* SpansOf(const QString& text);
@@ -112,6 +129,10 @@ private:
     template <typename Join> QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Join join);
 
     bool m_canceled = false;
+    bool m_overLimit = false;
+    qsizetype m_maxText = kDefaultMaxText;
+    qint64 m_maxWork = kDefaultMaxWork;
+    qint64 m_work = 0;
     QVNProgressListener m_listener;
     std::unique_ptr<VBEvaluator> m_evaluator; // created on first use; caches parsed expressions
     std::unique_ptr<Impl> m_impl;             // scratch state of the scans

@@ -243,6 +243,10 @@ bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert
                            const TQXColsPtr& vars)
 {
     const QString to = QVNModelPath::Normalize(mObj_QVNParser.ConvertCols(mfTo, vars));
+    if (mObj_QVNParser.OverLimit()) {
+        LogFailure(QStringLiteral("ERROR_WRITE_FILE"), mfTo, &mObj_QVNParser.Exceptions);
+        return false;
+    }
     RaiseProgress(Text(QStringLiteral("MESSAGE_PROCESS_FILE")) + QStringLiteral(" [ ") + to + QStringLiteral(" ] ..."),
                   true);
     QString dest;
@@ -252,6 +256,11 @@ bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert
         TextEncoding encoding = TextEncoding::Utf8;
         const QString text = m_function.ReadFile(src, &encoding);
         const QString result = mObj_QVNParser.ConvertCols(text, vars);
+        if (mObj_QVNParser.OverLimit()) {
+            // The expansion stopped at the engine's bound: its text is incomplete and is not written.
+            LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to, &mObj_QVNParser.Exceptions);
+            return false;
+        }
         // WriteFile reports through its result only; the collector still holds an earlier failure.
         if (!m_function.WriteFile(dest, result, encoding)) {
             LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to);
@@ -304,7 +313,7 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
     TQXRowsPtr files;
     if (ok) {
         RaiseProgress(Text(QStringLiteral("MESSAGE_COLLECT_DATA")), true);
-        sections = mObj_QVNParser.GetTempVariable(resolveSource(tmp, kOrveFile));
+        sections = mObj_QVNParser.GetTempVariable(m_function.ReadFile(resolveSource(tmp, kOrveFile)));
         global = TQXCols::Create();
         for (const TQXColPtr& col : *sections)
             global->AddRef(col, col->Key());

@@ -7,12 +7,14 @@ produce the same bytes.
   whole process:    quorvin-cli expand, start to exit, against render_jinja.py, start to exit
                     (each reads the JSON data file, expands/renders and writes the output)
 
-Each figure is the best of --runs runs. Usage:
+Each figure is the best of --runs runs, as elapsed time and as processor time (user + system): on
+a shared machine the processor time is the steadier measure. Usage:
   compare.py [--cli PATH] [--runs N] [--tables 200] [--columns 30] [--workdir DIR]
 """
 import argparse
 import os
 import re
+import resource
 import subprocess
 import sys
 import tempfile
@@ -26,7 +28,14 @@ import render_jinja  # noqa: E402
 
 
 def best_of(runs, action):
-    return min(action() for _ in range(runs))
+    """Runs action() `runs` times; each returns (elapsed ms, cpu ms). Best of each."""
+    results = [action() for _ in range(runs)]
+    return min(r[0] for r in results), min(r[1] for r in results)
+
+
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return (usage.ru_utime + usage.ru_stime) * 1000.0
 
 
 def main():
@@ -53,35 +62,43 @@ def main():
     j2_out = os.path.join(work, "out_jinja2.txt")
 
     expand_ms = []
+    expand_cpu = []
 
     def run_quorvin():
         with open(qvn_out, "wb") as out:
+            cpu = children_cpu()
             start = time.perf_counter()
             done = subprocess.run([args.cli, "expand", "--timing", qvn_template, data], stdout=out,
                                   stderr=subprocess.PIPE, check=True)
             elapsed = time.perf_counter() - start
+            cpu = children_cpu() - cpu
         m = re.search(r"expand: (\d+) ms", done.stderr.decode())
         expand_ms.append(int(m.group(1)))
-        return elapsed * 1000.0
+        m = re.search(r"cpu: read \d+ ms, expand (\d+) ms", done.stderr.decode())
+        expand_cpu.append(int(m.group(1)) if m else float("nan"))
+        return elapsed * 1000.0, cpu
 
     def run_jinja_process():
+        cpu = children_cpu()
         start = time.perf_counter()
         subprocess.run([sys.executable, os.path.join(HERE, "render_jinja.py"), j2_template, data, j2_out], check=True)
-        return (time.perf_counter() - start) * 1000.0
+        return (time.perf_counter() - start) * 1000.0, children_cpu() - cpu
 
     tables = render_jinja.load(data)
     with open(j2_template, encoding="utf-8") as f:
         template = render_jinja.environment().from_string(f.read())
 
     def run_jinja_render():
+        cpu = time.process_time()
         start = time.perf_counter()
         template.render(tables=tables)
-        return (time.perf_counter() - start) * 1000.0
+        return (time.perf_counter() - start) * 1000.0, (time.process_time() - cpu) * 1000.0
 
-    quorvin_process = best_of(args.runs, run_quorvin)
+    quorvin_process, quorvin_process_cpu = best_of(args.runs, run_quorvin)
     quorvin_expand = min(expand_ms)
-    jinja_process = best_of(args.runs, run_jinja_process)
-    jinja_render = best_of(args.runs, run_jinja_render)
+    quorvin_expand_cpu = min(expand_cpu)
+    jinja_process, jinja_process_cpu = best_of(args.runs, run_jinja_process)
+    jinja_render, jinja_render_cpu = best_of(args.runs, run_jinja_render)
 
     with open(qvn_out, "rb") as a, open(j2_out, "rb") as b:
         same = a.read() == b.read()
@@ -95,6 +112,11 @@ def main():
                                                 jinja_render / max(quorvin_expand, 0.5)))
     print("%-18s %9.1f ms %9.1f ms %10.2fx" % ("whole process", quorvin_process, jinja_process,
                                                 jinja_process / quorvin_process))
+    print("processor time (user + system)")
+    print("%-18s %9.0f ms %9.1f ms %10.2fx" % ("expansion alone", quorvin_expand_cpu, jinja_render_cpu,
+                                                jinja_render_cpu / max(quorvin_expand_cpu, 0.5)))
+    print("%-18s %9.1f ms %9.1f ms %10.2fx" % ("whole process", quorvin_process_cpu, jinja_process_cpu,
+                                                jinja_process_cpu / quorvin_process_cpu))
     if not same:
         sys.exit("compare.py: the outputs differ: %s %s" % (qvn_out, j2_out))
 

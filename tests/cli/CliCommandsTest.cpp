@@ -80,7 +80,8 @@ TEST(CliExpand, TimingGoesToStandardErrorAsOneLine)
                           golden(QStringLiteral("rows_values"), "input.json")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, readBytes(golden(QStringLiteral("rows_values"), "expected.txt")));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^read: \\d+ ms, expand: \\d+ ms\\n$"))
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("^read: \\d+ ms, expand: \\d+ ms \\(cpu: read \\d+ ms, expand \\d+ ms\\)\\n$"))
                     .match(QString::fromUtf8(r.err))
                     .hasMatch())
         << r.err.toStdString();
@@ -112,6 +113,22 @@ TEST(CliExpand, BadInputExitsWithTwoAndOneLineOnStandardError)
     }
     EXPECT_TRUE(cli({QStringLiteral("expand"), tpl, dir.file(QStringLiteral("bad.json"))})
                     .err.contains("bad.json: malformed JSON at line 1"));
+}
+
+TEST(CliExpand, RunawayExpansionAndEndlessDataStopWithOneLine)
+{
+    const QString dir = testDataDir() + QStringLiteral("/engine/limits/");
+    for (const char* data : {"doubling_24.json", "doubling_40.json"}) {
+        const CliRun r =
+            cli({QStringLiteral("expand"), dir + QStringLiteral("doubling.txt"), dir + QLatin1String(data)});
+        EXPECT_EQ(r.exitCode, 2) << data;
+        EXPECT_TRUE(r.out.isEmpty()) << data;
+        EXPECT_TRUE(isOneLine(r.err) && r.err.contains("engine's limit")) << data << ": " << r.err.toStdString();
+    }
+    const CliRun zero =
+        cli({QStringLiteral("expand"), dir + QStringLiteral("doubling.txt"), QStringLiteral("/dev/zero")});
+    EXPECT_EQ(zero.exitCode, 2);
+    EXPECT_TRUE(isOneLine(zero.err) && zero.err.contains("larger than 256 MiB")) << zero.err.toStdString();
 }
 
 TEST(CliEval, WritesTheValueAsTextWithNothingAdded)

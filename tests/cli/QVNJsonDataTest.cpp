@@ -137,3 +137,21 @@ TEST(QVNJsonData, ReadFileReportsMissingFilesAndSkipsAByteOrderMark)
     EXPECT_FALSE(QVNJsonData::ReadFile(dir.file(QStringLiteral("bad.json")), v, error));
     EXPECT_TRUE(error.contains(QStringLiteral("bad.json: malformed JSON")));
 }
+
+TEST(QVNJsonData, EscapedMemberNamesAndSharedTextsReadLikePlainOnes)
+{
+    // A member name written with escapes is the same member; in an error path it is decoded.
+    const TQXValue v = parse(R"({"c\u006fls": [{"k\u0065y": "a", "value": "x"}, {"key": "b", "value": "x"},
+                                {"key": "c", "value": "x\ty"}]})");
+    ASSERT_EQ(v.type(), TQXValue::Type::Cols);
+    const TQXColsPtr cols = v.cols();
+    ASSERT_EQ(cols->Count(), 3);
+    EXPECT_EQ(cols->Text(QStringLiteral("a")), QStringLiteral("x"));
+    EXPECT_EQ(cols->Text(QStringLiteral("b")), QStringLiteral("x"));
+    EXPECT_EQ(cols->Text(QStringLiteral("c")), QStringLiteral("x\ty"));
+    EXPECT_EQ(parseError(R"({"c\u006fls": [{"key": 5}]})"), QStringLiteral("$.cols[0].key: must be a string"));
+    EXPECT_EQ(parseError(R"({"cols": [{"n\u00e4me": 1, "key": 5}]})"),
+              QStringLiteral("$.cols[0].key: must be a string"));
+    EXPECT_TRUE(parseError("{\"cols\": [{\"key").startsWith(QStringLiteral("malformed JSON")));
+    EXPECT_TRUE(parseError("{\"cols\": [{\"key\": \"a\nb\"}]}").contains(QStringLiteral("control character")));
+}
