@@ -149,7 +149,7 @@ struct ColumnFacts
 /// length for text and binary types, precision and scale for numbers. A declared "(p[,s])" in the
 /// type name wins over reported sizes, because some drivers report those wrongly (the SQLite
 /// driver gives numeric(10,2) as a double of size 2).
-TQXColsPtr ColumnRecord(const ColumnFacts& f)
+TQXColsPtr ColumnRecord(const ColumnFacts& f, const QVNDatabase::ColumnExtra* extra)
 {
     int sqlType = f.sqlType;
     const QString lowerType = f.typeName.trimmed().toLower();
@@ -205,7 +205,32 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
         scale = QStringLiteral("0");
     }
 
+    // What the database says of the type beneath the driver's view: unbounded texts and an
+    // unconstrained numeric have no size, whatever the driver makes up for them.
+    bool unbounded = false;
+    if (extra && !extra->dbBase.isEmpty()) {
+        const QString base = extra->dbBase.toLower();
+        const bool modified = base.contains(QLatin1Char('('));
+        static const QRegularExpression modifiers(QStringLiteral("\\([^)]*\\)"));
+        const QString bare = QString(base).remove(modifiers).trimmed();
+        static const QStringList kUnboundedTypes{"text", "json", "jsonb", "xml", "tsvector", "tsquery", "bytea"};
+        unbounded = extra->dbKind == QLatin1String("array") ||
+                    (extra->dbKind != QLatin1String("enum") && kUnboundedTypes.contains(bare)) ||
+                    (!modified && (bare == QLatin1String("character varying") || bare == QLatin1String("bit varying")));
+        if (unbounded || extra->dbKind == QLatin1String("enum") || bare == QLatin1String("interval"))
+            length.clear();
+        if (bare == QLatin1String("numeric") && !modified) {
+            precision.clear();
+            scale.clear();
+        }
+    } else if (IsLongType(sqlType) && length == QString::number(kUnboundedLength)) {
+        unbounded = true;
+    }
+
     QString defaultValue = f.defaultValue.trimmed();
+    // A generated column's expression is not a default.
+    if (extra && extra->generated)
+        defaultValue.clear();
     // ODBC writes a default of NULL as the bare word NULL; for the program that is no default.
     if (defaultValue.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
         defaultValue.clear();
@@ -233,6 +258,14 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
     cols->Add(precision, QStringLiteral("NUMERIC_PRECISION"));
     cols->Add(scale, QStringLiteral("NUMERIC_SCALE"));
     cols->Add(f.description, QStringLiteral("DESCRIPTION"));
+    const QString dbType = extra && !extra->dbType.isEmpty() ? extra->dbType : f.typeName.trimmed();
+    cols->Add(dbType, QStringLiteral("DB_TYPE"));
+    cols->Add(extra && !extra->dbBase.isEmpty() ? extra->dbBase : dbType, QStringLiteral("DB_BASE"));
+    cols->Add(extra ? extra->dbKind : QString(), QStringLiteral("DB_KIND"));
+    cols->Add(extra && extra->identity ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("IS_IDENTITY"));
+    cols->Add(extra && extra->generated ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("IS_GENERATED"));
+    cols->Add(extra ? extra->genExpr : QString(), QStringLiteral("GENERATION_EXPRESSION"));
+    cols->Add(unbounded ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("UNBOUNDED"));
     return cols;
 }
 } // namespace
@@ -273,6 +306,7 @@ bool QVNDatabase::ConnectToServer(const QString& ConnectString)
     m_connection.reset();
     m_watchdog.Forget();
     m_inTransaction = false;
+    m_dbmsKnown = false;
 
     SQLHENV env = Odbc::Environment();
     if (!env) {
@@ -614,11 +648,6 @@ QString QVNDatabase::QuoteConnectionValue(const QString& value)
     return QLatin1Char('{') + escaped + QLatin1Char('}');
 }
 
-QString QVNDatabase::SchemaOf(const QString& tableName) const
-{
-    return m_tableSchemas.value(tableName.trimmed().toLower());
-}
-
 TQXRowsPtr QVNDatabase::ReadCatalog(const CatalogCall& call, const QString& keyField,
                                     const QHash<QString, QString>& rename, const RowFilter& filter)
 {
@@ -694,18 +723,30 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
     case SchemaTables: {
         const QString catalog = Criterion(criteria, 0), schemaName = Criterion(criteria, 1),
                       table = Criterion(criteria, 2), type = Criterion(criteria, 3);
-        TQXRowsPtr rows = ReadCatalog(
+        // Read unkeyed: the same name in two schemas is two tables.
+        TQXRowsPtr listed = ReadCatalog(
             [&](SQLHSTMT s) {
                 return SQLTablesW(s, Arg(catalog), ArgLength(catalog), Arg(schemaName), ArgLength(schemaName),
                                   Arg(table), ArgLength(table), Arg(type), ArgLength(type));
             },
-            QStringLiteral("TABLE_NAME"), TableRenames(), nullptr);
-        if (catalog.isEmpty() && schemaName.isEmpty() && table.isEmpty())
-            m_tableSchemas.clear();
-        for (const TQXRowPtr& row : *rows) {
-            const QString key = row->Cols()->Text(QStringLiteral("TABLE_NAME")).toLower();
-            if (!m_tableSchemas.contains(key))
-                m_tableSchemas.insert(key, row->Cols()->Text(QStringLiteral("TABLE_SCHEMA")));
+            QString(), TableRenames(), nullptr);
+        const bool whole = catalog.isEmpty() && schemaName.isEmpty() && table.isEmpty() && type.isEmpty();
+        if (whole) {
+            m_tables.clear();
+            m_firstOfName.clear();
+            m_tableKeys.clear();
+            m_cache.clear();
+        }
+        TQXRowsPtr rows = KeyTables(listed);
+        if (whole) {
+            for (const TQXRowPtr& row : *rows) {
+                const TableName name{row->Cols()->Text(QStringLiteral("TABLE_SCHEMA")),
+                                     row->Cols()->Text(QStringLiteral("TABLE_NAME"))};
+                m_tables.insert(row->Key(), name);
+                if (!m_firstOfName.contains(name.object))
+                    m_firstOfName.insert(name.object, name);
+                m_tableKeys.insert(name.schema + QChar(0x1F) + name.object, row->Key());
+            }
         }
         return rows;
     }
@@ -718,36 +759,42 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
     }
     case SchemaPrimaryKeys: {
         const QString table = Criterion(criteria, 2);
-        QString schemaName = Criterion(criteria, 1);
-        if (schemaName.isEmpty())
-            schemaName = SchemaOf(table);
         if (table.isEmpty()) {
             Exceptions.Add(QStringLiteral("Primary keys can only be read for a named table."));
             return TQXRows::Create();
         }
-        return ReadCatalog(
-            [&](SQLHSTMT s) {
-                return SQLPrimaryKeysW(s, nullptr, 0, Arg(schemaName), ArgLength(schemaName), Odbc::Wide(table),
-                                       ArgLength(table));
-            },
-            QStringLiteral("COLUMN_NAME"), KeyRenames(), nullptr);
+        TableName name = ResolveTable(table);
+        if (!Criterion(criteria, 1).isEmpty())
+            name = {Criterion(criteria, 1), table};
+        return PrimaryKeysOf(name);
     }
     case SchemaForeignKeys: {
         const QString pkTable = Criterion(criteria, 2), fkTable = Criterion(criteria, 5);
-        QString pkSchema = Criterion(criteria, 1), fkSchema = Criterion(criteria, 4);
-        if (pkSchema.isEmpty() && !pkTable.isEmpty())
-            pkSchema = SchemaOf(pkTable);
-        if (fkSchema.isEmpty() && !fkTable.isEmpty())
-            fkSchema = SchemaOf(fkTable);
         if (pkTable.isEmpty() && fkTable.isEmpty()) {
             Exceptions.Add(QStringLiteral("Foreign keys can only be read for a named table."));
             return TQXRows::Create();
         }
+        if (pkTable.isEmpty()) {
+            // The keys of one referencing table, one row per column (the first key reported wins).
+            TableName name = ResolveTable(fkTable);
+            if (!Criterion(criteria, 4).isEmpty())
+                name = {Criterion(criteria, 4), fkTable};
+            auto rows = TQXRows::Create();
+            const TQXRowsPtr all = ForeignKeyRowsOf(name);
+            for (const TQXRowPtr& row : *all)
+                rows->Add(row->Cols(), row->Cols()->Text(QStringLiteral("FK_COLUMN_NAME")));
+            return rows;
+        }
+        const TableName pk =
+            Criterion(criteria, 1).isEmpty() ? ResolveTable(pkTable) : TableName{Criterion(criteria, 1), pkTable};
+        TableName fk{Criterion(criteria, 4), fkTable};
+        if (fk.schema.isEmpty() && !fkTable.isEmpty())
+            fk = ResolveTable(fkTable);
         return ReadCatalog(
             [&](SQLHSTMT s) {
-                return SQLForeignKeysW(s, nullptr, 0, Arg(pkSchema), ArgLength(pkSchema), Arg(pkTable),
-                                       ArgLength(pkTable), nullptr, 0, Arg(fkSchema), ArgLength(fkSchema), Arg(fkTable),
-                                       ArgLength(fkTable));
+                return SQLForeignKeysW(s, nullptr, 0, Arg(pk.schema), ArgLength(pk.schema), Arg(pk.object),
+                                       ArgLength(pk.object), nullptr, 0, Arg(fk.schema), ArgLength(fk.schema),
+                                       Arg(fk.object), ArgLength(fk.object));
             },
             QStringLiteral("FK_COLUMN_NAME"), KeyRenames(), nullptr);
     }
@@ -769,12 +816,12 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
             for (const TQXRowPtr& row : *list)
                 tables << row->Cols()->Text(QStringLiteral("TABLE_NAME"));
         }
-        for (const QString& table : tables) {
-            const QString schemaName = SchemaOf(table);
+        for (const QString& key : tables) {
+            const TableName table = ResolveTable(key);
             TQXRowsPtr part = ReadCatalog(
                 [&](SQLHSTMT s) {
-                    return SQLStatisticsW(s, nullptr, 0, Arg(schemaName), ArgLength(schemaName), Odbc::Wide(table),
-                                          ArgLength(table), SQL_INDEX_ALL, SQL_QUICK);
+                    return SQLStatisticsW(s, nullptr, 0, Arg(table.schema), ArgLength(table.schema),
+                                          Odbc::Wide(table.object), ArgLength(table.object), SQL_INDEX_ALL, SQL_QUICK);
                 },
                 QString(), KeyRenames(),
                 [&](const TQXColsPtr& c) {
@@ -812,6 +859,12 @@ TQXRowsPtr QVNDatabase::GetForeignKeys(const QString& tableName)
     return GetSchema(SchemaForeignKeys, {QString(), QString(), QString(), QString(), QString(), tableName});
 }
 
+TQXRowsPtr QVNDatabase::GetForeignKeyRows(const QString& tableName)
+{
+    Exceptions.Clear();
+    return ForeignKeyRowsOf(ResolveTable(tableName));
+}
+
 TQXRowsPtr QVNDatabase::GetIndexes(const QString& indexName)
 {
     return GetSchema(SchemaIndexes, {QString(), QString(), indexName});
@@ -822,12 +875,18 @@ TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
     static const char* const kFields[] = {"COLUMN_NAME",  "COLUMN_DEFAULT",           "IS_NULLABLE",
                                           "DATA_TYPE",    "CHARACTER_MAXIMUM_LENGTH", "NUMERIC_PRECISION",
                                           "NUMERIC_SCALE"};
+    // What the database itself says beyond the ODBC catalog (the database's own type name,
+    // identity and generated columns) follows the seven.
+    static const char* const kExtraFields[] = {
+        "DB_TYPE", "DB_BASE", "DB_KIND", "IS_IDENTITY", "IS_GENERATED", "GENERATION_EXPRESSION", "UNBOUNDED"};
     TQXRowsPtr all = ColumnsOf(tableName.trimmed());
     Exceptions.Clear(); // the column import reports nothing; an unknown table is just empty
     auto rows = TQXRows::Create();
     for (const TQXRowPtr& row : *all) {
         auto cols = TQXCols::Create();
         for (const char* field : kFields)
+            cols->Add(row->Cols()->Text(QString::fromLatin1(field)), QString::fromLatin1(field));
+        for (const char* field : kExtraFields)
             cols->Add(row->Cols()->Text(QString::fromLatin1(field)), QString::fromLatin1(field));
         rows->Add(cols, row->Key());
     }
@@ -836,23 +895,103 @@ TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
 
 TQXRowsPtr QVNDatabase::ColumnsOf(const QString& tableName)
 {
-    auto result = TQXRows::Create();
     if (tableName.isEmpty())
-        return result;
-    const QString schemaName = SchemaOf(tableName);
+        return TQXRows::Create();
+    bool lost = false;
+    const TableName table = Qualified(ResolveTable(tableName), lost);
+    if (lost)
+        return TQXRows::Create(); // the server stopped answering; the reason is in Exceptions
+    if (const CachedTable* cached = Cached(table); cached && cached->columns)
+        return cached->columns;
     // The table argument of SQLColumns is a search pattern ("_" matches any character), so the
     // rows are filtered to the exact name afterwards.
     TQXRowsPtr raw = ReadCatalog(
         [&](SQLHSTMT s) {
-            return SQLColumnsW(s, nullptr, 0, Arg(schemaName), ArgLength(schemaName), Odbc::Wide(tableName),
-                               ArgLength(tableName), nullptr, 0);
+            return SQLColumnsW(s, nullptr, 0, Arg(table.schema), ArgLength(table.schema), Odbc::Wide(table.object),
+                               ArgLength(table.object), nullptr, 0);
         },
         QString(), {},
         [&](const TQXColsPtr& c) {
-            if (c->Text(QStringLiteral("TABLE_NAME")) != tableName)
+            if (c->Text(QStringLiteral("TABLE_NAME")) != table.object)
                 return false;
-            return schemaName.isEmpty() || c->Text(QStringLiteral("TABLE_SCHEM")) == schemaName;
+            return table.schema.isEmpty() || c->Text(QStringLiteral("TABLE_SCHEM")) == table.schema;
         });
+    if (raw->Count() == 0)
+        return IsConnected() ? DescribeColumnsBySelect(tableName) : raw;
+    return ColumnRecords(table, raw, ColumnExtras({table}));
+}
+
+TQXRowsPtr QVNDatabase::PrimaryKeysOf(const TableName& name)
+{
+    bool lost = false;
+    const TableName table = Qualified(name, lost);
+    if (lost)
+        return TQXRows::Create(); // the server stopped answering; the reason is in Exceptions
+    if (const CachedTable* cached = Cached(table); cached && cached->primaryKeys)
+        return cached->primaryKeys;
+    if (Kind() == Dbms::PostgreSQL) {
+        bool ok = false;
+        TQXRowsPtr rows = PgKeyRows(false, {table}, nullptr, ok);
+        if (ok)
+            return rows;
+    }
+    return ReadCatalog(
+        [&](SQLHSTMT s) {
+            return SQLPrimaryKeysW(s, nullptr, 0, Arg(table.schema), ArgLength(table.schema), Odbc::Wide(table.object),
+                                   ArgLength(table.object));
+        },
+        QStringLiteral("COLUMN_NAME"), KeyRenames(), nullptr);
+}
+
+TQXRowsPtr QVNDatabase::ForeignKeyRowsOf(const TableName& asked)
+{
+    bool lost = false;
+    const TableName table = Qualified(asked, lost);
+    if (lost)
+        return TQXRows::Create(); // the server stopped answering; the reason is in Exceptions
+    if (const CachedTable* cached = Cached(table); cached && cached->foreignKeyRows)
+        return cached->foreignKeyRows;
+    if (Kind() == Dbms::PostgreSQL) {
+        bool ok = false;
+        TQXRowsPtr rows = PgKeyRows(true, {table}, nullptr, ok);
+        if (ok)
+            return rows;
+    }
+    TQXRowsPtr rows = ReadCatalog(
+        [&](SQLHSTMT s) {
+            return SQLForeignKeysW(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, Arg(table.schema),
+                                   ArgLength(table.schema), Odbc::Wide(table.object), ArgLength(table.object));
+        },
+        QString(), KeyRenames(), nullptr);
+    // Every row names its constraint and the referenced table's key; a driver that names no
+    // constraint starts a new one wherever the key sequence starts again.
+    int number = 0;
+    QString name;
+    for (const TQXRowPtr& row : *rows) {
+        const TQXColsPtr& cols = row->Cols();
+        QString given = cols->Text(QStringLiteral("FK_NAME"));
+        const QString ordinal = cols->Text(QStringLiteral("ORDINAL"));
+        if (given.isEmpty()) {
+            if (name.isEmpty() || ordinal.toInt() <= 1)
+                name = table.object + QStringLiteral("_fk%1").arg(++number);
+            given = name;
+            if (const TQXColPtr c = cols->Item(QStringLiteral("FK_NAME")))
+                c->SetValue(given);
+            else
+                cols->Add(given, QStringLiteral("FK_NAME"));
+        }
+        cols->Add(TableKey(cols->Text(QStringLiteral("PK_TABLE_SCHEMA")), cols->Text(QStringLiteral("PK_TABLE_NAME"))),
+                  QStringLiteral("PK_TABLE_KEY"));
+    }
+    return rows;
+}
+
+TQXRowsPtr QVNDatabase::ColumnRecords(const TableName& table, const TQXRowsPtr& raw,
+                                      const QHash<QString, ColumnExtra>& extras)
+{
+    auto result = TQXRows::Create();
+    result->Reserve(raw->Count());
+    const QString prefix = table.schema + QChar(0x1F) + table.object + QChar(0x1F);
     for (const TQXRowPtr& row : *raw) {
         const TQXColsPtr& c = row->Cols();
         ColumnFacts f;
@@ -874,10 +1013,9 @@ TQXRowsPtr QVNDatabase::ColumnsOf(const QString& tableName)
         f.defaultValue = c->Text(QStringLiteral("COLUMN_DEF"));
         f.description = c->Text(QStringLiteral("REMARKS"));
         f.ordinal = c->Text(QStringLiteral("ORDINAL_POSITION"));
-        result->Add(ColumnRecord(f), f.name);
+        const auto extra = extras.constFind(prefix + f.name);
+        result->Add(ColumnRecord(f, extra == extras.cend() ? nullptr : &extra.value()), f.name);
     }
-    if (result->Count() == 0 && IsConnected())
-        return DescribeColumnsBySelect(tableName);
     return result;
 }
 
@@ -903,8 +1041,9 @@ TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
     // Some drivers list no columns for views (the SQLite driver); the shape of an empty query
     // over the object gives the same facts.
     auto result = TQXRows::Create();
-    const QString schemaName = SchemaOf(tableName);
-    QString source = QuoteIdentifier(tableName);
+    const TableName table = ResolveTable(tableName);
+    const QString schemaName = table.schema;
+    QString source = QuoteIdentifier(table.object);
     if (!schemaName.isEmpty())
         source = QuoteIdentifier(schemaName) + QLatin1Char('.') + source;
     OdbcStatement stmt;
@@ -917,7 +1056,7 @@ TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
         const QVNRecordset::Field& field = rs.FieldInfo(i);
         ColumnFacts f;
         f.schema = schemaName;
-        f.table = tableName;
+        f.table = table.object;
         f.name = field.name.trimmed();
         f.sqlType = field.sqlType;
         f.typeName = field.typeName;
@@ -927,7 +1066,7 @@ TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
         f.digits = field.decimalDigits;
         f.nullable = field.nullable;
         f.ordinal = QString::number(i + 1);
-        result->Add(ColumnRecord(f), f.name);
+        result->Add(ColumnRecord(f, nullptr), f.name);
     }
     return result;
 }
