@@ -133,17 +133,7 @@ const QHash<QString, QString>& KeyRenames()
     return map;
 }
 
-/// The fields of one catalog column, whatever produced them (SQLColumns or a described query).
-struct ColumnFacts
-{
-    QString catalog, schema, table, name, typeName, defaultValue, description, ordinal;
-    int sqlType = 0;
-    bool hasSize = false, hasDigits = false;
-    qint64 size = 0;
-    int digits = 0;
-    int nullable = SQL_NULLABLE_UNKNOWN;
-    QString isNullableText;
-};
+using ColumnFacts = QVNDatabase::ColumnFacts;
 
 /// Turns the driver's facts into the columns rowset fields: the data type number, the character
 /// length for text and binary types, precision and scale for numbers. A declared "(p[,s])" in the
@@ -905,19 +895,11 @@ TQXRowsPtr QVNDatabase::ColumnsOf(const QString& tableName)
         return cached->columns;
     // The table argument of SQLColumns is a search pattern ("_" matches any character), so the
     // rows are filtered to the exact name afterwards.
-    TQXRowsPtr raw = ReadCatalog(
-        [&](SQLHSTMT s) {
-            return SQLColumnsW(s, nullptr, 0, Arg(table.schema), ArgLength(table.schema), Odbc::Wide(table.object),
-                               ArgLength(table.object), nullptr, 0);
-        },
-        QString(), {},
-        [&](const TQXColsPtr& c) {
-            if (c->Text(QStringLiteral("TABLE_NAME")) != table.object)
-                return false;
-            return table.schema.isEmpty() || c->Text(QStringLiteral("TABLE_SCHEM")) == table.schema;
-        });
-    if (raw->Count() == 0)
-        return IsConnected() ? DescribeColumnsBySelect(tableName) : raw;
+    const std::vector<ColumnFacts> raw = ReadColumnFacts(table.schema, table.object, [&](const ColumnFacts& f) {
+        return f.table == table.object && (table.schema.isEmpty() || f.schema == table.schema);
+    });
+    if (raw.empty())
+        return IsConnected() ? DescribeColumnsBySelect(tableName) : TQXRows::Create();
     return ColumnRecords(table, raw, ColumnExtras({table}));
 }
 
@@ -986,33 +968,102 @@ TQXRowsPtr QVNDatabase::ForeignKeyRowsOf(const TableName& asked)
     return rows;
 }
 
-TQXRowsPtr QVNDatabase::ColumnRecords(const TableName& table, const TQXRowsPtr& raw,
+std::vector<QVNDatabase::ColumnFacts> QVNDatabase::ReadColumnFacts(const QString& schema, const QString& table,
+                                                                   const std::function<bool(const ColumnFacts&)>& keep)
+{
+    std::vector<ColumnFacts> result;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        result.clear();
+        if (!TestConnect())
+            return result;
+        OdbcStatement stmt = NewStatement();
+        if (!stmt)
+            return result;
+        SQLRETURN rc;
+        {
+            OdbcWatchdog::Scope limit(m_watchdog, SchemaTimeout);
+            rc = SQLColumnsW(stmt.get(), nullptr, 0, Arg(schema), ArgLength(schema), Arg(table), ArgLength(table),
+                             nullptr, 0);
+        }
+        bool lost = false;
+        if (!SQL_SUCCEEDED(rc)) {
+            lost = !IsConnected();
+            AddDiagnostics(SQL_HANDLE_STMT, stmt.get(), QStringLiteral("The catalog could not be read."));
+            NoteTimeout();
+        } else {
+            // Read straight into the facts: no row set in between.
+            QVNRecordset rs(std::move(stmt), &m_watchdog, SchemaTimeout);
+            enum {
+                Cat,
+                Schem,
+                Table,
+                Name,
+                Type,
+                TypeName,
+                Size,
+                Digits,
+                Nullable,
+                Remarks,
+                Def,
+                Ordinal,
+                IsNull,
+                Count
+            };
+            static const char* const kNames[Count] = {"TABLE_CAT",  "TABLE_SCHEM", "TABLE_NAME",  "COLUMN_NAME",
+                                                      "DATA_TYPE",  "TYPE_NAME",   "COLUMN_SIZE", "DECIMAL_DIGITS",
+                                                      "NULLABLE",   "REMARKS",     "COLUMN_DEF",  "ORDINAL_POSITION",
+                                                      "IS_NULLABLE"};
+            int at[Count];
+            for (int i = 0; i < Count; ++i)
+                at[i] = rs.FieldIndex(QString::fromLatin1(kNames[i]));
+            auto text = [&](int field) { return at[field] >= 0 ? rs.Value(at[field]).trimmed() : QString(); };
+            while (!rs.IsEof()) {
+                ColumnFacts f;
+                f.catalog = text(Cat);
+                f.schema = text(Schem);
+                f.table = text(Table);
+                f.name = text(Name);
+                if (!keep || keep(f)) {
+                    f.sqlType = text(Type).toInt();
+                    f.typeName = text(TypeName);
+                    const QString size = text(Size);
+                    f.hasSize = !size.isEmpty();
+                    f.size = size.toLongLong();
+                    const QString digits = text(Digits);
+                    f.hasDigits = !digits.isEmpty();
+                    f.digits = digits.toInt();
+                    const QString nullable = text(Nullable);
+                    f.nullable = nullable.isEmpty() ? SQL_NULLABLE_UNKNOWN : nullable.toInt();
+                    f.isNullableText = text(IsNull);
+                    f.defaultValue = text(Def);
+                    f.description = text(Remarks);
+                    f.ordinal = text(Ordinal);
+                    result.push_back(std::move(f));
+                }
+                QVNEvents::DoEvents();
+                rs.MoveNext();
+            }
+            if (!rs.Errors().isEmpty()) {
+                lost = !IsConnected();
+                for (const QString& line : rs.Errors())
+                    Exceptions.Add(line);
+                NoteTimeout();
+                result.clear();
+            }
+        }
+        if (!lost || m_watchdog.Tripped() || m_inTransaction)
+            break;
+    }
+    return result;
+}
+
+TQXRowsPtr QVNDatabase::ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
                                       const QHash<QString, ColumnExtra>& extras)
 {
     auto result = TQXRows::Create();
-    result->Reserve(raw->Count());
+    result->Reserve(static_cast<qsizetype>(raw.size()));
     const QString prefix = table.schema + QChar(0x1F) + table.object + QChar(0x1F);
-    for (const TQXRowPtr& row : *raw) {
-        const TQXColsPtr& c = row->Cols();
-        ColumnFacts f;
-        f.catalog = c->Text(QStringLiteral("TABLE_CAT"));
-        f.schema = c->Text(QStringLiteral("TABLE_SCHEM"));
-        f.table = c->Text(QStringLiteral("TABLE_NAME"));
-        f.name = c->Text(QStringLiteral("COLUMN_NAME"));
-        f.sqlType = c->Text(QStringLiteral("DATA_TYPE")).toInt();
-        f.typeName = c->Text(QStringLiteral("TYPE_NAME"));
-        const QString size = c->Text(QStringLiteral("COLUMN_SIZE"));
-        f.hasSize = !size.isEmpty();
-        f.size = size.toLongLong();
-        const QString digits = c->Text(QStringLiteral("DECIMAL_DIGITS"));
-        f.hasDigits = !digits.isEmpty();
-        f.digits = digits.toInt();
-        const QString nullable = c->Text(QStringLiteral("NULLABLE"));
-        f.nullable = nullable.isEmpty() ? SQL_NULLABLE_UNKNOWN : nullable.toInt();
-        f.isNullableText = c->Text(QStringLiteral("IS_NULLABLE"));
-        f.defaultValue = c->Text(QStringLiteral("COLUMN_DEF"));
-        f.description = c->Text(QStringLiteral("REMARKS"));
-        f.ordinal = c->Text(QStringLiteral("ORDINAL_POSITION"));
+    for (const ColumnFacts& f : raw) {
         const auto extra = extras.constFind(prefix + f.name);
         result->Add(ColumnRecord(f, extra == extras.cend() ? nullptr : &extra.value()), f.name);
     }

@@ -110,6 +110,18 @@ public:
         bool identity = false, generated = false;
     };
 
+    /// One column as the driver's catalog reports it (SQLColumns or a described query).
+    struct ColumnFacts
+    {
+        QString catalog, schema, table, name, typeName, defaultValue, description, ordinal;
+        int sqlType = 0;
+        bool hasSize = false, hasDigits = false;
+        qint64 size = 0;
+        int digits = 0;
+        int nullable = SQL_NULLABLE_UNKNOWN;
+        QString isNullableText;
+    };
+
     /// The database system behind the connection, as far as the program treats it specially.
     enum class Dbms { Other, PostgreSQL, SQLite };
     Dbms Kind();
@@ -168,7 +180,12 @@ private:
     QHash<QString, ColumnExtra> PgColumnExtras(const QList<TableName>& tables);
     QHash<QString, ColumnExtra> SqliteColumnExtras(const TableName& table);
     /// The columns rowset of a table: the driver's catalog fields completed by ColumnExtras.
-    TQXRowsPtr ColumnRecords(const TableName& table, const TQXRowsPtr& raw, const QHash<QString, ColumnExtra>& extras);
+    TQXRowsPtr ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
+                             const QHash<QString, ColumnExtra>& extras);
+    /// SQLColumns of a schema and table (empty = every one), the rows keep() accepts, in the
+    /// catalog's order; retried once on a connection that died.
+    std::vector<ColumnFacts> ReadColumnFacts(const QString& schema, const QString& table,
+                                             const std::function<bool(const ColumnFacts&)>& keep);
     /// Primary-key (foreign = false) or foreign-key rows from PostgreSQL's catalog, in the fields
     /// of the ODBC catalog rows; distributed into byTable by "schema\x1Fname" when given.
     TQXRowsPtr PgKeyRows(bool foreign, const QList<TableName>& tables, QHash<QString, TQXRowsPtr>* byTable, bool& ok);

@@ -9,16 +9,6 @@
 namespace {
 const QChar kSep(0x1F);
 
-/// A wide argument for a catalog function: null for "no restriction".
-SQLWCHAR* Arg(const QString& s)
-{
-    return s.isEmpty() ? nullptr : Odbc::Wide(s);
-}
-SQLSMALLINT ArgLength(const QString& s)
-{
-    return s.isEmpty() ? 0 : static_cast<SQLSMALLINT>(s.size());
-}
-
 QString Joined(const QString& schema, const QString& object)
 {
     return schema + kSep + object;
@@ -514,22 +504,14 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     if (tables.size() == 1)
         return; // one table is read as it is asked for
     // Columns: one catalog call per schema, every table of it at once.
-    QHash<QString, TQXRowsPtr> raw;
+    QHash<QString, std::vector<ColumnFacts>> raw;
     for (const QString& schema : schemas) {
-        const TQXRowsPtr rows = ReadCatalog(
-            [&](SQLHSTMT s) {
-                return SQLColumnsW(s, nullptr, 0, Arg(schema), ArgLength(schema), nullptr, 0, nullptr, 0);
-            },
-            QString(), {},
-            [&](const TQXColsPtr& c) {
-                return c->Text(QStringLiteral("TABLE_SCHEM")) == schema &&
-                       wanted.contains(Joined(schema, c->Text(QStringLiteral("TABLE_NAME"))));
-            });
-        for (const TQXRowPtr& row : *rows) {
-            TQXRowsPtr& slot = raw[Joined(schema, row->Cols()->Text(QStringLiteral("TABLE_NAME")))];
-            if (!slot)
-                slot = TQXRows::Create();
-            slot->Add(row->Cols());
+        std::vector<ColumnFacts> all = ReadColumnFacts(schema, QString(), [&](const ColumnFacts& f) {
+            return f.schema == schema && wanted.contains(Joined(schema, f.table));
+        });
+        for (ColumnFacts& f : all) {
+            const QString id = Joined(schema, f.table);
+            raw[id].push_back(std::move(f));
         }
     }
     const QHash<QString, ColumnExtra> extras = PgColumnExtras(tables);
@@ -540,8 +522,9 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     for (const TableName& t : tables) {
         const QString id = Joined(t.schema, t.object);
         CachedTable entry;
-        if (const TQXRowsPtr columns = raw.value(id))
-            entry.columns = ColumnRecords(t, columns, extras);
+        const auto columns = raw.constFind(id);
+        if (columns != raw.cend())
+            entry.columns = ColumnRecords(t, columns.value(), extras);
         if (primaryOk)
             entry.primaryKeys = primary.value(id) ? primary.value(id) : TQXRows::Create();
         if (foreignOk)
