@@ -871,6 +871,14 @@ TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
         "DB_TYPE", "DB_BASE", "DB_KIND", "IS_IDENTITY", "IS_GENERATED", "GENERATION_EXPRESSION", "UNBOUNDED"};
     TQXRowsPtr all = ColumnsOf(tableName.trimmed());
     Exceptions.Clear(); // the column import reports nothing; an unknown table is just empty
+    // The import reads a table's columns once per build: what was read in bulk for it is
+    // released now (asking again reads the table alone, with the same result).
+    if (!m_cache.isEmpty()) {
+        const TableName table = ResolveTable(tableName);
+        const auto it = m_cache.find(table.schema + QChar(0x1F) + table.object);
+        if (it != m_cache.end())
+            it->columns.reset();
+    }
     auto rows = TQXRows::Create();
     for (const TQXRowPtr& row : *all) {
         auto cols = TQXCols::Create();
@@ -900,6 +908,8 @@ TQXRowsPtr QVNDatabase::ColumnsOf(const QString& tableName)
     });
     if (raw.empty())
         return IsConnected() ? DescribeColumnsBySelect(tableName) : TQXRows::Create();
+    if (Kind() == Dbms::SQLite)
+        return ColumnRecords(table, CompleteSqliteColumns(table, raw), ColumnExtras({table}));
     return ColumnRecords(table, raw, ColumnExtras({table}));
 }
 
@@ -1053,6 +1063,55 @@ std::vector<QVNDatabase::ColumnFacts> QVNDatabase::ReadColumnFacts(const QString
         }
         if (!lost || m_watchdog.Tripped() || m_inTransaction)
             break;
+    }
+    return result;
+}
+
+std::vector<QVNDatabase::ColumnFacts> QVNDatabase::CompleteSqliteColumns(const TableName& table,
+                                                                         const std::vector<ColumnFacts>& raw)
+{
+    // The SQLite driver lists a table's columns from the pragma that leaves generated columns
+    // out; the extended pragma has them, in their place.
+    bool ok = false;
+    const auto rows =
+        SelectTexts(QStringLiteral("select name, type, \"notnull\", dflt_value from pragma_table_xinfo('%1')")
+                        .arg(QString(table.object).replace(QLatin1Char('\''), QLatin1String("''"))),
+                    ok);
+    if (!ok || rows.size() <= raw.size())
+        return raw;
+    std::vector<ColumnFacts> result;
+    result.reserve(rows.size());
+    for (const QStringList& r : rows) {
+        const auto listed =
+            std::find_if(raw.begin(), raw.end(), [&](const ColumnFacts& f) { return f.name == r.at(0); });
+        if (listed != raw.end()) {
+            result.push_back(*listed);
+            continue;
+        }
+        ColumnFacts f;
+        f.catalog = raw.front().catalog;
+        f.schema = raw.front().schema;
+        f.table = raw.front().table;
+        f.name = r.at(0);
+        f.typeName = r.at(1);
+        // The column's type by SQLite's own affinity rules.
+        const QString t = r.at(1).toUpper();
+        if (t.contains(QLatin1String("INT")))
+            f.sqlType = t.startsWith(QLatin1String("BIGINT")) ? SQL_BIGINT : SQL_INTEGER;
+        else if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) ||
+                 t.contains(QLatin1String("TEXT")))
+            f.sqlType = SQL_VARCHAR;
+        else if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
+                 t.contains(QLatin1String("DOUB")))
+            f.sqlType = SQL_DOUBLE;
+        else if (t.contains(QLatin1String("BLOB")) || t.isEmpty())
+            f.sqlType = SQL_LONGVARBINARY;
+        else
+            f.sqlType = SQL_NUMERIC;
+        f.nullable = r.at(2) == QLatin1String("1") ? SQL_NO_NULLS : SQL_NULLABLE;
+        f.defaultValue = r.at(3);
+        f.ordinal = QString::number(result.size() + 1);
+        result.push_back(std::move(f));
     }
     return result;
 }

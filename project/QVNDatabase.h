@@ -182,6 +182,8 @@ private:
     /// The columns rowset of a table: the driver's catalog fields completed by ColumnExtras.
     TQXRowsPtr ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
                              const QHash<QString, ColumnExtra>& extras);
+    /// The driver's columns of a SQLite table with the generated columns it leaves out put in.
+    std::vector<ColumnFacts> CompleteSqliteColumns(const TableName& table, const std::vector<ColumnFacts>& raw);
     /// SQLColumns of a schema and table (empty = every one), the rows keep() accepts, in the
     /// catalog's order; retried once on a connection that died.
     std::vector<ColumnFacts> ReadColumnFacts(const QString& schema, const QString& table,
