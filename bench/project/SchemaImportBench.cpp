@@ -182,6 +182,37 @@ int main(int argc, char** argv)
             project.SaveProject(QStringLiteral("B"), QStringLiteral("bench"), cs, QString(), QString(), project.P_PATH,
                                 project.TABLES);
         }
+        // First, while this process is still small (a child started by fork counts the parent's
+        // peak memory as its own until it replaces itself).
+        if (rc == 0) {
+            // The whole headless road as a user runs it, one process each, measured by the kernel:
+            // reading the schema with the data dictionary (two files written), then the Python
+            // model (one module per table).
+            const QString cli = Mdl_Main::AppPath + QStringLiteral("quorvin-cli");
+            const QString models = Mdl_Main::AppPath + QStringLiteral("models/");
+            const struct
+            {
+                const char* label;
+                const char* package;
+            } runs[] = {{"schema import (generate --all-tables, data dictionary)", "datadict.qvnm"},
+                        {"whole road (generate --all-tables, Python model)", "python.qvnm"}};
+            for (const auto& run : runs) {
+                const QString out = work.filePath(QStringLiteral("cli-") + QString::fromLatin1(run.package));
+                const ProcessFigures f =
+                    RunMeasured(cli, {QStringLiteral("generate"), QStringLiteral("--project"), projectFile,
+                                      QStringLiteral("--model"), models + QString::fromLatin1(run.package),
+                                      QStringLiteral("--all-tables"), QStringLiteral("--out"), out});
+                int files = 0;
+                QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories);
+                while (it.hasNext()) {
+                    it.next();
+                    ++files;
+                }
+                Say(QStringLiteral("%1: %2; %3 files written")
+                        .arg(QString::fromLatin1(run.label), Describe(f))
+                        .arg(files));
+            }
+        }
         for (int round = 1; rc == 0 && round <= 2; ++round) {
             QVNProject p;
             p.SetProjectFile(projectFile);
@@ -278,35 +309,6 @@ int main(int argc, char** argv)
                 Say(QStringLiteral("no model package at %1: build not timed").arg(model));
             }
 #endif
-        }
-        if (rc == 0) {
-            // The whole headless road as a user runs it, one process each, measured by the kernel:
-            // reading the schema with the data dictionary (two files written), then the Python
-            // model (one module per table).
-            const QString cli = Mdl_Main::AppPath + QStringLiteral("quorvin-cli");
-            const QString models = Mdl_Main::AppPath + QStringLiteral("models/");
-            const struct
-            {
-                const char* label;
-                const char* package;
-            } runs[] = {{"schema import (generate --all-tables, data dictionary)", "datadict.qvnm"},
-                        {"whole road (generate --all-tables, Python model)", "python.qvnm"}};
-            for (const auto& run : runs) {
-                const QString out = work.filePath(QStringLiteral("cli-") + QString::fromLatin1(run.package));
-                const ProcessFigures f =
-                    RunMeasured(cli, {QStringLiteral("generate"), QStringLiteral("--project"), projectFile,
-                                      QStringLiteral("--model"), models + QString::fromLatin1(run.package),
-                                      QStringLiteral("--all-tables"), QStringLiteral("--out"), out});
-                int files = 0;
-                QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories);
-                while (it.hasNext()) {
-                    it.next();
-                    ++files;
-                }
-                Say(QStringLiteral("%1: %2; %3 files written")
-                        .arg(QString::fromLatin1(run.label), Describe(f))
-                        .arg(files));
-            }
         }
     }
     QProcess::execute(fixture, {QStringLiteral("stop"), envFile});
