@@ -726,6 +726,7 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
             m_firstOfName.clear();
             m_tableKeys.clear();
             m_cache.clear();
+            m_cacheExtras.clear();
         }
         TQXRowsPtr rows = KeyTables(listed);
         if (whole) {
@@ -876,8 +877,10 @@ TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
     if (!m_cache.isEmpty()) {
         const TableName table = ResolveTable(tableName);
         const auto it = m_cache.find(table.schema + QChar(0x1F) + table.object);
-        if (it != m_cache.end())
-            it->columns.reset();
+        if (it != m_cache.end()) {
+            it->hasColumns = false;
+            std::vector<ColumnFacts>().swap(it->columns);
+        }
     }
     auto rows = TQXRows::Create();
     for (const TQXRowPtr& row : *all) {
@@ -899,8 +902,8 @@ TQXRowsPtr QVNDatabase::ColumnsOf(const QString& tableName)
     const TableName table = Qualified(ResolveTable(tableName), lost);
     if (lost)
         return TQXRows::Create(); // the server stopped answering; the reason is in Exceptions
-    if (const CachedTable* cached = Cached(table); cached && cached->columns)
-        return cached->columns;
+    if (const CachedTable* cached = Cached(table); cached && cached->hasColumns)
+        return ColumnRecords(table, cached->columns, m_cacheExtras);
     // The table argument of SQLColumns is a search pattern ("_" matches any character), so the
     // rows are filtered to the exact name afterwards.
     const std::vector<ColumnFacts> raw = ReadColumnFacts(table.schema, table.object, [&](const ColumnFacts& f) {

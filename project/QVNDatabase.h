@@ -196,7 +196,10 @@ private:
 
     struct CachedTable
     {
-        TQXRowsPtr columns, primaryKeys, foreignKeyRows;
+        /// The columns as read, turned into records only when asked for (smaller meanwhile).
+        std::vector<ColumnFacts> columns;
+        bool hasColumns = false;
+        TQXRowsPtr primaryKeys, foreignKeyRows;
     };
     const CachedTable* Cached(const TableName& table) const;
 
@@ -212,4 +215,5 @@ private:
     QHash<QString, QString> m_tableKeys;
     /// Catalog facts read by PrepareCatalog, by "schema\x1Fname".
     QHash<QString, CachedTable> m_cache;
+    QHash<QString, ColumnExtra> m_cacheExtras;
 };

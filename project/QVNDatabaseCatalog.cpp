@@ -479,11 +479,12 @@ const QVNDatabase::CachedTable* QVNDatabase::Cached(const TableName& table) cons
 void QVNDatabase::ForgetCatalog()
 {
     m_cache.clear();
+    m_cacheExtras.clear();
 }
 
 void QVNDatabase::PrepareCatalog(const QStringList& keys)
 {
-    m_cache.clear();
+    ForgetCatalog();
     if (keys.isEmpty() || Kind() != Dbms::PostgreSQL)
         return; // other databases answer table by table
     QList<TableName> tables;
@@ -514,7 +515,7 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
             raw[id].push_back(std::move(f));
         }
     }
-    const QHash<QString, ColumnExtra> extras = PgColumnExtras(tables);
+    m_cacheExtras = PgColumnExtras(tables);
     QHash<QString, TQXRowsPtr> primary, foreign;
     bool primaryOk = false, foreignOk = false;
     PgKeyRows(false, tables, &primary, primaryOk);
@@ -522,9 +523,11 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     for (const TableName& t : tables) {
         const QString id = Joined(t.schema, t.object);
         CachedTable entry;
-        const auto columns = raw.constFind(id);
-        if (columns != raw.cend())
-            entry.columns = ColumnRecords(t, columns.value(), extras);
+        const auto columns = raw.find(id);
+        if (columns != raw.end()) {
+            entry.columns = std::move(columns.value());
+            entry.hasColumns = true;
+        }
         if (primaryOk)
             entry.primaryKeys = primary.value(id) ? primary.value(id) : TQXRows::Create();
         if (foreignOk)
