@@ -87,6 +87,7 @@ void OdbcWatchdog::Arm(int seconds)
 {
     if (seconds <= 0)
         return;
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_sockets.empty())
@@ -96,8 +97,13 @@ void OdbcWatchdog::Arm(int seconds)
         m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         if (!m_thread.joinable())
             m_thread = std::thread([this] { Run(); });
+        // The helper only needs waking when it would otherwise sleep past the new deadline: a
+        // helper waiting for an earlier deadline wakes by itself, sees the later one and sleeps
+        // on. So a run of short calls (one per fetched record) costs no thread switches.
+        wake = !m_waiting || m_deadline < m_waitingUntil;
     }
-    m_wake.notify_all();
+    if (wake)
+        m_wake.notify_all();
 }
 
 void OdbcWatchdog::Disarm()
@@ -117,11 +123,23 @@ void OdbcWatchdog::Run()
     std::unique_lock lock(m_mutex);
     while (!m_stop) {
         if (!m_armed) {
-            m_wake.wait(lock);
+            // Disarmed: sleep until armed again, but keep the last deadline as the time to look
+            // again, so that re-arming with a later deadline needs no wake-up.
+            if (m_waiting) {
+                m_wake.wait_until(lock, m_waitingUntil);
+                if (std::chrono::steady_clock::now() >= m_waitingUntil)
+                    m_waiting = false;
+            } else {
+                m_wake.wait(lock);
+            }
             continue;
         }
         const auto deadline = m_deadline;
+        m_waiting = true;
+        m_waitingUntil = deadline;
         m_wake.wait_until(lock, deadline);
+        if (std::chrono::steady_clock::now() >= m_waitingUntil)
+            m_waiting = false;
         if (m_stop || !m_armed || m_deadline != deadline || std::chrono::steady_clock::now() < deadline)
             continue;
         // The call outlived its deadline: cut the connection's sockets so the blocked read returns.

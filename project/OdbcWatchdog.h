@@ -74,4 +74,7 @@ private:
     bool m_armed = false;
     bool m_tripped = false;
     std::chrono::steady_clock::time_point m_deadline;
+    /// The helper is asleep until m_waitingUntil (it wakes then by itself).
+    bool m_waiting = false;
+    std::chrono::steady_clock::time_point m_waitingUntil;
 };

@@ -13,6 +13,76 @@ QString Localized(const QString& section, const QString& key)
 }
 } // namespace
 
+TQXRowsPtr QVNBuildCollector::ForeignKeys(const TQXRowsPtr& keyRows)
+{
+    // One row per constraint, in the order its first column was reported; the column pairs in
+    // key order.
+    auto result = TQXRows::Create();
+    result->SetTag(QStringLiteral("FOREIGN_KEYS"));
+    if (!keyRows)
+        return result;
+    struct Pair
+    {
+        int ordinal;
+        QString column, refColumn;
+    };
+    for (const TQXRowPtr& row : *keyRows) {
+        const TQXColsPtr& c = row->Cols();
+        const QString name = c->Text(QStringLiteral("FK_NAME")).trimmed();
+        TQXRowPtr fk = result->Item(name);
+        if (!fk) {
+            auto cols = TQXCols::Create();
+            const QString refKey = c->Text(QStringLiteral("PK_TABLE_KEY")).trimmed();
+            cols->Add(name, QStringLiteral("FK_NAME"));
+            cols->Add(refKey.isEmpty() ? c->Text(QStringLiteral("PK_TABLE_NAME")).trimmed() : refKey,
+                      QStringLiteral("FK_REF_TABLE"));
+            cols->Add(c->Text(QStringLiteral("PK_TABLE_SCHEMA")).trimmed(), QStringLiteral("FK_REF_SCHEMA"));
+            cols->Add(c->Text(QStringLiteral("PK_TABLE_NAME")).trimmed(), QStringLiteral("FK_REF_OBJECT"));
+            cols->Add(QString(), QStringLiteral("FK_COLUMNS"));
+            cols->Add(QString(), QStringLiteral("FK_REF_COLUMNS"));
+            auto pairs = TQXRows::Create();
+            pairs->SetTag(QStringLiteral("FK_PAIRS"));
+            cols->Add(pairs, QStringLiteral("FK_PAIRS"));
+            fk = result->Add(cols, name);
+            if (!fk)
+                continue;
+        }
+        const TQXRowsPtr pairs = fk->Cols()->Item(QStringLiteral("FK_PAIRS"))->Value().rows();
+        auto pair = TQXCols::Create();
+        pair->Add(c->Text(QStringLiteral("FK_COLUMN_NAME")).trimmed(), QStringLiteral("FP_COLUMN"));
+        pair->Add(c->Text(QStringLiteral("PK_COLUMN_NAME")).trimmed(), QStringLiteral("FP_REF_COLUMN"));
+        // Key order: a driver may interleave the rows of two keys to the same table.
+        const int ordinal = c->Text(QStringLiteral("ORDINAL")).trimmed().toInt();
+        int at = pairs->Count();
+        if (ordinal > 0 && ordinal <= pairs->Count())
+            at = ordinal - 1;
+        if (at == pairs->Count()) {
+            pairs->Add(pair);
+        } else {
+            // Rebuild in order (rare: rows arrived out of key order).
+            std::vector<TQXColsPtr> ordered;
+            for (const TQXRowPtr& p : *pairs)
+                ordered.push_back(p->Cols());
+            ordered.insert(ordered.begin() + at, pair);
+            pairs->Clear();
+            for (const TQXColsPtr& p : ordered)
+                pairs->Add(p);
+        }
+    }
+    for (const TQXRowPtr& fk : *result) {
+        const TQXColsPtr& cols = fk->Cols();
+        QStringList columns, refColumns;
+        const TQXRowsPtr pairs = cols->Item(QStringLiteral("FK_PAIRS"))->Value().rows();
+        for (const TQXRowPtr& p : *pairs) {
+            columns << p->Cols()->Text(QStringLiteral("FP_COLUMN"));
+            refColumns << p->Cols()->Text(QStringLiteral("FP_REF_COLUMN"));
+        }
+        cols->Item(QStringLiteral("FK_COLUMNS"))->SetValue(columns.join(QLatin1String(", ")));
+        cols->Item(QStringLiteral("FK_REF_COLUMNS"))->SetValue(refColumns.join(QLatin1String(", ")));
+    }
+    return result;
+}
+
 bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& tableNames, TQXRowsPtr& tables,
                                 TQXColsPtr& projectVariables, QString& projectFolder)
 {
@@ -71,6 +141,8 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
         chosen = groups[0] + groups[1] + groups[2];
     }
 
+    // The catalog of every chosen table is read at once where the database allows it.
+    project.ProjectDatabase().PrepareCatalog(chosen);
     const QString collecting = Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_TABLE"));
     for (const QString& name : chosen) {
         if (Progress) {
@@ -109,7 +181,10 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
             cols->Remove(key);
             cols->Add(QVNProject::GetOneTypeColumns(key, columns, QString::fromLatin1(list[1])), key);
         }
+        cols->Remove(QStringLiteral("FOREIGN_KEYS"));
+        cols->Add(ForeignKeys(project.ProjectDatabase().GetForeignKeyRows(name)), QStringLiteral("FOREIGN_KEYS"));
     }
+    project.ProjectDatabase().ForgetCatalog();
 
     projectVariables->Add(project.P_NO, QStringLiteral("P_NO"));
     projectVariables->Add(project.P_NAME, QStringLiteral("P_NAME"));

@@ -28,7 +28,8 @@ public:
      *        beyond the table list.
      * @param tables out: a row set tagged "TABLES", one row per chosen table in the project's
      *        table order: a copy of the table's record with COLUMNS replaced by the typed column
-     *        records and UPDATE_COLUMNS, SEARCH_COLUMNS, MAIN_COLUMNS, SHOW_COLUMNS added.
+     *        records and UPDATE_COLUMNS, SEARCH_COLUMNS, MAIN_COLUMNS, SHOW_COLUMNS and
+     *        FOREIGN_KEYS added.
      * @param projectVariables out: P_NO, P_NAME, P_DATABASE, P_USERID, P_PWD, P_PATH and
      *        P_CONNECTIONSTRING, in this order, keyed by these names (a build dialog adds them as
      *        "RVG_" + name).
@@ -36,6 +37,12 @@ public:
      */
     bool Collect(const QString& projectFile, const QStringList& tableNames, TQXRowsPtr& tables,
                  TQXColsPtr& projectVariables, QString& projectFolder);
+
+    /// The foreign-key constraints of a table (FOREIGN_KEYS) from its foreign-key rows
+    /// (QVNDatabase::GetForeignKeyRows): one row per constraint keyed by its name, with FK_NAME,
+    /// FK_REF_TABLE (the referenced table's key), FK_REF_SCHEMA, FK_REF_OBJECT, FK_COLUMNS and
+    /// FK_REF_COLUMNS (joined by ", " in key order) and FK_PAIRS (FP_COLUMN, FP_REF_COLUMN).
+    static TQXRowsPtr ForeignKeys(const TQXRowsPtr& keyRows);
 
     /// True when the last Collect stopped because the listener asked to cancel.
     bool Canceled() const { return m_canceled; }

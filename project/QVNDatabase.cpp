@@ -133,23 +133,13 @@ const QHash<QString, QString>& KeyRenames()
     return map;
 }
 
-/// The fields of one catalog column, whatever produced them (SQLColumns or a described query).
-struct ColumnFacts
-{
-    QString catalog, schema, table, name, typeName, defaultValue, description, ordinal;
-    int sqlType = 0;
-    bool hasSize = false, hasDigits = false;
-    qint64 size = 0;
-    int digits = 0;
-    int nullable = SQL_NULLABLE_UNKNOWN;
-    QString isNullableText;
-};
+using ColumnFacts = QVNDatabase::ColumnFacts;
 
 /// Turns the driver's facts into the columns rowset fields: the data type number, the character
 /// length for text and binary types, precision and scale for numbers. A declared "(p[,s])" in the
 /// type name wins over reported sizes, because some drivers report those wrongly (the SQLite
 /// driver gives numeric(10,2) as a double of size 2).
-TQXColsPtr ColumnRecord(const ColumnFacts& f)
+TQXColsPtr ColumnRecord(const ColumnFacts& f, const QVNDatabase::ColumnExtra* extra)
 {
     int sqlType = f.sqlType;
     const QString lowerType = f.typeName.trimmed().toLower();
@@ -205,7 +195,32 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
         scale = QStringLiteral("0");
     }
 
+    // What the database says of the type beneath the driver's view: unbounded texts and an
+    // unconstrained numeric have no size, whatever the driver makes up for them.
+    bool unbounded = false;
+    if (extra && !extra->dbBase.isEmpty()) {
+        const QString base = extra->dbBase.toLower();
+        const bool modified = base.contains(QLatin1Char('('));
+        static const QRegularExpression modifiers(QStringLiteral("\\([^)]*\\)"));
+        const QString bare = QString(base).remove(modifiers).trimmed();
+        static const QStringList kUnboundedTypes{"text", "json", "jsonb", "xml", "tsvector", "tsquery", "bytea"};
+        unbounded = extra->dbKind == QLatin1String("array") ||
+                    (extra->dbKind != QLatin1String("enum") && kUnboundedTypes.contains(bare)) ||
+                    (!modified && (bare == QLatin1String("character varying") || bare == QLatin1String("bit varying")));
+        if (unbounded || extra->dbKind == QLatin1String("enum") || bare == QLatin1String("interval"))
+            length.clear();
+        if (bare == QLatin1String("numeric") && !modified) {
+            precision.clear();
+            scale.clear();
+        }
+    } else if (IsLongType(sqlType) && length == QString::number(kUnboundedLength)) {
+        unbounded = true;
+    }
+
     QString defaultValue = f.defaultValue.trimmed();
+    // A generated column's expression is not a default.
+    if (extra && extra->generated)
+        defaultValue.clear();
     // ODBC writes a default of NULL as the bare word NULL; for the program that is no default.
     if (defaultValue.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
         defaultValue.clear();
@@ -233,6 +248,14 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f)
     cols->Add(precision, QStringLiteral("NUMERIC_PRECISION"));
     cols->Add(scale, QStringLiteral("NUMERIC_SCALE"));
     cols->Add(f.description, QStringLiteral("DESCRIPTION"));
+    const QString dbType = extra && !extra->dbType.isEmpty() ? extra->dbType : f.typeName.trimmed();
+    cols->Add(dbType, QStringLiteral("DB_TYPE"));
+    cols->Add(extra && !extra->dbBase.isEmpty() ? extra->dbBase : dbType, QStringLiteral("DB_BASE"));
+    cols->Add(extra ? extra->dbKind : QString(), QStringLiteral("DB_KIND"));
+    cols->Add(extra && extra->identity ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("IS_IDENTITY"));
+    cols->Add(extra && extra->generated ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("IS_GENERATED"));
+    cols->Add(extra ? extra->genExpr : QString(), QStringLiteral("GENERATION_EXPRESSION"));
+    cols->Add(unbounded ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("UNBOUNDED"));
     return cols;
 }
 } // namespace
@@ -273,6 +296,7 @@ bool QVNDatabase::ConnectToServer(const QString& ConnectString)
     m_connection.reset();
     m_watchdog.Forget();
     m_inTransaction = false;
+    m_dbmsKnown = false;
 
     SQLHENV env = Odbc::Environment();
     if (!env) {
@@ -614,11 +638,6 @@ QString QVNDatabase::QuoteConnectionValue(const QString& value)
     return QLatin1Char('{') + escaped + QLatin1Char('}');
 }
 
-QString QVNDatabase::SchemaOf(const QString& tableName) const
-{
-    return m_tableSchemas.value(tableName.trimmed().toLower());
-}
-
 TQXRowsPtr QVNDatabase::ReadCatalog(const CatalogCall& call, const QString& keyField,
                                     const QHash<QString, QString>& rename, const RowFilter& filter)
 {
@@ -694,18 +713,31 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
     case SchemaTables: {
         const QString catalog = Criterion(criteria, 0), schemaName = Criterion(criteria, 1),
                       table = Criterion(criteria, 2), type = Criterion(criteria, 3);
-        TQXRowsPtr rows = ReadCatalog(
+        // Read unkeyed: the same name in two schemas is two tables.
+        TQXRowsPtr listed = ReadCatalog(
             [&](SQLHSTMT s) {
                 return SQLTablesW(s, Arg(catalog), ArgLength(catalog), Arg(schemaName), ArgLength(schemaName),
                                   Arg(table), ArgLength(table), Arg(type), ArgLength(type));
             },
-            QStringLiteral("TABLE_NAME"), TableRenames(), nullptr);
-        if (catalog.isEmpty() && schemaName.isEmpty() && table.isEmpty())
-            m_tableSchemas.clear();
-        for (const TQXRowPtr& row : *rows) {
-            const QString key = row->Cols()->Text(QStringLiteral("TABLE_NAME")).toLower();
-            if (!m_tableSchemas.contains(key))
-                m_tableSchemas.insert(key, row->Cols()->Text(QStringLiteral("TABLE_SCHEMA")));
+            QString(), TableRenames(), nullptr);
+        const bool whole = catalog.isEmpty() && schemaName.isEmpty() && table.isEmpty() && type.isEmpty();
+        if (whole) {
+            m_tables.clear();
+            m_firstOfName.clear();
+            m_tableKeys.clear();
+            m_cache.clear();
+            m_cacheExtras.clear();
+        }
+        TQXRowsPtr rows = KeyTables(listed);
+        if (whole) {
+            for (const TQXRowPtr& row : *rows) {
+                const TableName name{row->Cols()->Text(QStringLiteral("TABLE_SCHEMA")),
+                                     row->Cols()->Text(QStringLiteral("TABLE_NAME"))};
+                m_tables.insert(row->Key(), name);
+                if (!m_firstOfName.contains(name.object))
+                    m_firstOfName.insert(name.object, name);
+                m_tableKeys.insert(name.schema + QChar(0x1F) + name.object, row->Key());
+            }
         }
         return rows;
     }
@@ -718,36 +750,42 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
     }
     case SchemaPrimaryKeys: {
         const QString table = Criterion(criteria, 2);
-        QString schemaName = Criterion(criteria, 1);
-        if (schemaName.isEmpty())
-            schemaName = SchemaOf(table);
         if (table.isEmpty()) {
             Exceptions.Add(QStringLiteral("Primary keys can only be read for a named table."));
             return TQXRows::Create();
         }
-        return ReadCatalog(
-            [&](SQLHSTMT s) {
-                return SQLPrimaryKeysW(s, nullptr, 0, Arg(schemaName), ArgLength(schemaName), Odbc::Wide(table),
-                                       ArgLength(table));
-            },
-            QStringLiteral("COLUMN_NAME"), KeyRenames(), nullptr);
+        TableName name = ResolveTable(table);
+        if (!Criterion(criteria, 1).isEmpty())
+            name = {Criterion(criteria, 1), table};
+        return PrimaryKeysOf(name);
     }
     case SchemaForeignKeys: {
         const QString pkTable = Criterion(criteria, 2), fkTable = Criterion(criteria, 5);
-        QString pkSchema = Criterion(criteria, 1), fkSchema = Criterion(criteria, 4);
-        if (pkSchema.isEmpty() && !pkTable.isEmpty())
-            pkSchema = SchemaOf(pkTable);
-        if (fkSchema.isEmpty() && !fkTable.isEmpty())
-            fkSchema = SchemaOf(fkTable);
         if (pkTable.isEmpty() && fkTable.isEmpty()) {
             Exceptions.Add(QStringLiteral("Foreign keys can only be read for a named table."));
             return TQXRows::Create();
         }
+        if (pkTable.isEmpty()) {
+            // The keys of one referencing table, one row per column (the first key reported wins).
+            TableName name = ResolveTable(fkTable);
+            if (!Criterion(criteria, 4).isEmpty())
+                name = {Criterion(criteria, 4), fkTable};
+            auto rows = TQXRows::Create();
+            const TQXRowsPtr all = ForeignKeyRowsOf(name);
+            for (const TQXRowPtr& row : *all)
+                rows->Add(row->Cols(), row->Cols()->Text(QStringLiteral("FK_COLUMN_NAME")));
+            return rows;
+        }
+        const TableName pk =
+            Criterion(criteria, 1).isEmpty() ? ResolveTable(pkTable) : TableName{Criterion(criteria, 1), pkTable};
+        TableName fk{Criterion(criteria, 4), fkTable};
+        if (fk.schema.isEmpty() && !fkTable.isEmpty())
+            fk = ResolveTable(fkTable);
         return ReadCatalog(
             [&](SQLHSTMT s) {
-                return SQLForeignKeysW(s, nullptr, 0, Arg(pkSchema), ArgLength(pkSchema), Arg(pkTable),
-                                       ArgLength(pkTable), nullptr, 0, Arg(fkSchema), ArgLength(fkSchema), Arg(fkTable),
-                                       ArgLength(fkTable));
+                return SQLForeignKeysW(s, nullptr, 0, Arg(pk.schema), ArgLength(pk.schema), Arg(pk.object),
+                                       ArgLength(pk.object), nullptr, 0, Arg(fk.schema), ArgLength(fk.schema),
+                                       Arg(fk.object), ArgLength(fk.object));
             },
             QStringLiteral("FK_COLUMN_NAME"), KeyRenames(), nullptr);
     }
@@ -769,12 +807,12 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
             for (const TQXRowPtr& row : *list)
                 tables << row->Cols()->Text(QStringLiteral("TABLE_NAME"));
         }
-        for (const QString& table : tables) {
-            const QString schemaName = SchemaOf(table);
+        for (const QString& key : tables) {
+            const TableName table = ResolveTable(key);
             TQXRowsPtr part = ReadCatalog(
                 [&](SQLHSTMT s) {
-                    return SQLStatisticsW(s, nullptr, 0, Arg(schemaName), ArgLength(schemaName), Odbc::Wide(table),
-                                          ArgLength(table), SQL_INDEX_ALL, SQL_QUICK);
+                    return SQLStatisticsW(s, nullptr, 0, Arg(table.schema), ArgLength(table.schema),
+                                          Odbc::Wide(table.object), ArgLength(table.object), SQL_INDEX_ALL, SQL_QUICK);
                 },
                 QString(), KeyRenames(),
                 [&](const TQXColsPtr& c) {
@@ -812,6 +850,12 @@ TQXRowsPtr QVNDatabase::GetForeignKeys(const QString& tableName)
     return GetSchema(SchemaForeignKeys, {QString(), QString(), QString(), QString(), QString(), tableName});
 }
 
+TQXRowsPtr QVNDatabase::GetForeignKeyRows(const QString& tableName)
+{
+    Exceptions.Clear();
+    return ForeignKeyRowsOf(ResolveTable(tableName));
+}
+
 TQXRowsPtr QVNDatabase::GetIndexes(const QString& indexName)
 {
     return GetSchema(SchemaIndexes, {QString(), QString(), indexName});
@@ -822,12 +866,28 @@ TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
     static const char* const kFields[] = {"COLUMN_NAME",  "COLUMN_DEFAULT",           "IS_NULLABLE",
                                           "DATA_TYPE",    "CHARACTER_MAXIMUM_LENGTH", "NUMERIC_PRECISION",
                                           "NUMERIC_SCALE"};
+    // What the database itself says beyond the ODBC catalog (the database's own type name,
+    // identity and generated columns) follows the seven.
+    static const char* const kExtraFields[] = {
+        "DB_TYPE", "DB_BASE", "DB_KIND", "IS_IDENTITY", "IS_GENERATED", "GENERATION_EXPRESSION", "UNBOUNDED"};
     TQXRowsPtr all = ColumnsOf(tableName.trimmed());
     Exceptions.Clear(); // the column import reports nothing; an unknown table is just empty
+    // The import reads a table's columns once per build: what was read in bulk for it is
+    // released now (asking again reads the table alone, with the same result).
+    if (!m_cache.isEmpty()) {
+        const TableName table = ResolveTable(tableName);
+        const auto it = m_cache.find(table.schema + QChar(0x1F) + table.object);
+        if (it != m_cache.end()) {
+            it->hasColumns = false;
+            std::vector<ColumnFacts>().swap(it->columns);
+        }
+    }
     auto rows = TQXRows::Create();
     for (const TQXRowPtr& row : *all) {
         auto cols = TQXCols::Create();
         for (const char* field : kFields)
+            cols->Add(row->Cols()->Text(QString::fromLatin1(field)), QString::fromLatin1(field));
+        for (const char* field : kExtraFields)
             cols->Add(row->Cols()->Text(QString::fromLatin1(field)), QString::fromLatin1(field));
         rows->Add(cols, row->Key());
     }
@@ -836,48 +896,239 @@ TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
 
 TQXRowsPtr QVNDatabase::ColumnsOf(const QString& tableName)
 {
-    auto result = TQXRows::Create();
     if (tableName.isEmpty())
-        return result;
-    const QString schemaName = SchemaOf(tableName);
+        return TQXRows::Create();
+    bool lost = false;
+    const TableName table = Qualified(ResolveTable(tableName), lost);
+    if (lost)
+        return TQXRows::Create(); // the server stopped answering; the reason is in Exceptions
+    if (const CachedTable* cached = Cached(table); cached && cached->hasColumns)
+        return ColumnRecords(table, cached->columns, m_cacheExtras);
     // The table argument of SQLColumns is a search pattern ("_" matches any character), so the
     // rows are filtered to the exact name afterwards.
-    TQXRowsPtr raw = ReadCatalog(
-        [&](SQLHSTMT s) {
-            return SQLColumnsW(s, nullptr, 0, Arg(schemaName), ArgLength(schemaName), Odbc::Wide(tableName),
-                               ArgLength(tableName), nullptr, 0);
-        },
-        QString(), {},
-        [&](const TQXColsPtr& c) {
-            if (c->Text(QStringLiteral("TABLE_NAME")) != tableName)
-                return false;
-            return schemaName.isEmpty() || c->Text(QStringLiteral("TABLE_SCHEM")) == schemaName;
-        });
-    for (const TQXRowPtr& row : *raw) {
-        const TQXColsPtr& c = row->Cols();
-        ColumnFacts f;
-        f.catalog = c->Text(QStringLiteral("TABLE_CAT"));
-        f.schema = c->Text(QStringLiteral("TABLE_SCHEM"));
-        f.table = c->Text(QStringLiteral("TABLE_NAME"));
-        f.name = c->Text(QStringLiteral("COLUMN_NAME"));
-        f.sqlType = c->Text(QStringLiteral("DATA_TYPE")).toInt();
-        f.typeName = c->Text(QStringLiteral("TYPE_NAME"));
-        const QString size = c->Text(QStringLiteral("COLUMN_SIZE"));
-        f.hasSize = !size.isEmpty();
-        f.size = size.toLongLong();
-        const QString digits = c->Text(QStringLiteral("DECIMAL_DIGITS"));
-        f.hasDigits = !digits.isEmpty();
-        f.digits = digits.toInt();
-        const QString nullable = c->Text(QStringLiteral("NULLABLE"));
-        f.nullable = nullable.isEmpty() ? SQL_NULLABLE_UNKNOWN : nullable.toInt();
-        f.isNullableText = c->Text(QStringLiteral("IS_NULLABLE"));
-        f.defaultValue = c->Text(QStringLiteral("COLUMN_DEF"));
-        f.description = c->Text(QStringLiteral("REMARKS"));
-        f.ordinal = c->Text(QStringLiteral("ORDINAL_POSITION"));
-        result->Add(ColumnRecord(f), f.name);
+    const std::vector<ColumnFacts> raw = ReadColumnFacts(table.schema, table.object, [&](const ColumnFacts& f) {
+        return f.table == table.object && (table.schema.isEmpty() || f.schema == table.schema);
+    });
+    if (raw.empty())
+        return IsConnected() ? DescribeColumnsBySelect(tableName) : TQXRows::Create();
+    if (Kind() == Dbms::SQLite)
+        return ColumnRecords(table, CompleteSqliteColumns(table, raw), ColumnExtras({table}));
+    return ColumnRecords(table, raw, ColumnExtras({table}));
+}
+
+TQXRowsPtr QVNDatabase::PrimaryKeysOf(const TableName& name)
+{
+    bool lost = false;
+    const TableName table = Qualified(name, lost);
+    if (lost)
+        return TQXRows::Create(); // the server stopped answering; the reason is in Exceptions
+    if (const CachedTable* cached = Cached(table); cached && cached->primaryKeys)
+        return cached->primaryKeys;
+    if (Kind() == Dbms::PostgreSQL) {
+        bool ok = false;
+        TQXRowsPtr rows = PgKeyRows(false, {table}, nullptr, ok);
+        if (ok)
+            return rows;
     }
-    if (result->Count() == 0 && IsConnected())
-        return DescribeColumnsBySelect(tableName);
+    return ReadCatalog(
+        [&](SQLHSTMT s) {
+            return SQLPrimaryKeysW(s, nullptr, 0, Arg(table.schema), ArgLength(table.schema), Odbc::Wide(table.object),
+                                   ArgLength(table.object));
+        },
+        QStringLiteral("COLUMN_NAME"), KeyRenames(), nullptr);
+}
+
+TQXRowsPtr QVNDatabase::ForeignKeyRowsOf(const TableName& asked)
+{
+    bool lost = false;
+    const TableName table = Qualified(asked, lost);
+    if (lost)
+        return TQXRows::Create(); // the server stopped answering; the reason is in Exceptions
+    if (const CachedTable* cached = Cached(table); cached && cached->foreignKeyRows)
+        return cached->foreignKeyRows;
+    if (Kind() == Dbms::PostgreSQL) {
+        bool ok = false;
+        TQXRowsPtr rows = PgKeyRows(true, {table}, nullptr, ok);
+        if (ok)
+            return rows;
+    }
+    TQXRowsPtr rows = ReadCatalog(
+        [&](SQLHSTMT s) {
+            return SQLForeignKeysW(s, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, Arg(table.schema),
+                                   ArgLength(table.schema), Odbc::Wide(table.object), ArgLength(table.object));
+        },
+        QString(), KeyRenames(), nullptr);
+    // Every row names its constraint and the referenced table's key; a driver that names no
+    // constraint starts a new one wherever the key sequence starts again.
+    int number = 0;
+    QString name;
+    for (const TQXRowPtr& row : *rows) {
+        const TQXColsPtr& cols = row->Cols();
+        QString given = cols->Text(QStringLiteral("FK_NAME"));
+        const QString ordinal = cols->Text(QStringLiteral("ORDINAL"));
+        if (given.isEmpty()) {
+            if (name.isEmpty() || ordinal.toInt() <= 1)
+                name = table.object + QStringLiteral("_fk%1").arg(++number);
+            given = name;
+            if (const TQXColPtr c = cols->Item(QStringLiteral("FK_NAME")))
+                c->SetValue(given);
+            else
+                cols->Add(given, QStringLiteral("FK_NAME"));
+        }
+        cols->Add(TableKey(cols->Text(QStringLiteral("PK_TABLE_SCHEMA")), cols->Text(QStringLiteral("PK_TABLE_NAME"))),
+                  QStringLiteral("PK_TABLE_KEY"));
+    }
+    return rows;
+}
+
+std::vector<QVNDatabase::ColumnFacts> QVNDatabase::ReadColumnFacts(const QString& schema, const QString& table,
+                                                                   const std::function<bool(const ColumnFacts&)>& keep)
+{
+    std::vector<ColumnFacts> result;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        result.clear();
+        if (!TestConnect())
+            return result;
+        OdbcStatement stmt = NewStatement();
+        if (!stmt)
+            return result;
+        SQLRETURN rc;
+        {
+            OdbcWatchdog::Scope limit(m_watchdog, SchemaTimeout);
+            rc = SQLColumnsW(stmt.get(), nullptr, 0, Arg(schema), ArgLength(schema), Arg(table), ArgLength(table),
+                             nullptr, 0);
+        }
+        bool lost = false;
+        if (!SQL_SUCCEEDED(rc)) {
+            lost = !IsConnected();
+            AddDiagnostics(SQL_HANDLE_STMT, stmt.get(), QStringLiteral("The catalog could not be read."));
+            NoteTimeout();
+        } else {
+            // Read straight into the facts: no row set in between.
+            QVNRecordset rs(std::move(stmt), &m_watchdog, SchemaTimeout);
+            enum {
+                Cat,
+                Schem,
+                Table,
+                Name,
+                Type,
+                TypeName,
+                Size,
+                Digits,
+                Nullable,
+                Remarks,
+                Def,
+                Ordinal,
+                IsNull,
+                Count
+            };
+            static const char* const kNames[Count] = {"TABLE_CAT",  "TABLE_SCHEM", "TABLE_NAME",  "COLUMN_NAME",
+                                                      "DATA_TYPE",  "TYPE_NAME",   "COLUMN_SIZE", "DECIMAL_DIGITS",
+                                                      "NULLABLE",   "REMARKS",     "COLUMN_DEF",  "ORDINAL_POSITION",
+                                                      "IS_NULLABLE"};
+            int at[Count];
+            for (int i = 0; i < Count; ++i)
+                at[i] = rs.FieldIndex(QString::fromLatin1(kNames[i]));
+            auto text = [&](int field) { return at[field] >= 0 ? rs.Value(at[field]).trimmed() : QString(); };
+            while (!rs.IsEof()) {
+                ColumnFacts f;
+                f.catalog = text(Cat);
+                f.schema = text(Schem);
+                f.table = text(Table);
+                f.name = text(Name);
+                if (!keep || keep(f)) {
+                    f.sqlType = text(Type).toInt();
+                    f.typeName = text(TypeName);
+                    const QString size = text(Size);
+                    f.hasSize = !size.isEmpty();
+                    f.size = size.toLongLong();
+                    const QString digits = text(Digits);
+                    f.hasDigits = !digits.isEmpty();
+                    f.digits = digits.toInt();
+                    const QString nullable = text(Nullable);
+                    f.nullable = nullable.isEmpty() ? SQL_NULLABLE_UNKNOWN : nullable.toInt();
+                    f.isNullableText = text(IsNull);
+                    f.defaultValue = text(Def);
+                    f.description = text(Remarks);
+                    f.ordinal = text(Ordinal);
+                    result.push_back(std::move(f));
+                }
+                QVNEvents::DoEvents();
+                rs.MoveNext();
+            }
+            if (!rs.Errors().isEmpty()) {
+                lost = !IsConnected();
+                for (const QString& line : rs.Errors())
+                    Exceptions.Add(line);
+                NoteTimeout();
+                result.clear();
+            }
+        }
+        if (!lost || m_watchdog.Tripped() || m_inTransaction)
+            break;
+    }
+    return result;
+}
+
+std::vector<QVNDatabase::ColumnFacts> QVNDatabase::CompleteSqliteColumns(const TableName& table,
+                                                                         const std::vector<ColumnFacts>& raw)
+{
+    // The SQLite driver lists a table's columns from the pragma that leaves generated columns
+    // out; the extended pragma has them, in their place.
+    bool ok = false;
+    const auto rows =
+        SelectTexts(QStringLiteral("select name, type, \"notnull\", dflt_value from pragma_table_xinfo('%1')")
+                        .arg(QString(table.object).replace(QLatin1Char('\''), QLatin1String("''"))),
+                    ok);
+    if (!ok || rows.size() <= raw.size())
+        return raw;
+    std::vector<ColumnFacts> result;
+    result.reserve(rows.size());
+    for (const QStringList& r : rows) {
+        const auto listed =
+            std::find_if(raw.begin(), raw.end(), [&](const ColumnFacts& f) { return f.name == r.at(0); });
+        if (listed != raw.end()) {
+            result.push_back(*listed);
+            continue;
+        }
+        ColumnFacts f;
+        f.catalog = raw.front().catalog;
+        f.schema = raw.front().schema;
+        f.table = raw.front().table;
+        f.name = r.at(0);
+        f.typeName = r.at(1);
+        // The column's type by SQLite's own affinity rules.
+        const QString t = r.at(1).toUpper();
+        if (t.contains(QLatin1String("INT")))
+            f.sqlType = t.startsWith(QLatin1String("BIGINT")) ? SQL_BIGINT : SQL_INTEGER;
+        else if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) ||
+                 t.contains(QLatin1String("TEXT")))
+            f.sqlType = SQL_VARCHAR;
+        else if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
+                 t.contains(QLatin1String("DOUB")))
+            f.sqlType = SQL_DOUBLE;
+        else if (t.contains(QLatin1String("BLOB")) || t.isEmpty())
+            f.sqlType = SQL_LONGVARBINARY;
+        else
+            f.sqlType = SQL_NUMERIC;
+        f.nullable = r.at(2) == QLatin1String("1") ? SQL_NO_NULLS : SQL_NULLABLE;
+        f.defaultValue = r.at(3);
+        f.ordinal = QString::number(result.size() + 1);
+        result.push_back(std::move(f));
+    }
+    return result;
+}
+
+TQXRowsPtr QVNDatabase::ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
+                                      const QHash<QString, ColumnExtra>& extras)
+{
+    auto result = TQXRows::Create();
+    result->Reserve(static_cast<qsizetype>(raw.size()));
+    const QString prefix = table.schema + QChar(0x1F) + table.object + QChar(0x1F);
+    for (const ColumnFacts& f : raw) {
+        const auto extra = extras.constFind(prefix + f.name);
+        result->Add(ColumnRecord(f, extra == extras.cend() ? nullptr : &extra.value()), f.name);
+    }
     return result;
 }
 
@@ -903,8 +1154,9 @@ TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
     // Some drivers list no columns for views (the SQLite driver); the shape of an empty query
     // over the object gives the same facts.
     auto result = TQXRows::Create();
-    const QString schemaName = SchemaOf(tableName);
-    QString source = QuoteIdentifier(tableName);
+    const TableName table = ResolveTable(tableName);
+    const QString schemaName = table.schema;
+    QString source = QuoteIdentifier(table.object);
     if (!schemaName.isEmpty())
         source = QuoteIdentifier(schemaName) + QLatin1Char('.') + source;
     OdbcStatement stmt;
@@ -917,7 +1169,7 @@ TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
         const QVNRecordset::Field& field = rs.FieldInfo(i);
         ColumnFacts f;
         f.schema = schemaName;
-        f.table = tableName;
+        f.table = table.object;
         f.name = field.name.trimmed();
         f.sqlType = field.sqlType;
         f.typeName = field.typeName;
@@ -927,7 +1179,7 @@ TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
         f.digits = field.decimalDigits;
         f.nullable = field.nullable;
         f.ordinal = QString::number(i + 1);
-        result->Add(ColumnRecord(f), f.name);
+        result->Add(ColumnRecord(f, nullptr), f.name);
     }
     return result;
 }

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 /**
  * @brief One database connection over ODBC, turning what the database returns into row sets.
@@ -92,8 +93,57 @@ public:
     /// Nothing is added to Exceptions; an unknown table gives an empty set.
     TQXRowsPtr GetColumns(const QString& tableName);
     TQXRowsPtr GetPrimaryKeys(const QString& tableName);
+    /// One row per referencing column keyed by FK_COLUMN_NAME (a column in several keys keeps the
+    /// first one reported).
     TQXRowsPtr GetForeignKeys(const QString& tableName);
+    /// Every foreign-key row of the table in the order reported, unkeyed, with PK_TABLE_KEY (the
+    /// referenced table's key in the table list) and FK_NAME always filled.
+    TQXRowsPtr GetForeignKeyRows(const QString& tableName);
     TQXRowsPtr GetIndexes(const QString& indexName);
+
+    /// What the database itself says of a column beyond the ODBC catalog: its type in its own words
+    /// (dbType), the built-in type beneath it (dbBase), "enum"/"domain"/"array" or "" (dbKind),
+    /// whether the database produces its value (identity) or computes it (generated, genExpr).
+    struct ColumnExtra
+    {
+        QString dbType, dbBase, dbKind, genExpr;
+        bool identity = false, generated = false;
+    };
+
+    /// One column as the driver's catalog reports it (SQLColumns or a described query).
+    struct ColumnFacts
+    {
+        QString catalog, schema, table, name, typeName, defaultValue, description, ordinal;
+        int sqlType = 0;
+        bool hasSize = false, hasDigits = false;
+        qint64 size = 0;
+        int digits = 0;
+        int nullable = SQL_NULLABLE_UNKNOWN;
+        QString isNullableText;
+    };
+
+    /// The database system behind the connection, as far as the program treats it specially.
+    enum class Dbms { Other, PostgreSQL, SQLite };
+    Dbms Kind();
+
+    /// A table as the database names it: its schema ("" when the database has none) and its name.
+    struct TableName
+    {
+        QString schema;
+        QString object;
+    };
+    /// The table behind a key of the last full table list (exact key, then ignoring case, then
+    /// "schema.name"); an unknown key is a bare name without schema.
+    TableName ResolveTable(const QString& key) const;
+    /// The key the last full table list gave (schema, name); the bare name when not listed.
+    QString TableKey(const QString& schema, const QString& object) const;
+
+    /// Reads the columns, primary keys and foreign keys of these tables (keys of the last full
+    /// table list) at once and answers GetColumns, GetPrimaryKeys and GetForeignKeys of them from
+    /// that until ForgetCatalog or the next full table list. PostgreSQL is read with one catalog
+    /// query per kind; other databases table by table through the ODBC catalog calls.
+    void PrepareCatalog(const QStringList& keys);
+    void ForgetCatalog();
 
 private:
     using CatalogCall = std::function<SQLRETURN(SQLHSTMT)>;
@@ -113,13 +163,57 @@ private:
     TQXRowsPtr ColumnsOf(const QString& tableName);
     TQXRowsPtr DescribeColumnsBySelect(const QString& tableName);
     QString QuoteIdentifier(const QString& name);
-    QString SchemaOf(const QString& tableName) const;
     void NoteTimeout();
+    /// The table with its schema filled in where the database has schemas and the last table
+    /// list did not name it; lost when the server stopped answering meanwhile.
+    TableName Qualified(const TableName& table, bool& lost);
+
+    /// Every record of a statement as texts, run under SchemaTimeout; ok false (and nothing) when
+    /// it failed: these reads only complete what the ODBC catalog says.
+    std::vector<QStringList> SelectTexts(const QString& sql, bool& ok);
+    /// Drops partitions, types materialized views as views and completes missing table comments
+    /// (PostgreSQL); then keys the rows: the bare name, or "schema.name" where names repeat.
+    TQXRowsPtr KeyTables(const TQXRowsPtr& listed);
+    /// The database's own view of some columns (type in its own words, identity, generated);
+    /// keyed "schema\x1Ftable\x1Fcolumn". tables empty = every table of the list.
+    QHash<QString, ColumnExtra> ColumnExtras(const QList<TableName>& tables);
+    QHash<QString, ColumnExtra> PgColumnExtras(const QList<TableName>& tables);
+    QHash<QString, ColumnExtra> SqliteColumnExtras(const TableName& table);
+    /// The columns rowset of a table: the driver's catalog fields completed by ColumnExtras.
+    TQXRowsPtr ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
+                             const QHash<QString, ColumnExtra>& extras);
+    /// The driver's columns of a SQLite table with the generated columns it leaves out put in.
+    std::vector<ColumnFacts> CompleteSqliteColumns(const TableName& table, const std::vector<ColumnFacts>& raw);
+    /// SQLColumns of a schema and table (empty = every one), the rows keep() accepts, in the
+    /// catalog's order; retried once on a connection that died.
+    std::vector<ColumnFacts> ReadColumnFacts(const QString& schema, const QString& table,
+                                             const std::function<bool(const ColumnFacts&)>& keep);
+    /// Primary-key (foreign = false) or foreign-key rows from PostgreSQL's catalog, in the fields
+    /// of the ODBC catalog rows; distributed into byTable by "schema\x1Fname" when given.
+    TQXRowsPtr PgKeyRows(bool foreign, const QList<TableName>& tables, QHash<QString, TQXRowsPtr>* byTable, bool& ok);
+    TQXRowsPtr ForeignKeyRowsOf(const TableName& table);
+    TQXRowsPtr PrimaryKeysOf(const TableName& table);
+
+    struct CachedTable
+    {
+        /// The columns as read, turned into records only when asked for (smaller meanwhile).
+        std::vector<ColumnFacts> columns;
+        bool hasColumns = false;
+        TQXRowsPtr primaryKeys, foreignKeyRows;
+    };
+    const CachedTable* Cached(const TableName& table) const;
 
     OdbcConnection m_connection;
     OdbcWatchdog m_watchdog;
     bool m_inTransaction = false;
-    /// Catalog and schema of each table seen by the last GetTables, by lower-cased name, so the
+    bool m_dbmsKnown = false;
+    Dbms m_dbms = Dbms::Other;
+    /// The tables of the last full table list: key -> table, and "schema\x1Fname" -> key, so the
     /// per-table catalog calls look in the right schema when several schemas hold tables.
-    QHash<QString, QString> m_tableSchemas;
+    QHash<QString, TableName> m_tables;
+    QHash<QString, TableName> m_firstOfName;
+    QHash<QString, QString> m_tableKeys;
+    /// Catalog facts read by PrepareCatalog, by "schema\x1Fname".
+    QHash<QString, CachedTable> m_cache;
+    QHash<QString, ColumnExtra> m_cacheExtras;
 };

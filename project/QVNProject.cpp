@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
@@ -491,11 +492,36 @@ bool QVNProject::GetTables()
     if (ok) {
         TQXRowsPtr saved =
             SystemDatabase().GetDatasFromSql(QStringLiteral("select * from tb_Table"), QStringLiteral("TL_NAME"));
+        // Every saved column at once, grouped by table in the order they were saved.
+        QHash<QString, TQXRowsPtr> savedColumns;
+        {
+            std::unique_ptr<QVNRecordset> rs;
+            if (SystemDatabase().RunAdoSearch(QStringLiteral("select * from tb_Column"), rs) && rs) {
+                TQXRowsPtr all = SystemDatabase().SaveAdoToDatas(*rs, QString());
+                rs->Close();
+                for (const TQXRowPtr& c : *all) {
+                    TQXRowsPtr& slot = savedColumns[c->Cols()->Text(QStringLiteral("CL_TL_NAME"))];
+                    if (!slot) {
+                        slot = TQXRows::Create();
+                        slot->SetTag(QStringLiteral("COLUMNS"));
+                    }
+                    slot->Add(c->Cols(), c->Cols()->Text(QStringLiteral("CL_NAME")));
+                }
+            }
+        }
+        QSet<QString> bareNamesSeen;
         for (const TQXRowPtr& row : *schemaRows) {
             const QString name = row->Key().trimmed();
             const TQXColsPtr& cols = row->Cols();
+            // A table keyed "schema.name" because another schema holds the same name: a project
+            // saved before knew the first of them by the bare name.
+            const QString object = Trimmed(cols, QStringLiteral("TABLE_NAME"));
+            QString savedName = name;
+            if (object != name && !bareNamesSeen.contains(object) && !saved->Exists(name))
+                savedName = object;
+            bareNamesSeen.insert(object);
             QString cname, user, date, desc, pk, pktype;
-            if (const TQXRowPtr s = saved->Item(name)) {
+            if (const TQXRowPtr s = saved->Item(savedName)) {
                 const TQXColsPtr& sc = s->Cols();
                 cname = Trimmed(sc, QStringLiteral("TL_CNAME"));
                 user = Trimmed(sc, QStringLiteral("TL_USER"));
@@ -517,7 +543,14 @@ bool QVNProject::GetTables()
             cols->Add(desc, QStringLiteral("TL_DESC"));
             cols->Add(pk, QStringLiteral("TL_PK"));
             cols->Add(pktype, QStringLiteral("TL_PKTYPE"));
-            cols->Add(GetSavedColumns(name), QStringLiteral("COLUMNS"));
+            TQXRowsPtr columns = savedColumns.value(savedName);
+            if (!columns) {
+                columns = TQXRows::Create();
+                columns->SetTag(QStringLiteral("COLUMNS"));
+            }
+            cols->Add(columns, QStringLiteral("COLUMNS"));
+            cols->Add(Trimmed(cols, QStringLiteral("TABLE_SCHEMA")), QStringLiteral("TL_SCHEMA"));
+            cols->Add(Trimmed(cols, QStringLiteral("TABLE_NAME")), QStringLiteral("TL_OBJECT"));
             QVNEvents::DoEvents();
         }
     }
@@ -656,15 +689,24 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
                                      {"CL_SEARCH_TYPE", "search"},
                                      {"CL_MAIN_TYPE", "main"},
                                      {"CL_SHOW_TYPE", "show"}};
+        const bool identity = Trimmed(cc, QStringLiteral("IS_IDENTITY")) == QLatin1String("1");
+        const bool generated = Trimmed(cc, QStringLiteral("IS_GENERATED")) == QLatin1String("1");
+        // A value the database produces itself is not offered for editing.
+        if ((identity || generated) && note.value(QStringLiteral("CL_UPDATE_TYPE")).isEmpty())
+            note.insert(QStringLiteral("CL_UPDATE_TYPE"), QStringLiteral("0"));
+        // Unbounded text has no length to show, but is typed as the long text it is.
+        const QString typingLength = length.isEmpty() && Trimmed(cc, QStringLiteral("UNBOUNDED")) == QLatin1String("1")
+                                         ? QStringLiteral("2147483647")
+                                         : lengthNumber;
         for (const auto& k : kinds) {
             if (note.value(k[0]).isEmpty())
-                note.insert(k[0], AutoColumnType(k[1], type2, lengthNumber));
+                note.insert(k[0], AutoColumnType(k[1], type2, typingLength));
         }
         if (note.value(QStringLiteral("CL_DEFAULT")).isEmpty())
             note.insert(QStringLiteral("CL_DEFAULT"), Trimmed(cc, QStringLiteral("COLUMN_DEFAULT")));
 
         auto cols = TQXCols::Create();
-        cols->Reserve(20);
+        cols->Reserve(26);
         cols->Add(name, QStringLiteral("CL_NAME"));
         cols->Add(QString(), QStringLiteral("CL_PKMARK"));
         cols->Add(cname, QStringLiteral("CL_CNAME"));
@@ -685,6 +727,15 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
         cols->Add(captions, QStringLiteral("CL_CONVERT_CAPTION"));
         cols->Add(values, QStringLiteral("CL_CONVERT_VALUE"));
         cols->Add(GetColumnConverts(captions, values), QStringLiteral("CL_CONVERTS"));
+        const QString dbType = Trimmed(cc, QStringLiteral("DB_TYPE"));
+        const QString dbBase = Trimmed(cc, QStringLiteral("DB_BASE"));
+        cols->Add(dbType, QStringLiteral("CL_DBTYPE"));
+        cols->Add(dbBase.isEmpty() ? dbType : dbBase, QStringLiteral("CL_DBBASE"));
+        cols->Add(Trimmed(cc, QStringLiteral("DB_KIND")), QStringLiteral("CL_DBKIND"));
+        cols->Add(identity ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("CL_IDENTITY"));
+        cols->Add(generated ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("CL_GENERATED"));
+        cols->Add(generated ? Trimmed(cc, QStringLiteral("GENERATION_EXPRESSION")) : QString(),
+                  QStringLiteral("CL_GENEXPR"));
         result->Add(cols, name);
     }
 
@@ -719,15 +770,18 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
             r->Cols()->Item(QStringLiteral("CL_PKMARK"))->SetValue(QStringLiteral("1"));
     }
 
-    // Foreign keys: a column in several keeps the first one the database reports.
+    // Foreign keys: a column in several keeps the first one the database reports. The referenced
+    // table is named by its key in the table list (its schema too when its name is not unique).
     TQXRowsPtr foreign = db.GetForeignKeys(table);
     for (const TQXRowPtr& fk : *foreign) {
         const TQXColsPtr& fc = fk->Cols();
         if (const TQXRowPtr r = result->Item(Trimmed(fc, QStringLiteral("FK_COLUMN_NAME")))) {
+            QString target = Trimmed(fc, QStringLiteral("PK_TABLE_KEY"));
+            if (target.isEmpty())
+                target = Trimmed(fc, QStringLiteral("PK_TABLE_NAME"));
             r->Cols()
                 ->Item(QStringLiteral("CL_FK"))
-                ->SetValue(Trimmed(fc, QStringLiteral("PK_TABLE_NAME")) + QLatin1Char('.') +
-                           Trimmed(fc, QStringLiteral("PK_COLUMN_NAME")));
+                ->SetValue(target + QLatin1Char('.') + Trimmed(fc, QStringLiteral("PK_COLUMN_NAME")));
         }
     }
     return result;

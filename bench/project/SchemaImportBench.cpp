@@ -10,8 +10,14 @@
 #include "QVNGenerateRun.h"
 #endif
 
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +25,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 void Say(const QString& line)
@@ -58,6 +65,56 @@ QString TableSql(int i)
                           "extra1 VARCHAR(30), extra2 INTEGER, extra3 TEXT);");
     return sql;
 }
+/// Wall time, processor time (user + system) and peak resident memory of one whole process.
+struct ProcessFigures
+{
+    double wallSeconds = 0, cpuSeconds = 0, peakMiB = 0;
+    int exitCode = -1;
+};
+
+/// Runs a program to its end with its output thrown away, measured by the kernel (wait4).
+ProcessFigures RunMeasured(const QString& program, const QStringList& arguments)
+{
+    ProcessFigures figures;
+    std::vector<QByteArray> bytes{program.toLocal8Bit()};
+    for (const QString& a : arguments)
+        bytes.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr)
+            _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid < 0)
+        return figures;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return figures;
+    figures.wallSeconds = clock.nsecsElapsed() / 1e9;
+    figures.cpuSeconds =
+        usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    figures.peakMiB = usage.ru_maxrss / 1024.0; // kilobytes on Linux
+    figures.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return figures;
+}
+
+QString Describe(const ProcessFigures& f)
+{
+    return QStringLiteral("wall %1 s, processor %2 s, peak memory %3 MiB (exit %4)")
+        .arg(f.wallSeconds, 0, 'f', 3)
+        .arg(f.cpuSeconds, 0, 'f', 3)
+        .arg(f.peakMiB, 0, 'f', 1)
+        .arg(f.exitCode);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -124,6 +181,37 @@ int main(int argc, char** argv)
             project.GetTables();
             project.SaveProject(QStringLiteral("B"), QStringLiteral("bench"), cs, QString(), QString(), project.P_PATH,
                                 project.TABLES);
+        }
+        // First, while this process is still small (a child started by fork counts the parent's
+        // peak memory as its own until it replaces itself).
+        if (rc == 0) {
+            // The whole headless road as a user runs it, one process each, measured by the kernel:
+            // reading the schema with the data dictionary (two files written), then the Python
+            // model (one module per table).
+            const QString cli = Mdl_Main::AppPath + QStringLiteral("quorvin-cli");
+            const QString models = Mdl_Main::AppPath + QStringLiteral("models/");
+            const struct
+            {
+                const char* label;
+                const char* package;
+            } runs[] = {{"schema import (generate --all-tables, data dictionary)", "datadict.qvnm"},
+                        {"whole road (generate --all-tables, Python model)", "python.qvnm"}};
+            for (const auto& run : runs) {
+                const QString out = work.filePath(QStringLiteral("cli-") + QString::fromLatin1(run.package));
+                const ProcessFigures f =
+                    RunMeasured(cli, {QStringLiteral("generate"), QStringLiteral("--project"), projectFile,
+                                      QStringLiteral("--model"), models + QString::fromLatin1(run.package),
+                                      QStringLiteral("--all-tables"), QStringLiteral("--out"), out});
+                int files = 0;
+                QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories);
+                while (it.hasNext()) {
+                    it.next();
+                    ++files;
+                }
+                Say(QStringLiteral("%1: %2; %3 files written")
+                        .arg(QString::fromLatin1(run.label), Describe(f))
+                        .arg(files));
+            }
         }
         for (int round = 1; rc == 0 && round <= 2; ++round) {
             QVNProject p;

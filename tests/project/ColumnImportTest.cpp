@@ -94,14 +94,15 @@ TEST_P(ColumnImportTest, TypesLengthsAndDefaultCodes)
     EXPECT_EQ(c->Tag(), QStringLiteral("COLUMNS"));
     ASSERT_EQ(c->Count(), 9);
     const TQXColsPtr first = c->Item(1)->Cols();
-    ASSERT_EQ(first->Count(), 20);
+    ASSERT_EQ(first->Count(), 26);
     QStringList keys;
     for (const TQXColPtr& col : *first)
         keys << col->Key();
     EXPECT_EQ(keys.join(','),
               QStringLiteral("CL_NAME,CL_PKMARK,CL_CNAME,CL_CNAME2,CL_DESC,CL_PK,CL_FK,CL_NULL,CL_TYPE,"
                              "CL_TYPE2,CL_LENGTH,CL_LENGTH2,CL_UPDATE_TYPE,CL_SEARCH_TYPE,CL_MAIN_TYPE,"
-                             "CL_SHOW_TYPE,CL_DEFAULT,CL_CONVERT_CAPTION,CL_CONVERT_VALUE,CL_CONVERTS"));
+                             "CL_SHOW_TYPE,CL_DEFAULT,CL_CONVERT_CAPTION,CL_CONVERT_VALUE,CL_CONVERTS,CL_DBTYPE,"
+                             "CL_DBBASE,CL_DBKIND,CL_IDENTITY,CL_GENERATED,CL_GENEXPR"));
 
     EXPECT_EQ(Column(c, "s100")->Text("CL_UPDATE_TYPE"), QStringLiteral("1"));
     EXPECT_EQ(Column(c, "s101")->Text("CL_UPDATE_TYPE"), QStringLiteral("2"));
