@@ -17,9 +17,9 @@ namespace fuzzsupport {
 /// A folder private to this process, removed at exit; /dev/shm when available, to spare the disk.
 inline const QString& ScratchFolder()
 {
-    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/quorvin-fuzz-XXXXXX")
-                                                                         : QDir::tempPath() +
-                                                                               QStringLiteral("/quorvin-fuzz-XXXXXX"));
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/quorvin-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/quorvin-fuzz-XXXXXX"));
     static const QString path = dir.path() + QLatin1Char('/');
     return path;
 }
