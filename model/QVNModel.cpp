@@ -320,8 +320,8 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
         QVNXML xml;
         files = xml.XML2Rows(resolveSource(tmp, kFileFile));
         if (!xml.Exceptions.IsEmpty()) {
-            // Without its file list the package cannot be built at all.
-            // Named relative to the package: the temporary folder means nothing to the user.
+            // Without its file list the package cannot be built. The file is named relative to the
+            // package: the temporary folder means nothing to the user.
             const QString where = xml.ErrorText.startsWith(tmp) ? xml.ErrorText.mid(tmp.size()) : xml.ErrorText;
             LogFailure(QStringLiteral("ERROR_DESCRIPTION"), where);
             ok = false;
