@@ -3,7 +3,7 @@
 # each for a chosen time: scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]  (default 60 s, all).
 # The inputs in fuzz/regressions/TARGET are replayed first; then the target mutates its seeds
 # (fuzz/corpus/TARGET) into a working corpus in build-fuzz/corpus/TARGET. A crash, a sanitizer
-# report, a hang or a memory blow-up is saved in build-fuzz/findings/ and makes the script fail.
+# report (leaks included), a hang or a memory blow-up is saved in build-fuzz/findings/ and makes the script fail.
 # FUZZ_JOBS sets the build's parallel jobs (default: the number of cores).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,7 +21,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUORVIN_FUZZ=ON -DQUORVIN_BUILD_TESTS=OFF -DQUORVIN_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"${FUZZ_JOBS:-$(nproc)}" --target "${targets[@]}"
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 export QT_QPA_PLATFORM=offscreen
 mkdir -p "$build/findings"
