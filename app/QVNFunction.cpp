@@ -32,12 +32,14 @@ void makeWritable(const fs::path& p)
 {
     std::error_code ec;
     fs::permissions(p, fs::perms::owner_write, fs::perm_options::add, ec);
-    if (fs::is_directory(p, ec) && !fs::is_symlink(p, ec)) {
-        for (const auto& entry : fs::recursive_directory_iterator(p, ec)) {
-            std::error_code ec2;
-            if (!entry.is_symlink(ec2))
-                fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ec2);
-        }
+    if (!fs::is_directory(p, ec) || fs::is_symlink(p, ec))
+        return;
+    // Advanced by hand: the range form throws on the first folder it cannot read.
+    fs::recursive_directory_iterator it(p, fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code ec2;
+        if (!it->is_symlink(ec2))
+            fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec2);
     }
 }
 
@@ -110,16 +112,25 @@ bool QVNFunction::CreateFolder(const QString& pStr_FolderName)
             sofar += QLatin1Char('/');
         if (parts[i].isEmpty())
             continue; // the root, or a doubled or trailing separator: names an existing folder
-        std::error_code ec;
+        std::error_code probe;
         const fs::path p = toPath(sofar);
-        if (fs::is_directory(p, ec))
+        if (fs::is_directory(p, probe))
             continue;
-        if (!fs::create_directory(p, ec) && !fs::is_directory(p)) {
-            if (!ec)
-                ec = std::make_error_code(std::errc::file_exists);
-            Exceptions.Add(describe(ec, QStringLiteral("Cannot create folder \"%1\"").arg(sofar)));
-            return false;
-        }
+        std::error_code ec;
+        if (fs::create_directory(p, ec))
+            continue;
+        // Another process may have made it meanwhile; any other failure (a name too long, a link
+        // loop, a folder that cannot be entered) is reported with the system's reason. A link loop
+        // "exists" to mkdir, so the reason the look-up gave comes first.
+        std::error_code again;
+        if (fs::is_directory(p, again))
+            continue;
+        if (probe && probe != std::errc::no_such_file_or_directory)
+            ec = probe;
+        if (!ec)
+            ec = std::make_error_code(std::errc::file_exists);
+        Exceptions.Add(describe(ec, QStringLiteral("Cannot create folder \"%1\"").arg(sofar)));
+        return false;
     }
     return true;
 }

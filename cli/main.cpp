@@ -1,5 +1,6 @@
 #include "CliCommand.h"
 #include "CliHelp.h"
+#include "QVNMainGuard.h"
 
 #include <QCoreApplication>
 
@@ -43,25 +44,27 @@ QUORVIN_CLI_COMMAND("help", runHelp)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments();
-    args.removeFirst();
-    if (args.isEmpty() || isHelpOption(args.first())) {
-        CliPrintUsage(args.isEmpty() ? stderr : stdout);
-        return args.isEmpty() ? 2 : 0;
-    }
-    const QString name = args.takeFirst();
-    const CliCommand* command = findCommand(name);
-    if (!command) {
-        CliError(QStringLiteral("quorvin-cli: unknown command \"%1\"").arg(name));
-        CliPrintUsage(stderr);
-        return 2;
-    }
-    // COMMAND --help, and for a command with subcommands also COMMAND SUB --help.
-    const CliHelpEntry* help = CliHelpFor(name);
-    if (help && !args.isEmpty() &&
-        (isHelpOption(args.first()) ||
-         (name == QLatin1String("project") && args.size() == 2 && isHelpOption(args.at(1)))))
-        return runHelp({name});
-    return command->run(args);
+    return QVNMainGuard("quorvin-cli", [&]() -> int {
+        QCoreApplication app(argc, argv);
+        QStringList args = app.arguments();
+        args.removeFirst();
+        if (args.isEmpty() || isHelpOption(args.first())) {
+            CliPrintUsage(args.isEmpty() ? stderr : stdout);
+            return args.isEmpty() ? 2 : 0;
+        }
+        const QString name = args.takeFirst();
+        const CliCommand* command = findCommand(name);
+        if (!command) {
+            CliError(QStringLiteral("quorvin-cli: unknown command \"%1\"").arg(name));
+            CliPrintUsage(stderr);
+            return 2;
+        }
+        // COMMAND --help, and for a command with subcommands also COMMAND SUB --help.
+        const CliHelpEntry* help = CliHelpFor(name);
+        if (help && !args.isEmpty() &&
+            (isHelpOption(args.first()) ||
+             (name == QLatin1String("project") && args.size() == 2 && isHelpOption(args.at(1)))))
+            return runHelp({name});
+        return command->run(args);
+    });
 }

@@ -181,11 +181,25 @@ TQXColsPtr QVNModel::GetModelInfo(const QString& pStr_ModelFile)
         Exceptions.AddExceptions(zip.Exceptions);
         return nullptr;
     }
+    // A description file that is present but damaged refuses the package: read as empty, a cut-off
+    // variable list would let a build run with its tags unexpanded.
     QVNXML xml;
-    const TQXRowsPtr info =
-        entries.contains(kInfoFile) ? xml.XML2RowsFromData(entries.value(kInfoFile), kInfoFile) : TQXRows::Create();
-    const TQXRowsPtr vars =
-        entries.contains(kVarFile) ? xml.XML2RowsFromData(entries.value(kVarFile), kVarFile) : TQXRows::Create();
+    const auto describe = [&](const QString& entry) {
+        if (!entries.contains(entry))
+            return TQXRows::Create();
+        TQXRowsPtr rows = xml.XML2RowsFromData(entries.value(entry), entry);
+        if (!xml.Exceptions.IsEmpty()) {
+            Exceptions.Add(Text(QStringLiteral("ERROR_DESCRIPTION")) + QStringLiteral(" [ ") + pStr_ModelFile +
+                           QStringLiteral(" ]"));
+            Exceptions.Add(xml.ErrorText);
+            return TQXRowsPtr();
+        }
+        return rows;
+    };
+    const TQXRowsPtr info = describe(kInfoFile);
+    const TQXRowsPtr vars = info ? describe(kVarFile) : nullptr;
+    if (!info || !vars)
+        return nullptr;
     if (info->Count() < 1) {
         Exceptions.Add(Text(QStringLiteral("ERROR_NO_INFO")) + QStringLiteral(" [ ") + pStr_ModelFile +
                        QStringLiteral(" ]"));
@@ -323,6 +337,13 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
         global->Add(TQXValue(tableSet), QStringLiteral("MG_TABLES"));
         QVNXML xml;
         files = xml.XML2Rows(resolveSource(tmp, kFileFile));
+        if (!xml.Exceptions.IsEmpty()) {
+            // Without its file list the package cannot be built. The file is named relative to the
+            // package: the temporary folder means nothing to the user.
+            const QString where = xml.ErrorText.startsWith(tmp) ? xml.ErrorText.mid(tmp.size()) : xml.ErrorText;
+            LogFailure(QStringLiteral("ERROR_DESCRIPTION"), where);
+            ok = false;
+        }
     }
 
     if (ok) {

@@ -66,21 +66,28 @@ constexpr int ErrorNoRoot = 1000003;
 TQXRowsPtr QVNXML::XML2Rows(const QString& pStr_XMLFile)
 {
     QFile f(pStr_XMLFile);
-    if (!f.open(QIODevice::ReadOnly)) {
+    QByteArray data;
+    if (f.open(QIODevice::ReadOnly))
+        data = f.readAll();
+    if (!f.isOpen() || f.error() != QFileDevice::NoError) {
         Exceptions.Clear();
         // XML_IO_LOAD_ERROR: what libxml2 reports for a file it cannot open.
         Exceptions.Add(QString::number(XML_IO_LOAD_ERROR));
+        ErrorText = QStringLiteral("%1: cannot be read: %2").arg(pStr_XMLFile, f.errorString());
         return TQXRows::Create();
     }
-    return XML2RowsFromData(f.readAll(), pStr_XMLFile);
+    return XML2RowsFromData(data, pStr_XMLFile);
 }
 
 TQXRowsPtr QVNXML::XML2RowsFromData(const QByteArray& data, const QString& name)
 {
     Exceptions.Clear();
+    ErrorText.clear();
+    const QString label = name.isEmpty() ? QStringLiteral("(document)") : name;
     auto result = TQXRows::Create();
     if (data.size() > INT_MAX) {
         Exceptions.Add(QString::number(ErrorTooLarge));
+        ErrorText = label + QStringLiteral(": the document is too large");
         return result;
     }
 
@@ -89,6 +96,7 @@ TQXRowsPtr QVNXML::XML2RowsFromData(const QByteArray& data, const QString& name)
     CtxtPtr ctxt(xmlNewParserCtxt());
     if (!ctxt) {
         Exceptions.Add(QString::number(XML_ERR_NO_MEMORY));
+        ErrorText = label + QStringLiteral(": out of memory");
         return result;
     }
     // NONET: no network. Neither NOENT (entity substitution into the tree) nor DTDLOAD/DTDATTR/
@@ -101,23 +109,29 @@ TQXRowsPtr QVNXML::XML2RowsFromData(const QByteArray& data, const QString& name)
     if (!doc || !ctxt->wellFormed) {
         const xmlError* err = xmlCtxtGetLastError(ctxt.get());
         Exceptions.Add(QString::number(err && err->code ? err->code : XML_ERR_DOCUMENT_EMPTY));
+        const QString message =
+            err && err->message ? QString::fromUtf8(err->message).trimmed() : QStringLiteral("the document is empty");
+        ErrorText = QStringLiteral("%1:%2: %3").arg(label).arg(err ? err->line : 1).arg(message);
         return TQXRows::Create();
     }
 
     if (xmlDtd* dtd = doc->intSubset) {
         if (dtd->ExternalID || dtd->SystemID) {
             Exceptions.Add(QString::number(ErrorExternalDtd));
+            ErrorText = label + QStringLiteral(": refers to an external document type definition, which is not loaded");
             return result;
         }
         ValidPtr valid(xmlNewValidCtxt());
         if (!valid) {
             Exceptions.Add(QString::number(XML_ERR_NO_MEMORY));
+            ErrorText = label + QStringLiteral(": out of memory");
             return result;
         }
         valid->error = silentError;
         valid->warning = silentError;
         if (!xmlValidateDtd(valid.get(), doc.get(), dtd)) {
             Exceptions.Add(QString::number(XML_DTD_UNKNOWN_ELEM));
+            ErrorText = label + QStringLiteral(": does not match its document type definition");
             return result;
         }
     }
@@ -125,6 +139,7 @@ TQXRowsPtr QVNXML::XML2RowsFromData(const QByteArray& data, const QString& name)
     const xmlNode* root = xmlDocGetRootElement(doc.get());
     if (!root) {
         Exceptions.Add(QString::number(ErrorNoRoot));
+        ErrorText = label + QStringLiteral(": has no root element");
         return result;
     }
     for (const xmlNode* rec = root->children; rec; rec = rec->next) {

@@ -22,10 +22,14 @@ class QVNXML
 {
 public:
     /// The records of the file; an empty row set when the file is missing or not valid XML
-    /// (the parser's error code, as decimal text, is then the one line in Exceptions).
+    /// (the parser's error code, as decimal text, is then the one line in Exceptions, and
+    /// ErrorText says what went wrong where).
     TQXRowsPtr XML2Rows(const QString& pStr_XMLFile);
     /// The same for a document already in memory; `name` only labels messages.
     TQXRowsPtr XML2RowsFromData(const QByteArray& data, const QString& name = QString());
 
     QVNError Exceptions;
+    /// After a failure, the reason for people: "name:line: the parser's message" (or why the file
+    /// could not be read); empty after success.
+    QString ErrorText;
 };

@@ -10,7 +10,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -45,6 +44,7 @@ struct Entry
     QString name; // normalized and cleaned, relative to the destination
     bool folder = false;
     zip_uint64_t size = 0;
+    bool sizeKnown = false;
     // WinZip AES entries in the AE-2 format store no CRC (0); libzip 1.7 still compares the CRC of
     // deflated AE-2 data with that 0 and reports a CRC error at the very end. The data itself is
     // complete then, so such a late "CRC error" is not taken as a failure for these entries.
@@ -175,7 +175,8 @@ bool listEntries(zip_t* za, const QString& file, qint64 maxBytes, qint64 maxEntr
         e.index = i;
         e.name = name;
         e.folder = QVNModelPath::Normalize(raw).endsWith(QLatin1Char('/'));
-        e.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+        e.sizeKnown = (st.valid & ZIP_STAT_SIZE) != 0;
+        e.size = e.sizeKnown ? st.size : 0;
         e.noCrc = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && (st.valid & ZIP_STAT_CRC) && st.crc == 0 &&
                   (st.encryption_method == ZIP_EM_AES_128 || st.encryption_method == ZIP_EM_AES_192 ||
                    st.encryption_method == ZIP_EM_AES_256);
@@ -211,15 +212,19 @@ ZipFilePtr openEntry(zip_t* za, const Entry& e, const QString& file, QVNError& e
     return zf;
 }
 
-// Streams one opened entry to `sink`, stopping when the running total passes the limit.
+// Streams one opened entry to `sink` through `buffer`, stopping when the running total passes the
+// limit or the entry yields a single byte more than its directory record claims (a deflated entry
+// can unpack to far more than it says; nothing past the claim is ever unpacked).
 template <typename Sink>
-bool pumpEntry(zip_file_t* zf, const Entry& e, const QString& file, qint64 maxBytes, qint64& total, Sink&& sink,
-               QVNError& errors)
+bool pumpEntry(zip_file_t* zf, const Entry& e, const QString& file, qint64 maxBytes, qint64& total,
+               std::vector<char>& buffer, Sink&& sink, QVNError& errors)
 {
-    std::vector<char> buffer(256 * 1024);
     zip_uint64_t done = 0;
     for (;;) {
-        const zip_int64_t n = zip_fread(zf, buffer.data(), buffer.size());
+        zip_uint64_t want = buffer.size();
+        if (e.sizeKnown)
+            want = std::min<zip_uint64_t>(want, e.size - done + 1);
+        const zip_int64_t n = zip_fread(zf, buffer.data(), want);
         if (n < 0 && e.noCrc && done == e.size && zip_error_code_zip(zip_file_get_error(zf)) == ZIP_ER_CRC)
             break;
         if (n < 0) {
@@ -230,6 +235,13 @@ bool pumpEntry(zip_file_t* zf, const Entry& e, const QString& file, qint64 maxBy
         if (n == 0)
             break;
         done += static_cast<zip_uint64_t>(n);
+        if (e.sizeKnown && done > e.size) {
+            errors.Add(QStringLiteral("The entry \"%1\" of the archive \"%2\" holds more than the %3 bytes its "
+                                      "directory record claims; unpacking stopped")
+                           .arg(e.name, file)
+                           .arg(e.size));
+            return false;
+        }
         total += n;
         if (total > maxBytes) {
             errors.Add(QStringLiteral("The archive \"%1\" unpacks to more than %2 bytes; unpacking stopped")
@@ -245,16 +257,17 @@ bool pumpEntry(zip_file_t* zf, const Entry& e, const QString& file, qint64 maxBy
     return true;
 }
 
-// True when `path` (which exists) resolves to a place inside `root` (also resolved), so that a
-// symbolic link already present in the destination cannot redirect what is unpacked.
+// True when `path` (which exists) resolves to a place inside the canonical folder `root`, so that
+// a symbolic link already present in the destination cannot redirect what is unpacked.
 bool resolvesInside(const QString& path, const QString& root)
 {
     const QString p = QFileInfo(path).canonicalFilePath();
-    const QString r = QFileInfo(root).canonicalFilePath();
-    if (p.isEmpty() || r.isEmpty())
+    if (p.isEmpty() || root.isEmpty())
         return false;
-    return p == r || p.startsWith(r.endsWith(QLatin1Char('/')) ? r : r + QLatin1Char('/'));
+    return p == root || p.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
 }
+
+constexpr std::size_t BufferSize = 256 * 1024;
 
 } // namespace
 
@@ -274,15 +287,23 @@ bool QVNZIP::Extract(const QString& pStr_ZIPFile, const QString& pStr_Pass, cons
     if (!za)
         return false;
 
+    // The work per entry stays constant: one buffer for all, the destination resolved once, and each
+    // folder created and checked only the first time an entry lies in it.
+    const QString root = QFileInfo(dest).canonicalFilePath();
+    std::vector<char> buffer(BufferSize);
+    QSet<QString> checkedFolders;
     qint64 total = 0;
     for (const Entry& e : entries) {
         const QString target = dest + e.name;
         const QString parent = e.folder ? target : target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
-        if (!QDir().mkpath(parent)) {
+        if (checkedFolders.contains(parent)) {
+            // made and checked for an earlier entry
+        } else if (!QDir().mkpath(parent)) {
             Exceptions.Add(QStringLiteral("Cannot create the folder \"%1\"").arg(parent));
             return false;
-        }
-        if (!resolvesInside(parent, dest)) {
+        } else if (resolvesInside(parent, root)) {
+            checkedFolders.insert(parent);
+        } else {
             Exceptions.Add(QStringLiteral("The entry \"%1\" of the archive \"%2\" leads outside the destination "
                                           "folder through a link; unpacking stopped")
                                .arg(e.name, pStr_ZIPFile));
@@ -309,7 +330,7 @@ bool QVNZIP::Extract(const QString& pStr_ZIPFile, const QString& pStr_Pass, cons
             return false;
         }
         auto sink = [&out](const char* data, qint64 n) { return out.write(data, n) == n; };
-        if (!pumpEntry(zf.get(), e, pStr_ZIPFile, m_maxBytes, total, sink, Exceptions)) {
+        if (!pumpEntry(zf.get(), e, pStr_ZIPFile, m_maxBytes, total, buffer, sink, Exceptions)) {
             out.close();
             out.remove(); // a half-written file is not an unpacked file
             return false;
@@ -333,14 +354,17 @@ bool QVNZIP::ReadEntries(const QString& pStr_ZIPFile, const QString& pStr_Pass, 
         return false;
     // Every entry is decrypted and unpacked (into memory, and kept only when asked for), so an
     // archive with a wrong password or damaged data anywhere fails here just as Extract fails.
+    // Windows authors do not mind letter case, so neither does the lookup; the result is keyed by
+    // the name asked for (the first of several that differ only in case).
+    QHash<QString, qsizetype> wanted;
+    for (qsizetype i = names.size() - 1; i >= 0; --i)
+        wanted.insert(names.at(i).toCaseFolded(), i);
+    std::vector<char> buffer(BufferSize);
     qint64 total = 0;
     for (const Entry& e : all) {
         if (e.folder)
             continue;
-        // Windows authors do not mind letter case, so neither does the lookup; the result is keyed
-        // by the name asked for.
-        qsizetype asked = names.indexOf(
-            QRegularExpression(QRegularExpression::escape(e.name), QRegularExpression::CaseInsensitiveOption));
+        qsizetype asked = wanted.value(e.name.toCaseFolded(), -1);
         if (asked >= 0 && entries.contains(names.at(asked)))
             asked = -1;
         QByteArray data;
@@ -350,7 +374,7 @@ bool QVNZIP::ReadEntries(const QString& pStr_ZIPFile, const QString& pStr_Pass, 
             return true;
         };
         ZipFilePtr zf = openEntry(za.get(), e, pStr_ZIPFile, Exceptions);
-        if (!zf || !pumpEntry(zf.get(), e, pStr_ZIPFile, m_maxBytes, total, sink, Exceptions))
+        if (!zf || !pumpEntry(zf.get(), e, pStr_ZIPFile, m_maxBytes, total, buffer, sink, Exceptions))
             return false;
         if (asked >= 0)
             entries.insert(names.at(asked), data);

@@ -18,7 +18,8 @@
  * Before anything is written the whole central directory is checked: every entry name ("\" read as
  * "/") must stay inside the destination (not absolute, no ".." that climbs out), and the archive may
  * hold at most MaxEntries entries and unpack to at most MaxBytes bytes (checked again while
- * unpacking, since a directory can lie about sizes); no entry may be both a file and a folder, and
+ * unpacking, since a directory can lie about sizes: an entry that yields one byte more than its
+ * record claims is refused there and then); no entry may be both a file and a folder, and
  * no name part may exceed what the file system holds. A refused archive writes nothing. Entry names
  * not marked as UTF-8 (and not valid UTF-8) are read as GB18030, the code page of the Windows
  * machines models are made on.

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang-format git
+    clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     unixodbc-dev libsqliteodbc odbc-postgresql sqlite3
     libzip-dev libxml2-dev

@@ -10,6 +10,7 @@
 // failed, 2 when the object could not be created or the command line is wrong.
 
 #include "QVNComObject.h"
+#include "QVNMainGuard.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -43,60 +44,62 @@ int usage()
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication application(argc, argv);
+    return QVNMainGuard("dromale-ctl", [&]() -> int {
+        QCoreApplication application(argc, argv);
 
-    QString classId = QStringLiteral("Dromale.Process");
-    QString folder;
-    int timeout = 0;
-    const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& option = arguments.at(i);
-        if (i + 1 >= arguments.size())
-            return usage();
-        const QString value = arguments.at(++i);
-        if (option == QLatin1String("--class")) {
-            classId = value;
-        } else if (option == QLatin1String("--folder")) {
-            folder = value;
-        } else if (option == QLatin1String("--timeout")) {
-            bool ok = false;
-            timeout = value.toInt(&ok);
-            if (!ok || timeout <= 0)
+        QString classId = QStringLiteral("Dromale.Process");
+        QString folder;
+        int timeout = 0;
+        const QStringList arguments = QCoreApplication::arguments();
+        for (qsizetype i = 1; i < arguments.size(); ++i) {
+            const QString& option = arguments.at(i);
+            if (i + 1 >= arguments.size())
                 return usage();
-        } else {
-            return usage();
+            const QString value = arguments.at(++i);
+            if (option == QLatin1String("--class")) {
+                classId = value;
+            } else if (option == QLatin1String("--folder")) {
+                folder = value;
+            } else if (option == QLatin1String("--timeout")) {
+                bool ok = false;
+                timeout = value.toInt(&ok);
+                if (!ok || timeout <= 0)
+                    return usage();
+            } else {
+                return usage();
+            }
         }
-    }
 
-    QVNComObject object;
-    if (timeout > 0)
-        object.SetCallTimeout(timeout);
-    if (!object.Create(classId, folder)) {
-        std::fprintf(stderr, "dromale-ctl: %s\n", qPrintable(object.LastError()));
-        return 2;
-    }
+        QVNComObject object;
+        if (timeout > 0)
+            object.SetCallTimeout(timeout);
+        if (!object.Create(classId, folder)) {
+            std::fprintf(stderr, "dromale-ctl: %s\n", qPrintable(object.LastError()));
+            return 2;
+        }
 
-    int exitCode = 0;
-    std::string line;
-    while (std::getline(std::cin, line)) {
-        QString text = QString::fromStdString(line);
-        if (text.endsWith(QLatin1Char('\r')))
-            text.chop(1);
-        if (text.trimmed().isEmpty())
-            continue;
-        QStringList fields = text.split(QLatin1Char('\t'));
-        const QString member = fields.takeFirst().trimmed();
-        QVariantList callArguments;
-        for (const QString& field : fields)
-            callArguments.append(field);
+        int exitCode = 0;
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            QString text = QString::fromStdString(line);
+            if (text.endsWith(QLatin1Char('\r')))
+                text.chop(1);
+            if (text.trimmed().isEmpty())
+                continue;
+            QStringList fields = text.split(QLatin1Char('\t'));
+            const QString member = fields.takeFirst().trimmed();
+            QVariantList callArguments;
+            for (const QString& field : fields)
+                callArguments.append(field);
 
-        const QVariant result = object.Call(member, callArguments);
-        const QString answer =
-            object.Failed() ? QStringLiteral("ERROR\t") + oneLine(object.LastError()) : answerText(result);
-        if (object.Failed())
-            exitCode = 1;
-        std::cout << answer.toStdString() << std::endl;
-    }
-    object.Release();
-    return exitCode;
+            const QVariant result = object.Call(member, callArguments);
+            const QString answer =
+                object.Failed() ? QStringLiteral("ERROR\t") + oneLine(object.LastError()) : answerText(result);
+            if (object.Failed())
+                exitCode = 1;
+            std::cout << answer.toStdString() << std::endl;
+        }
+        object.Release();
+        return exitCode;
+    });
 }

@@ -187,3 +187,40 @@ TEST(QVNFunction, OnlySpacesAreTrimmedBeforeFixingTheWidth)
     EXPECT_EQ(fn.StrFixLength(QStringLiteral("\nab"), 4, QStringLiteral("."), false), QStringLiteral(".\nab"));
     EXPECT_EQ(fn.AddFolderMark(QStringLiteral(" /a ")), QStringLiteral("/a/"));
 }
+
+TEST(QVNFunction, FolderFailuresOfEveryKindAreReportedNotThrown)
+{
+    TempDir tmp;
+    QVNFunction fn;
+    // A name longer than the file system holds, a path through a symbolic-link loop, and a level
+    // that is a dangling link: each gives false and one line naming the folder and the reason.
+    ASSERT_TRUE(QFile::link(tmp.file(QStringLiteral("loop")), tmp.file(QStringLiteral("loop"))));
+    ASSERT_TRUE(QFile::link(tmp.file(QStringLiteral("nowhere")), tmp.file(QStringLiteral("dangling"))));
+    const struct
+    {
+        QString folder;
+        QString reason;
+    } cases[] = {
+        {tmp.file(QString(256, QLatin1Char('n')) + QStringLiteral("/")), QStringLiteral("File name too long")},
+        {tmp.file(QStringLiteral("loop/out/")), QStringLiteral("Too many levels of symbolic links")},
+        {tmp.file(QStringLiteral("dangling/x")), QStringLiteral("File exists")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(fn.CreateFolder(c.folder)) << c.folder.toStdString();
+        ASSERT_EQ(fn.Exceptions.Count(), 1) << c.folder.toStdString();
+        EXPECT_TRUE(fn.Exceptions.ToString().contains(QStringLiteral("Cannot create folder")));
+        EXPECT_TRUE(fn.Exceptions.ToString().contains(c.reason)) << fn.Exceptions.ToString().toStdString();
+        EXPECT_FALSE(fn.WriteFile(c.folder + QStringLiteral("f.txt"), QStringLiteral("x"), TextEncoding::Utf8));
+        EXPECT_FALSE(fn.CopyFolder(tmp.path(), c.folder));
+    }
+    EXPECT_TRUE(fn.Exceptions.ToString().contains(QStringLiteral("Cannot copy folder")));
+
+    // Deleting a tree with a folder that cannot be read still removes what it can and reports.
+    ASSERT_TRUE(writeBytes(tmp.file(QStringLiteral("tree/locked/f.txt")), "x"));
+    ASSERT_TRUE(QFile::link(tmp.file(QStringLiteral("loop")), tmp.file(QStringLiteral("tree/loop"))));
+    QFile::setPermissions(tmp.file(QStringLiteral("tree/locked")), QFileDevice::Permissions());
+    fn.DeleteFolder(tmp.file(QStringLiteral("tree")));
+    QFile::setPermissions(tmp.file(QStringLiteral("tree/locked")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_TRUE(QFileInfo(tmp.file(QStringLiteral("loop"))).isSymLink()); // links are removed, not followed
+}

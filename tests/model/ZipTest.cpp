@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -233,9 +234,48 @@ TEST(Zip, AnEntryThatUnpacksBeyondItsDeclaredSizeStillMeetsTheLimit)
     QVNZIP zip;
     zip.SetLimits(1000, 10);
     EXPECT_FALSE(zip.Extract(dir.file(QStringLiteral("lie.zip")), QString(), dir.file(QStringLiteral("x"))));
-    EXPECT_TRUE(zip.Exceptions.ToString().contains(QStringLiteral("more than 1000 bytes")))
+    EXPECT_TRUE(zip.Exceptions.ToString().contains(QStringLiteral("more than the 10 bytes")))
         << zip.Exceptions.ToString().toStdString();
     EXPECT_EQ(ListFiles(dir.file(QStringLiteral("x"))), QStringList()); // the cut-off file is removed
     QHash<QString, QByteArray> entries;
     EXPECT_FALSE(zip.ReadEntries(dir.file(QStringLiteral("lie.zip")), QString(), {QStringLiteral("big.txt")}, entries));
+}
+
+TEST(Zip, UnpackingStopsAtTheFirstBytePastAnEntrysClaimedSize)
+{
+    // 1 MiB of zeros deflated to about 1 KB, with both headers claiming 10 bytes.
+    const QString lie = QStringLiteral(QUORVIN_SOURCE_DIR "/tests/data/model/entry_claims_10_bytes.zip");
+    TempDir dir;
+    QVNZIP zip; // default limits: the claim, not the 1 GiB limit, must stop it
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(zip.Extract(lie, QString(), dir.file(QStringLiteral("x"))));
+    EXPECT_TRUE(
+        zip.Exceptions.ToString().contains(QStringLiteral("more than the 10 bytes its directory record claims")))
+        << zip.Exceptions.ToString().toStdString();
+    EXPECT_EQ(ListFiles(dir.file(QStringLiteral("x"))), QStringList());
+    QHash<QString, QByteArray> entries;
+    EXPECT_FALSE(zip.ReadEntries(lie, QString(), {QStringLiteral("model_info.qvns")}, entries));
+    EXPECT_TRUE(entries.isEmpty());
+    EXPECT_LT(timer.elapsed(), 5000);
+}
+
+TEST(Zip, ManyEmptyEntriesInManyFoldersAreAllReadAndUnpacked)
+{
+    TempDir dir;
+    const QString many = dir.file(QStringLiteral("many.zip"));
+    ASSERT_EQ(RunProgram(QStringLiteral("python3"),
+                         {QStringLiteral("-c"),
+                          QStringLiteral("import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n"
+                                         "for i in range(5000): z.writestr('d%d/e%d' % (i % 50, i), b'')\n"
+                                         "z.writestr('MODEL_INFO.QVNS', b'info')\nz.close()\n"),
+                          many}),
+              0);
+    QVNZIP zip;
+    QHash<QString, QByteArray> entries;
+    ASSERT_TRUE(zip.ReadEntries(many, QString(), {QStringLiteral("model_info.qvns")}, entries))
+        << zip.Exceptions.ToString().toStdString();
+    EXPECT_EQ(entries.value(QStringLiteral("model_info.qvns")), QByteArray("info")); // found in any letter case
+    ASSERT_TRUE(zip.Extract(many, QString(), dir.file(QStringLiteral("x"))));
+    EXPECT_EQ(QDir(dir.file(QStringLiteral("x/d7"))).entryList(QDir::Files).size(), 100);
 }
