@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QVNProject;
+
 /**
  * @brief Collects what a build needs from a project file, as the main window does for the
  * ticked tables: the project's values, the chosen tables with their typed columns and the four
@@ -36,6 +38,10 @@ public:
      */
     bool Collect(const QString& projectFile, const QStringList& tableNames, TQXRowsPtr& tables,
                  TQXColsPtr& projectVariables, QString& projectFolder);
+
+    /// The same collection from a project already open in memory (with its unsaved annotations).
+    bool Collect(QVNProject& project, const QStringList& tableNames, TQXRowsPtr& tables, TQXColsPtr& projectVariables,
+                 QString& projectFolder);
 
     /// True when the last Collect stopped because the listener asked to cancel.
     bool Canceled() const { return m_canceled; }
