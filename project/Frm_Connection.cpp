@@ -75,6 +75,7 @@ Frm_Connection::Frm_Connection(QWidget* parent) : QDialog(parent), m_ui(std::mak
     m_ui->setupUi(this);
     QVNFormLocalizer::Localize(this, Mdl_Main::Language());
     m_ui->Cmd_File->setText(QStringLiteral("..."));
+    m_ui->Cmd_File->setMaximumWidth(m_ui->Cmd_File->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
     m_ui->Cmd_File->setAccessibleName(m_ui->Lbl_File->text().remove(QLatin1Char('&')));
     m_ui->Cbo_Driver->setAccessibleName(m_ui->RB_Driver->text().remove(QLatin1Char('&')));
     m_ui->Cbo_DSN->setAccessibleName(m_ui->RB_DSN->text().remove(QLatin1Char('&')));

@@ -78,6 +78,8 @@ void Frm_Open::LoadFields()
     // The two browse buttons show "..." only; screen readers get the field's label with them.
     m_ui->Cmd_OleDB->setText(QStringLiteral("..."));
     m_ui->Cmd_Folder->setText(QStringLiteral("..."));
+    for (QPushButton* button : {m_ui->Cmd_OleDB, m_ui->Cmd_Folder})
+        button->setMaximumWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
     m_ui->Cmd_OleDB->setAccessibleName(plainCaption(Text(QStringLiteral("Cmd_OleDB"))));
     m_ui->Cmd_OleDB->setToolTip(plainCaption(Text(QStringLiteral("Cmd_OleDB"))));
     m_ui->Cmd_Folder->setAccessibleName(plainCaption(m_ui->Lbl_P_PATH->text()));

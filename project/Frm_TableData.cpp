@@ -87,6 +87,7 @@ Frm_TableData::Frm_TableData(QWidget* parent)
     m_ui->Lay_Main->insertWidget(0, m_toolBar);
     m_ui->Spd_Data->setModel(m_model.get());
     m_ui->Spd_Data->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_ui->Spd_Data->horizontalHeader()->setResizeContentsPrecision(200);
     m_ui->Spd_Data->verticalHeader()->setDefaultSectionSize(m_ui->Spd_Data->fontMetrics().height() + 6);
 
     connect(m_exec, &QAction::triggered, this, &Frm_TableData::Execute);
@@ -195,14 +196,16 @@ bool Frm_TableData::Execute()
             }
         }
         m_model->Append(batch);
-        if (!rs->Errors().isEmpty())
-            QVNMessage::Show(Text(QStringLiteral("ERROR_EXECUTE_SQL")), 0, rs->Errors().join(QStringLiteral("\r\n")),
-                             true, 10, this);
-        rs->Close();
-        // Columns fit their widest text (the header measures the first rows of a long result).
+        // Columns fit their widest text among the rows on the screen and the first 200 (measuring
+        // all of a long result would hold the window for a noticeable time after Cancel).
         m_ui->Spd_Data->resizeColumnsToContents();
         if (m_process)
             m_process->EndProcess();
+        if (!rs->Errors().isEmpty())
+            QVNMessage::Show(Text(QStringLiteral("ERROR_EXECUTE_SQL")), 0, rs->Errors().join(QStringLiteral("\r\n")),
+                             true, 10, this);
+        // Freeing a long result takes the driver a while; the window is already up to date.
+        rs->Close();
     }
     SetBusy(false);
     return true;

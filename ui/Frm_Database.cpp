@@ -3,6 +3,7 @@
 #include "Frm_About.h"
 #include "Frm_Open.h"
 #include "Frm_Option.h"
+#include "Frm_TableData.h"
 #include "Mdl_Main.h"
 #include "QVNBuildCollector.h"
 #include "QVNConfig.h"
@@ -202,6 +203,14 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     connect(m_ui->Mnu_File_Build, &QAction::triggered, this, &Frm_Database::FileBuild);
     connect(m_ui->Tv_Left, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { NodeSelected(current); });
+    m_ui->Lbl_Hint->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    connect(m_ui->Lbl_Hint, &QLabel::linkActivated, this, [this] { ShowTableData(m_pageTable); });
+    // Enter or a double click on a table shows its data.
+    connect(m_ui->Tv_Left, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const QString key = item ? item->data(0, kKeyRole).toString() : QString();
+        if (!key.isEmpty() && !isGroupKey(key))
+            ShowTableData(key);
+    });
     connect(m_ui->Tv_Left, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) { NodeChecked(item); });
     connect(m_ui->Mnu_File_Exit, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->Mnu_Help_About, &QAction::triggered, this, &Frm_Database::ShowAbout);
@@ -610,25 +619,45 @@ void Frm_Database::ShowPage(const QString& kind, const QString& tableName)
 {
     if (!m_project || !m_project->TABLES)
         return;
-    QString html;
+    auto line = [](const QString& label, const QString& value) {
+        return QStringLiteral("<tr><td align=\"right\"><b>%1</b></td><td>%2</td></tr>")
+            .arg(plainCaption(label).toHtmlEscaped(), value.toHtmlEscaped());
+    };
+    QString html = QStringLiteral("<table cellspacing=\"6\">");
     if (tableName.isEmpty()) {
-        html = QStringLiteral("<p><b>%1</b></p>").arg(kind.toHtmlEscaped());
         int count = 0;
         for (const TQXRowPtr& row : *m_project->TABLES)
             if (row->Cols()->Text(QStringLiteral("TABLE_TYPE")).trimmed().compare(kind, Qt::CaseInsensitive) == 0)
                 ++count;
-        html += QStringLiteral("<p>%1</p>").arg(count);
+        html += line(kind, QString::number(count));
+        html += QStringLiteral("</table>");
     } else if (const TQXRowPtr row = m_project->TABLES->Item(tableName)) {
         const TQXColsPtr& cols = row->Cols();
-        html = QStringLiteral("<p><b>%1</b> &nbsp; %2</p>")
-                   .arg(tableName.toHtmlEscaped(), cols->Text(QStringLiteral("TABLE_TYPE")).trimmed().toHtmlEscaped());
-        for (const char* field : {"TL_CNAME", "TL_DESC", "TL_PK"}) {
-            const QString value = cols->Text(QLatin1String(field)).trimmed();
-            if (!value.isEmpty())
-                html += QStringLiteral("<p>%1</p>").arg(value.toHtmlEscaped());
-        }
+        html += line(Text(QStringLiteral("Lbl_TL_NAME")), tableName);
+        html += line(Text(QStringLiteral("Spd_TableList_0_2")), cols->Text(QStringLiteral("TABLE_TYPE")).trimmed());
+        html += line(Text(QStringLiteral("Lbl_TL_CNAME")), cols->Text(QStringLiteral("TL_CNAME")).trimmed());
+        html += line(Text(QStringLiteral("Spd_TableList_0_6")), cols->Text(QStringLiteral("TL_DESC")).trimmed());
+        html += line(Text(QStringLiteral("Lbl_PK")), cols->Text(QStringLiteral("TL_PK")).trimmed());
+        html += QStringLiteral("</table><p><a href=\"data\">%1</a></p>")
+                    .arg(Text(QStringLiteral("Spd_TableList_A_7")).toHtmlEscaped());
+        m_pageTable = tableName;
     }
     m_ui->Lbl_Hint->setText(html);
+}
+
+void Frm_Database::ShowTableData(const QString& tableName)
+{
+    if (!m_project || !m_project->TABLES)
+        return;
+    const TQXRowPtr row = m_project->TABLES->Item(tableName);
+    Frm_TableData viewer(this);
+    viewer.mObj_QVNDatabase = &m_project->ProjectDatabase();
+    viewer.TableName = tableName;
+    if (row)
+        viewer.TableSchema = row->Cols()->Text(QStringLiteral("TABLE_SCHEMA")).trimmed();
+    viewer.SetProcess(m_process);
+    viewer.LoadWindow();
+    viewer.exec();
 }
 
 bool Frm_Database::FileSave()

@@ -103,6 +103,8 @@ private:
     /// The right pane for a group (`tableName` empty, `kind` "TABLE", "VIEW" or "SYSTEM TABLE")
     /// or for one table.
     void ShowPage(const QString& kind, const QString& tableName);
+    /// The table data viewer on one table of the project's database.
+    void ShowTableData(const QString& tableName);
     /// Hands the collected data to the build dialog.
     void ShowBuildDialog(const TQXRowsPtr& tables, const TQXColsPtr& variables, const QString& folder);
     int RunConnectDialog();
@@ -142,6 +144,7 @@ private:
     BuildHandOver m_buildHandOver;
     std::unique_ptr<Frm_Open> m_open; ///< the connection dialog, one for the window's lifetime
     QString m_dialogFolder;
+    QString m_pageTable; ///< the table whose summary the right pane shows
     QList<QAction*> m_recent;
     QAction* m_recentSeparator = nullptr;
     QToolButton* m_toolButton = nullptr;
