@@ -8,6 +8,7 @@
 #include "QVNShell.h"
 #include "ui_Frm_Open.h"
 
+#include <QKeyEvent>
 #include <QRegularExpression>
 #include <QStyle>
 #include <QToolBar>
@@ -40,6 +41,9 @@ Frm_Open::Frm_Open(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui:
     for (QLineEdit* box : {m_ui->Txt_P_NO, m_ui->Txt_P_NAME, m_ui->Txt_P_DATABASE, m_ui->Txt_P_USERID, m_ui->Txt_P_PWD,
                            m_ui->Txt_P_PATH})
         connect(box, &QLineEdit::textChanged, this, [this] { m_changed = true; });
+    // Enter in a box confirms the dialog rather than pressing one of the two browse buttons.
+    m_ui->Cmd_OleDB->setAutoDefault(false);
+    m_ui->Cmd_Folder->setAutoDefault(false);
     connect(m_ui->Cmd_OleDB, &QPushButton::clicked, this, &Frm_Open::EditConnection);
     connect(m_ui->Cmd_Folder, &QPushButton::clicked, this, &Frm_Open::PickFolder);
     connect(m_ok, &QAction::triggered, this, &Frm_Open::Confirm);
@@ -121,6 +125,16 @@ bool Frm_Open::Confirm()
     m_dialogResult = 1;
     accept();
     return true;
+}
+
+void Frm_Open::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier &&
+        qobject_cast<QLineEdit*>(focusWidget())) {
+        Confirm();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Frm_Open::EditConnection()

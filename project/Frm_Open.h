@@ -47,6 +47,9 @@ public:
     QString Problems() const { return m_problems; }
     void SetEditor(Editor editor) { m_editor = std::move(editor); }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void EditConnection();
     void PickFolder();

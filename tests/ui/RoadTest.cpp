@@ -6,6 +6,7 @@
 #include "Mdl_Main.h"
 #include "QVNProcess.h"
 #include "QVNProject.h"
+#include "QVNProjectLifecycle.h"
 #include "TQXCol.h"
 #include "TQXCols.h"
 #include "TQXRow.h"
@@ -91,6 +92,43 @@ TEST_F(RoadTest, WrongThenRightConnectionShowsTheDialogAgainWithTheValuesTried)
     EXPECT_FALSE(window.OpenProjectFile(sample));
     EXPECT_FALSE(window.HasProject());
     EXPECT_EQ(Tree(window)->topLevelItemCount(), 0);
+}
+
+TEST_F(RoadTest, NewProjectStartsOnEmptySettingsAndKeepsWhatWasTyped)
+{
+    // What "new" creates: a project with an empty record, then opened through the dialog.
+    const QString file = Mdl_Main::ProjectPath + QStringLiteral("fresh.qvn");
+    {
+        QVNProject created;
+        QVNProjectLifecycle lifecycle;
+        ASSERT_TRUE(lifecycle.Create(file, QVNProjectSettings(), false, created))
+            << lifecycle.Exceptions.ToString().toStdString();
+    }
+    const QString sampleConnection = [&] {
+        QVNProject sample;
+        QVNProjectLifecycle lifecycle;
+        EXPECT_TRUE(lifecycle.OpenFile(SampleProject(), sample));
+        return sample.P_DATABASE;
+    }();
+    Frm_Database window;
+    window.SetConnectDialog([&](Frm_Open& dialog) {
+        dialog.LoadFields();
+        EXPECT_TRUE(dialog.findChild<QLineEdit*>(QStringLiteral("Txt_P_NO"))->text().isEmpty());
+        dialog.findChild<QLineEdit*>(QStringLiteral("Txt_P_NO"))->setText(QStringLiteral("N1"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("Txt_P_NAME"))->setText(QStringLiteral("Fresh"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("Txt_P_DATABASE"))->setText(sampleConnection);
+        dialog.Confirm();
+        return dialog.DialogResult();
+    });
+    ASSERT_TRUE(window.OpenProjectFile(file)) << m_messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(window.ProjectChanged());
+    EXPECT_GT(Tree(window)->topLevelItem(0)->childCount(), 5);
+    Trigger(window, "Mnu_File_Save");
+    QVNProject reread;
+    QVNProjectLifecycle lifecycle;
+    ASSERT_TRUE(lifecycle.OpenFile(file, reread));
+    EXPECT_EQ(reread.P_NAME, QStringLiteral("Fresh"));
+    EXPECT_EQ(reread.P_DATABASE, sampleConnection);
 }
 
 TEST_F(RoadTest, TreeGroupsKindsAndGroupChecks)
