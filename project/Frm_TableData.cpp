@@ -12,6 +12,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -131,14 +132,38 @@ void Frm_TableData::showEvent(QShowEvent* event)
     QTimer::singleShot(0, this, [this] { Execute(); });
 }
 
+void Frm_TableData::reject()
+{
+    if (m_reading) {
+        m_stopRequested = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void Frm_TableData::closeEvent(QCloseEvent* event)
+{
+    if (m_reading) {
+        m_stopRequested = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
 void Frm_TableData::SetBusy(bool busy)
 {
+    m_reading = busy;
+    if (busy)
+        m_stopRequested = false;
     m_toolBar->setEnabled(!busy);
     m_ui->Txt_SQL->setEnabled(!busy);
 }
 
 bool Frm_TableData::Canceled()
 {
+    if (m_stopRequested)
+        return true;
     if (m_cancelCheck)
         return m_cancelCheck();
     return m_process && m_process->ProcessCanceled();

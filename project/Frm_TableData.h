@@ -56,8 +56,11 @@ public:
     QString Cell(int row, int column) const; ///< 1-based like the grid; row 0 is the heading row
     bool LastReadCanceled() const { return m_canceled; }
 
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     class RowsModel;
@@ -76,4 +79,6 @@ private:
     FileChooser m_chooser;
     bool m_timerDone = false;
     bool m_canceled = false;
+    bool m_reading = false;
+    bool m_stopRequested = false; ///< Escape or closing while rows are read: stop reading first
 };

@@ -461,6 +461,8 @@ bool Frm_Database::CheckSave(bool closing)
 
 bool Frm_Database::FileNew()
 {
+    if (m_busy)
+        return false;
     QString path = QFileDialog::getSaveFileName(this, Text(QStringLiteral("CDG_FILE_NEW")), m_dialogFolder,
                                                 Text(QStringLiteral("CDG_FILTER")))
                        .trimmed();
@@ -479,6 +481,8 @@ bool Frm_Database::FileNew()
 
 bool Frm_Database::FileOpen()
 {
+    if (m_busy)
+        return false;
     const QString path = QFileDialog::getOpenFileName(this, Text(QStringLiteral("CDG_FILE_OPEN")), m_dialogFolder,
                                                       Text(QStringLiteral("CDG_FILTER")))
                              .trimmed();
@@ -490,6 +494,8 @@ bool Frm_Database::FileOpen()
 
 bool Frm_Database::OpenProjectFile(const QString& path)
 {
+    if (m_busy)
+        return false;
     CheckSave();
     SetProjectState(kNoProject);
     const QString file = QFileInfo(path.trimmed()).absoluteFilePath();
@@ -555,6 +561,8 @@ bool Frm_Database::ShowDatabase()
 {
     QTreeWidget* tree = m_ui->Tv_Left;
     m_filling = true;
+    const bool wasBusy = m_busy;
+    m_busy = true;
     bool result = true;
     tree->clear();
     ProgressShow(QStringLiteral("MESSAGE_SHOW_DATABASE"), true);
@@ -588,6 +596,7 @@ bool Frm_Database::ShowDatabase()
     groups[1]->setExpanded(true);
     ProgressEnd();
     m_filling = false;
+    m_busy = wasBusy;
     return result;
 }
 
@@ -662,7 +671,7 @@ void Frm_Database::ShowTableData(const QString& tableName)
 
 bool Frm_Database::FileSave()
 {
-    if (!m_project)
+    if (!m_project || m_busy)
         return false;
     m_pageChanged = false;
     QVNError errors;
@@ -688,7 +697,7 @@ bool Frm_Database::FileSave()
 
 void Frm_Database::FileRefresh()
 {
-    if (!m_project)
+    if (!m_project || m_busy)
         return;
     CheckSave();
     m_ui->Fra_TableList->setVisible(false);
@@ -707,14 +716,15 @@ void Frm_Database::FileRefresh()
 
 void Frm_Database::FileBuild()
 {
-    if (!m_project)
+    if (!m_project || m_busy)
         return;
+    m_busy = true;
     // Edits of the page on the right that were not yet written back are not part of the build:
     // the collection reads the description records.
     QList<QWidget*> locked = {m_ui->Tb_Tool, m_ui->Tv_Left, m_ui->Fra_TableList, m_ui->Fra_ColumnList};
     for (QWidget* w : locked)
         w->setEnabled(false);
-    m_ui->Mnu_File->setEnabled(false);
+    m_ui->Mnu_File->menuAction()->setEnabled(false);
     ProgressShow(QStringLiteral("MESSAGE_COLLECT_DATA"), true);
 
     // The ticked tables in tree order; ticked group nodes themselves are no tables.
@@ -747,7 +757,8 @@ void Frm_Database::FileBuild()
 
     for (QWidget* w : locked)
         w->setEnabled(true);
-    m_ui->Mnu_File->setEnabled(true);
+    m_ui->Mnu_File->menuAction()->setEnabled(true);
+    m_busy = false;
 }
 
 void Frm_Database::ShowBuildDialog(const TQXRowsPtr& tables, const TQXColsPtr& variables, const QString& folder)
@@ -791,6 +802,11 @@ bool Frm_Database::ProgressCanceled()
 
 void Frm_Database::closeEvent(QCloseEvent* event)
 {
+    if (m_busy) {
+        // Closing now would free the project under the running step; it is asked again after.
+        event->ignore();
+        return;
+    }
     if (!CheckSave(true)) {
         event->ignore();
         return;

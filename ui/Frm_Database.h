@@ -137,6 +137,9 @@ private:
     bool m_pageChanged = false;
     bool m_projectChanged = false;
     bool m_filling = false;
+    /// True while the tree fills or a build collects: both let events run, and no command may
+    /// replace or close the project under them meanwhile.
+    bool m_busy = false;
     QVNProcess* m_process = nullptr;
     Question m_question;
     ConnectDialog m_connectDialog;

@@ -85,6 +85,16 @@ TEST_F(TableDataTest, CancelKeepsTheRowsReadSoFar)
     EXPECT_LT(viewer.RowCount(), 2000000);
     EXPECT_EQ(viewer.Cell(1, 1), QStringLiteral("1"));
     EXPECT_EQ(viewer.Cell(viewer.RowCount(), 1), QString::number(viewer.RowCount()));
+
+    // Escape (or closing the window) while rows are read stops the read and keeps the window.
+    viewer.SetCancelCheck([&] {
+        viewer.reject();
+        return false;
+    });
+    EXPECT_TRUE(viewer.Execute());
+    EXPECT_TRUE(viewer.LastReadCanceled());
+    EXPECT_GT(viewer.RowCount(), 0);
+    EXPECT_LT(viewer.RowCount(), 2000000);
 }
 
 TEST_F(TableDataTest, MixedCaseTableOnPostgresOpensAndExportsEscaped)
