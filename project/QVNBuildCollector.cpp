@@ -102,6 +102,21 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
         Exceptions.AddExceptions(lifecycle.Exceptions);
         return false;
     }
+    const bool ok = Collect(project, tableNames, tables, projectVariables, projectFolder);
+    project.ProjectDatabase().DisConnectFromServer();
+    return ok;
+}
+
+bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNames, TQXRowsPtr& tables,
+                                TQXColsPtr& projectVariables, QString& projectFolder)
+{
+    Exceptions.Clear();
+    m_canceled = false;
+    m_unknown.clear();
+    tables = TQXRows::Create();
+    tables->SetTag(QStringLiteral("TABLES"));
+    projectVariables = TQXCols::Create();
+    projectFolder.clear();
 
     // Which tables, in the project's order; unknown names are all reported together.
     QStringList chosen;
@@ -194,6 +209,5 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
     projectVariables->Add(project.P_PATH, QStringLiteral("P_PATH"));
     projectVariables->Add(project.ConnectionString(), QStringLiteral("P_CONNECTIONSTRING"));
     projectFolder = project.P_PATH;
-    project.ProjectDatabase().DisConnectFromServer();
     return true;
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QVNProject;
+
 /**
  * @brief Collects what a build needs from a project file, as the main window does for the
  * ticked tables: the project's values, the chosen tables with their typed columns and the four
@@ -43,6 +45,9 @@ public:
     /// FK_REF_TABLE (the referenced table's key), FK_REF_SCHEMA, FK_REF_OBJECT, FK_COLUMNS and
     /// FK_REF_COLUMNS (joined by ", " in key order) and FK_PAIRS (FP_COLUMN, FP_REF_COLUMN).
     static TQXRowsPtr ForeignKeys(const TQXRowsPtr& keyRows);
+    /// The same collection from a project already open in memory (with its unsaved annotations).
+    bool Collect(QVNProject& project, const QStringList& tableNames, TQXRowsPtr& tables, TQXColsPtr& projectVariables,
+                 QString& projectFolder);
 
     /// True when the last Collect stopped because the listener asked to cancel.
     bool Canceled() const { return m_canceled; }

@@ -1,8 +1,11 @@
 #include "Frm_Database.h"
 
 #include "Frm_About.h"
+#include "Frm_Open.h"
 #include "Frm_Option.h"
+#include "Frm_TableData.h"
 #include "Mdl_Main.h"
+#include "QVNBuildCollector.h"
 #include "QVNConfig.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
@@ -10,6 +13,7 @@
 #include "QVNMessage.h"
 #include "QVNProcess.h"
 #include "QVNProject.h"
+#include "QVNProjectLifecycle.h"
 #include "QVNShell.h"
 #include "TQXCol.h"
 #include "TQXCols.h"
@@ -18,6 +22,7 @@
 #include "ui_Frm_Database.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -30,6 +35,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 
 namespace {
 
@@ -44,6 +50,21 @@ constexpr int kNoProject = 5;
 constexpr int kMinWindow = 5000;
 constexpr int kMinPane = 1500;
 constexpr int kDefaultLeft = 3000;
+
+// The tree's three group nodes: key, fixed text, and the kind their table list shows.
+const QString kGroupPrefix = QStringLiteral("orve470618_id_");
+const QString kGroupKeys[3] = {QStringLiteral("orve470618_id_table"), QStringLiteral("orve470618_id_view"),
+                               QStringLiteral("orve470618_id_system table")};
+const char* const kGroupTexts[3] = {"Tables", "Views", "System Tables"};
+constexpr int kKeyRole = Qt::UserRole;
+
+bool isGroupKey(const QString& key)
+{
+    for (const QString& group : kGroupKeys)
+        if (key.compare(group, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
 
 /// A menu caption without its mnemonic, for tool-bar buttons and accessible names: "&Open" and
 /// the Chinese form "打开(&O)" both become the bare word.
@@ -166,6 +187,7 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     m_ui->Pict_Left->setMinimumWidth(kMinPane * twip / 1440);
     m_ui->Pict_Right->setMinimumWidth(kMinPane * twip / 1440);
     m_ui->Tv_Left->setAccessibleName(QStringLiteral("Tv_Left"));
+    m_ui->Tv_Left->setUniformRowHeights(true);
 
     // The windows behind these commands are not part of this version: they stay disabled rather
     // than pretend to work. The three SQL Server and web entries have never had an action.
@@ -177,6 +199,19 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     connect(m_ui->Mnu_File_New, &QAction::triggered, this, &Frm_Database::FileNew);
     connect(m_ui->Mnu_File_Open, &QAction::triggered, this, &Frm_Database::FileOpen);
     connect(m_ui->Mnu_File_Save, &QAction::triggered, this, &Frm_Database::FileSave);
+    connect(m_ui->Mnu_File_Refresh, &QAction::triggered, this, &Frm_Database::FileRefresh);
+    connect(m_ui->Mnu_File_Build, &QAction::triggered, this, &Frm_Database::FileBuild);
+    connect(m_ui->Tv_Left, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { NodeSelected(current); });
+    m_ui->Lbl_Hint->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    connect(m_ui->Lbl_Hint, &QLabel::linkActivated, this, [this] { ShowTableData(m_pageTable); });
+    // Enter or a double click on a table shows its data.
+    connect(m_ui->Tv_Left, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const QString key = item ? item->data(0, kKeyRole).toString() : QString();
+        if (!key.isEmpty() && !isGroupKey(key))
+            ShowTableData(key);
+    });
+    connect(m_ui->Tv_Left, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) { NodeChecked(item); });
     connect(m_ui->Mnu_File_Exit, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->Mnu_Help_About, &QAction::triggered, this, &Frm_Database::ShowAbout);
     connect(m_ui->Mnu_Help_Help, &QAction::triggered, this, &Frm_Database::ShowHelp);
@@ -228,9 +263,8 @@ void Frm_Database::SetProjectState(int state)
         // Saving writes the table list back; it is offered only once that list has been read,
         // so a save can never replace the stored annotations by an empty list.
         m_ui->Mnu_File_Save->setEnabled(m_tablesRead);
-        // Refresh and build act on the database tree and the build window, which come later.
-        m_ui->Mnu_File_Refresh->setEnabled(false);
-        m_ui->Mnu_File_Build->setEnabled(false);
+        m_ui->Mnu_File_Refresh->setEnabled(true);
+        m_ui->Mnu_File_Build->setEnabled(true);
     } else if (state == kNoProject) {
         m_ui->Mnu_File_Save->setEnabled(false);
         m_ui->Mnu_File_Refresh->setEnabled(false);
@@ -427,6 +461,8 @@ bool Frm_Database::CheckSave(bool closing)
 
 bool Frm_Database::FileNew()
 {
+    if (m_busy)
+        return false;
     QString path = QFileDialog::getSaveFileName(this, Text(QStringLiteral("CDG_FILE_NEW")), m_dialogFolder,
                                                 Text(QStringLiteral("CDG_FILTER")))
                        .trimmed();
@@ -445,6 +481,8 @@ bool Frm_Database::FileNew()
 
 bool Frm_Database::FileOpen()
 {
+    if (m_busy)
+        return false;
     const QString path = QFileDialog::getOpenFileName(this, Text(QStringLiteral("CDG_FILE_OPEN")), m_dialogFolder,
                                                       Text(QStringLiteral("CDG_FILTER")))
                              .trimmed();
@@ -456,6 +494,8 @@ bool Frm_Database::FileOpen()
 
 bool Frm_Database::OpenProjectFile(const QString& path)
 {
+    if (m_busy)
+        return false;
     CheckSave();
     SetProjectState(kNoProject);
     const QString file = QFileInfo(path.trimmed()).absoluteFilePath();
@@ -465,21 +505,173 @@ bool Frm_Database::OpenProjectFile(const QString& path)
         ShowError(QStringLiteral("ERROR_OPEN_PROJECT"), errors.ToString());
         return false;
     }
-    QVNError connectErrors;
-    m_tablesRead = ProjectReadTables(*project, connectErrors);
+    if (!m_open)
+        m_open = std::make_unique<Frm_Open>(this);
+    Frm_Open& dialog = *m_open;
+    dialog.P_NO = project->P_NO;
+    dialog.P_NAME = project->P_NAME;
+    dialog.P_DATABASE = project->P_DATABASE;
+    dialog.P_USERID = project->P_USERID;
+    dialog.P_PWD = project->P_PWD;
+    dialog.P_PATH = project->P_PATH;
+    // An edit made in an attempt that failed to connect still differs from the file when a later
+    // attempt connects unchanged, so the edits of every attempt count.
+    bool edited = false;
+    for (;;) {
+        if (RunConnectDialog() != 1)
+            return false;
+        edited = edited || dialog.Changed();
+        project->P_NO = dialog.P_NO;
+        project->P_NAME = dialog.P_NAME;
+        project->P_DATABASE = dialog.P_DATABASE;
+        project->P_USERID = dialog.P_USERID;
+        project->P_PWD = dialog.P_PWD;
+        project->P_PATH = dialog.P_PATH;
+        QVNError connectErrors;
+        if (ProjectReadTables(*project, connectErrors))
+            break;
+        ShowError(QStringLiteral("ERROR_CONNECT"), connectErrors.ToString());
+    }
+    m_tablesRead = true;
     m_project = std::move(project);
     m_panel1->setText(m_project->P_NO + QStringLiteral(" ---- ") + m_project->P_NAME);
     m_panel2->setText(m_project->ProjectFile());
+    ShowDatabase();
+    if (edited)
+        SetProjectChanged(true);
     AddRecentProject(file);
     SetProjectState(kProjectOpen);
-    if (!m_tablesRead)
-        ShowError(QStringLiteral("ERROR_CONNECT"), connectErrors.ToString());
     return true;
+}
+
+int Frm_Database::TreeGroup(const QString& kind)
+{
+    const QString k = kind.trimmed().toLower();
+    return k == QLatin1String("table") ? 0 : k == QLatin1String("view") ? 1 : 2;
+}
+
+int Frm_Database::RunConnectDialog()
+{
+    if (m_connectDialog)
+        return m_connectDialog(*m_open);
+    return m_open->Execute();
+}
+
+bool Frm_Database::ShowDatabase()
+{
+    QTreeWidget* tree = m_ui->Tv_Left;
+    m_filling = true;
+    const bool wasBusy = m_busy;
+    m_busy = true;
+    bool result = true;
+    tree->clear();
+    ProgressShow(QStringLiteral("MESSAGE_SHOW_DATABASE"), true);
+    QStyle* s = style();
+    const QIcon icons[3] = {s->standardIcon(QStyle::SP_FileIcon), s->standardIcon(QStyle::SP_FileDialogContentsView),
+                            s->standardIcon(QStyle::SP_DriveHDIcon)};
+    QTreeWidgetItem* groups[3];
+    for (int i = 0; i < 3; ++i) {
+        groups[i] = new QTreeWidgetItem(tree, QStringList(QLatin1String(kGroupTexts[i])));
+        groups[i]->setData(0, kKeyRole, kGroupKeys[i]);
+        groups[i]->setIcon(0, icons[i]);
+        groups[i]->setFlags(groups[i]->flags() | Qt::ItemIsUserCheckable);
+        groups[i]->setCheckState(0, Qt::Unchecked);
+    }
+    if (m_project && m_project->TABLES) {
+        for (const TQXRowPtr& row : *m_project->TABLES) {
+            const QString name = row->Cols()->Text(QStringLiteral("TABLE_NAME")).trimmed();
+            const int group = TreeGroup(row->Cols()->Text(QStringLiteral("TABLE_TYPE")));
+            auto* node = new QTreeWidgetItem(groups[group], QStringList(name));
+            node->setData(0, kKeyRole, name);
+            node->setIcon(0, icons[group]);
+            node->setFlags(node->flags() | Qt::ItemIsUserCheckable);
+            node->setCheckState(0, Qt::Unchecked);
+            if (ProgressCanceled()) {
+                result = false;
+                break;
+            }
+        }
+    }
+    groups[0]->setExpanded(true);
+    groups[1]->setExpanded(true);
+    ProgressEnd();
+    m_filling = false;
+    m_busy = wasBusy;
+    return result;
+}
+
+void Frm_Database::NodeSelected(QTreeWidgetItem* item)
+{
+    if (m_filling || !item)
+        return;
+    // The grid pages write their edits back here once they exist; nothing is pending before that.
+    m_pageChanged = false;
+    m_ui->Fra_TableList->setVisible(false);
+    m_ui->Fra_ColumnList->setVisible(false);
+    const QString key = item->data(0, kKeyRole).toString();
+    if (isGroupKey(key))
+        ShowPage(key.toUpper().mid(kGroupPrefix.size()), QString());
+    else
+        ShowPage(QString(), key.trimmed());
+}
+
+void Frm_Database::NodeChecked(QTreeWidgetItem* item)
+{
+    if (m_filling || !item || item->childCount() == 0)
+        return;
+    const Qt::CheckState state = item->checkState(0);
+    for (int i = 0; i < item->childCount(); ++i)
+        item->child(i)->setCheckState(0, state);
+}
+
+void Frm_Database::ShowPage(const QString& kind, const QString& tableName)
+{
+    if (!m_project || !m_project->TABLES)
+        return;
+    auto line = [](const QString& label, const QString& value) {
+        return QStringLiteral("<tr><td align=\"right\"><b>%1</b></td><td>%2</td></tr>")
+            .arg(plainCaption(label).toHtmlEscaped(), value.toHtmlEscaped());
+    };
+    QString html = QStringLiteral("<table cellspacing=\"6\">");
+    if (tableName.isEmpty()) {
+        int count = 0;
+        for (const TQXRowPtr& row : *m_project->TABLES)
+            if (row->Cols()->Text(QStringLiteral("TABLE_TYPE")).trimmed().compare(kind, Qt::CaseInsensitive) == 0)
+                ++count;
+        html += line(kind, QString::number(count));
+        html += QStringLiteral("</table>");
+    } else if (const TQXRowPtr row = m_project->TABLES->Item(tableName)) {
+        const TQXColsPtr& cols = row->Cols();
+        html += line(Text(QStringLiteral("Lbl_TL_NAME")), tableName);
+        html += line(Text(QStringLiteral("Spd_TableList_0_2")), cols->Text(QStringLiteral("TABLE_TYPE")).trimmed());
+        html += line(Text(QStringLiteral("Lbl_TL_CNAME")), cols->Text(QStringLiteral("TL_CNAME")).trimmed());
+        html += line(Text(QStringLiteral("Spd_TableList_0_6")), cols->Text(QStringLiteral("TL_DESC")).trimmed());
+        html += line(Text(QStringLiteral("Lbl_PK")), cols->Text(QStringLiteral("TL_PK")).trimmed());
+        html += QStringLiteral("</table><p><a href=\"data\">%1</a></p>")
+                    .arg(Text(QStringLiteral("Spd_TableList_A_7")).toHtmlEscaped());
+        m_pageTable = tableName;
+    }
+    m_ui->Lbl_Hint->setText(html);
+}
+
+void Frm_Database::ShowTableData(const QString& tableName)
+{
+    if (!m_project || !m_project->TABLES)
+        return;
+    const TQXRowPtr row = m_project->TABLES->Item(tableName);
+    Frm_TableData viewer(this);
+    viewer.mObj_QVNDatabase = &m_project->ProjectDatabase();
+    viewer.TableName = tableName;
+    if (row)
+        viewer.TableSchema = row->Cols()->Text(QStringLiteral("TABLE_SCHEMA")).trimmed();
+    viewer.SetProcess(m_process);
+    viewer.LoadWindow();
+    viewer.exec();
 }
 
 bool Frm_Database::FileSave()
 {
-    if (!m_project)
+    if (!m_project || m_busy)
         return false;
     m_pageChanged = false;
     QVNError errors;
@@ -503,8 +695,118 @@ bool Frm_Database::FileSave()
     return ok;
 }
 
+void Frm_Database::FileRefresh()
+{
+    if (!m_project || m_busy)
+        return;
+    CheckSave();
+    m_ui->Fra_TableList->setVisible(false);
+    m_ui->Fra_ColumnList->setVisible(false);
+    m_pageChanged = false;
+    SetProjectChanged(false);
+    QVNError errors;
+    if (ProjectReadTables(*m_project, errors)) {
+        m_tablesRead = true;
+        ShowDatabase();
+        ShowProjectSummary();
+    } else {
+        ShowError(QStringLiteral("ERROR_CONNECT"), errors.ToString());
+    }
+}
+
+void Frm_Database::FileBuild()
+{
+    if (!m_project || m_busy)
+        return;
+    m_busy = true;
+    // Edits of the page on the right that were not yet written back are not part of the build:
+    // the collection reads the description records.
+    QList<QWidget*> locked = {m_ui->Tb_Tool, m_ui->Tv_Left, m_ui->Fra_TableList, m_ui->Fra_ColumnList};
+    for (QWidget* w : locked)
+        w->setEnabled(false);
+    m_ui->Mnu_File->menuAction()->setEnabled(false);
+    ProgressShow(QStringLiteral("MESSAGE_COLLECT_DATA"), true);
+
+    // The ticked tables in tree order; ticked group nodes themselves are no tables.
+    QStringList names;
+    QTreeWidget* tree = m_ui->Tv_Left;
+    for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = tree->topLevelItem(g);
+        for (int i = 0; i < group->childCount(); ++i)
+            if (group->child(i)->checkState(0) == Qt::Checked)
+                names << group->child(i)->data(0, kKeyRole).toString();
+    }
+    TQXRowsPtr collected;
+    TQXColsPtr variables;
+    QString folder;
+    bool canceled = false;
+    bool ok = true;
+    QVNError errors;
+    if (!names.isEmpty())
+        ok = ProjectCollect(*m_project, names, collected, variables, folder, canceled, errors);
+    ProgressEnd();
+    canceled = canceled || ProgressCanceled();
+    if (canceled)
+        QVNMessage::Show(Text(QStringLiteral("MESSAGE_CANCEL")), 2, QString(), false, 10, this);
+    else if (!ok)
+        ShowError(QStringLiteral("ERROR_COLLECT"), errors.ToString());
+    else if (collected && collected->Count() > 0)
+        ShowBuildDialog(collected, variables, folder);
+    else
+        QVNMessage::Show(Text(QStringLiteral("MESSAGE_CHOICE_TABLE")), 0, QString(), false, 10, this);
+
+    for (QWidget* w : locked)
+        w->setEnabled(true);
+    m_ui->Mnu_File->menuAction()->setEnabled(true);
+    m_busy = false;
+}
+
+void Frm_Database::ShowBuildDialog(const TQXRowsPtr& tables, const TQXColsPtr& variables, const QString& folder)
+{
+    if (m_buildHandOver) {
+        m_buildHandOver(tables, variables, folder);
+        return;
+    }
+    // The build dialog joins this window in a later step; until then the user is told plainly.
+    QVNMessage::Show(Text(QStringLiteral("MESSAGE_BUILD_NOT_AVAILABLE")), 2, QString(), false, 10, this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The progress server
+
+void Frm_Database::ProgressShow(const QString& key, bool canCancel)
+{
+    if (m_process)
+        m_process->ShowProcess(Text(key), canCancel);
+}
+
+void Frm_Database::ProgressText(const QString& text)
+{
+    if (m_process)
+        m_process->SetProcessing(text);
+}
+
+void Frm_Database::ProgressEnd()
+{
+    if (m_process)
+        m_process->EndProcess();
+}
+
+bool Frm_Database::ProgressCanceled()
+{
+    QApplication::processEvents();
+    if (m_cancelCheck)
+        return m_cancelCheck();
+    return m_process && m_process->ProcessCanceled();
+}
+
 void Frm_Database::closeEvent(QCloseEvent* event)
 {
+    if (m_busy) {
+        // Closing now would free the project under the running step; it is asked again after.
+        event->ignore();
+        return;
+    }
     if (!CheckSave(true)) {
         event->ignore();
         return;
@@ -520,23 +822,21 @@ void Frm_Database::closeEvent(QCloseEvent* event)
 
 bool Frm_Database::ProjectCreate(const QString& path, QVNError& errors)
 {
+    // The file dialog has asked before an existing file is replaced.
     QVNProject project;
-    if (project.NewProject(path))
+    QVNProjectLifecycle lifecycle;
+    if (lifecycle.Create(path, QVNProjectSettings(), true, project))
         return true;
-    errors.AddExceptions(project.Exceptions);
+    errors.AddExceptions(lifecycle.Exceptions);
     return false;
 }
 
 std::unique_ptr<QVNProject> Frm_Database::ProjectRead(const QString& path, QVNError& errors)
 {
     auto project = std::make_unique<QVNProject>();
-    project->SetProjectFile(path);
-    if (!QFileInfo(path).isFile()) {
-        errors.Add(path);
-        return nullptr;
-    }
-    if (!project->GetProjectInfo()) {
-        errors.AddExceptions(project->Exceptions);
+    QVNProjectLifecycle lifecycle;
+    if (!lifecycle.OpenFile(path, *project)) {
+        errors.AddExceptions(lifecycle.Exceptions);
         return nullptr;
     }
     return project;
@@ -544,23 +844,38 @@ std::unique_ptr<QVNProject> Frm_Database::ProjectRead(const QString& path, QVNEr
 
 bool Frm_Database::ProjectReadTables(QVNProject& project, QVNError& errors)
 {
-    if (m_process)
-        m_process->ShowProcess(Text(QStringLiteral("MESSAGE_CONNECT")), false);
-    const bool ok = project.GetTables();
-    if (m_process)
-        m_process->EndProcess();
+    ProgressShow(QStringLiteral("MESSAGE_CONNECT"), false);
+    QVNProjectLifecycle lifecycle;
+    const bool ok = lifecycle.ReadTables(project);
+    ProgressEnd();
     if (!ok)
-        errors.AddExceptions(project.Exceptions);
+        errors.AddExceptions(lifecycle.Exceptions);
     return ok;
 }
 
 bool Frm_Database::ProjectSave(QVNProject& project, QVNError& errors)
 {
-    if (project.SaveProject(project.P_NO, project.P_NAME, project.P_DATABASE, project.P_USERID, project.P_PWD,
-                            project.P_PATH, project.TABLES))
+    QVNProjectLifecycle lifecycle;
+    if (lifecycle.Save(project))
         return true;
-    errors.AddExceptions(project.Exceptions);
+    errors.AddExceptions(lifecycle.Exceptions);
     return false;
+}
+
+bool Frm_Database::ProjectCollect(QVNProject& project, const QStringList& tables, TQXRowsPtr& collected,
+                                  TQXColsPtr& variables, QString& folder, bool& canceled, QVNError& errors)
+{
+    QVNBuildCollector collector;
+    collector.Progress = [this](const QString& message, bool& cancel) {
+        if (!message.isEmpty())
+            ProgressText(message);
+        cancel = ProgressCanceled();
+    };
+    const bool ok = collector.Collect(project, tables, collected, variables, folder);
+    canceled = collector.Canceled();
+    if (!ok)
+        errors.AddExceptions(collector.Exceptions);
+    return ok;
 }
 
 int Frm_Database::ProjectTableCount(const QVNProject& project, const QString& kind) const

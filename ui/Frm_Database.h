@@ -1,6 +1,8 @@
 #pragma once
 
 #include "QVNError.h"
+#include "TQXCols.h"
+#include "TQXRows.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -8,9 +10,11 @@
 #include <functional>
 #include <memory>
 
+class Frm_Open;
 class QAction;
 class QLabel;
 class QToolButton;
+class QTreeWidgetItem;
 class QVNProcess;
 class QVNProject;
 
@@ -23,7 +27,8 @@ class Frm_Database;
  * projects, the language switch and the layout of the panes.
  *
  * At most one project is open. Every call into the project layer goes through the few private
- * Project* functions, so the window does not depend on how a project is created, read or saved.
+ * Project* functions, which use the same project services as the command line (the project's life
+ * cycle and the build collector), so the window holds no project logic of its own.
  * The window runs on the user-interface thread; long steps report through the progress server
  * when one was handed over with SetProcess.
  */
@@ -32,6 +37,14 @@ class Frm_Database : public QMainWindow
 public:
     /// Asks a yes/no question; true for yes. Replaceable so tests can script the answers.
     using Question = std::function<bool(const QString& text)>;
+    /// Shows the connection dialog modally and returns its DialogResult. Replaceable for tests.
+    using ConnectDialog = std::function<int(Frm_Open& dialog)>;
+    /// Asked whether the user pressed Cancel in the progress window. Replaceable for tests.
+    using CancelCheck = std::function<bool()>;
+    /// Receives what a build needs: the "TABLES" row set, the seven project variables in order
+    /// and the project's folder.
+    using BuildHandOver =
+        std::function<void(const TQXRowsPtr& tables, const TQXColsPtr& variables, const QString& folder)>;
 
     explicit Frm_Database(QWidget* parent = nullptr);
     ~Frm_Database() override;
@@ -61,6 +74,13 @@ public:
     bool HasProject() const { return m_project != nullptr; }
     void SetProcess(QVNProcess* process) { m_process = process; }
     void SetQuestion(Question question) { m_question = std::move(question); }
+    void SetConnectDialog(ConnectDialog dialog) { m_connectDialog = std::move(dialog); }
+    void SetCancelCheck(CancelCheck check) { m_cancelCheck = std::move(check); }
+    void SetBuildHandOver(BuildHandOver handOver) { m_buildHandOver = std::move(handOver); }
+    /// The tree group of a table kind as the database reports it: 0 tables, 1 views, 2 the rest.
+    static int TreeGroup(const QString& kind);
+    /// The open project; null when none is open.
+    const QVNProject* Project() const { return m_project.get(); }
     /// The program's build time shown in the title; recorded when the program was built.
     static void SetBuildTime(const QDateTime& time) { s_buildTime = time; }
 
@@ -75,6 +95,23 @@ private:
     bool FileNew();
     bool FileOpen();
     bool FileSave();
+    void FileRefresh();
+    void FileBuild();
+    bool ShowDatabase();
+    void NodeSelected(QTreeWidgetItem* item);
+    void NodeChecked(QTreeWidgetItem* item);
+    /// The right pane for a group (`tableName` empty, `kind` "TABLE", "VIEW" or "SYSTEM TABLE")
+    /// or for one table.
+    void ShowPage(const QString& kind, const QString& tableName);
+    /// The table data viewer on one table of the project's database.
+    void ShowTableData(const QString& tableName);
+    /// Hands the collected data to the build dialog.
+    void ShowBuildDialog(const TQXRowsPtr& tables, const TQXColsPtr& variables, const QString& folder);
+    int RunConnectDialog();
+    void ProgressShow(const QString& key, bool canCancel);
+    void ProgressText(const QString& text);
+    void ProgressEnd();
+    bool ProgressCanceled();
     void ShowOptions();
     void ShowAbout();
     void ShowHelp();
@@ -90,6 +127,8 @@ private:
     std::unique_ptr<QVNProject> ProjectRead(const QString& path, QVNError& errors);
     bool ProjectReadTables(QVNProject& project, QVNError& errors);
     bool ProjectSave(QVNProject& project, QVNError& errors);
+    bool ProjectCollect(QVNProject& project, const QStringList& tables, TQXRowsPtr& collected, TQXColsPtr& variables,
+                        QString& folder, bool& canceled, QVNError& errors);
     int ProjectTableCount(const QVNProject& project, const QString& kind) const;
 
     std::unique_ptr<Ui::Frm_Database> m_ui;
@@ -98,9 +137,17 @@ private:
     bool m_pageChanged = false;
     bool m_projectChanged = false;
     bool m_filling = false;
+    /// True while the tree fills or a build collects: both let events run, and no command may
+    /// replace or close the project under them meanwhile.
+    bool m_busy = false;
     QVNProcess* m_process = nullptr;
     Question m_question;
+    ConnectDialog m_connectDialog;
+    CancelCheck m_cancelCheck;
+    BuildHandOver m_buildHandOver;
+    std::unique_ptr<Frm_Open> m_open; ///< the connection dialog, one for the window's lifetime
     QString m_dialogFolder;
+    QString m_pageTable; ///< the table whose summary the right pane shows
     QList<QAction*> m_recent;
     QAction* m_recentSeparator = nullptr;
     QToolButton* m_toolButton = nullptr;

@@ -5,9 +5,15 @@
 #include "Frm_About.h"
 #include "Frm_Choose.h"
 #include "Frm_Convert.h"
+// and collapsed, the options and the About window, the connection dialog, the connection-string
+// editor (a file driver and a server driver) and the table data viewer.
+#include "Frm_About.h"
+#include "Frm_Connection.h"
 #include "Frm_Database.h"
 #include "Frm_Error.h"
+#include "Frm_Open.h"
 #include "Frm_Option.h"
+#include "Frm_TableData.h"
 #include "Grid.h"
 #include "Mdl_Main.h"
 #include "QVNColumnPage.h"
@@ -22,6 +28,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -55,18 +62,51 @@ int main(int argc, char** argv)
 
     for (const char* language : {"1033", "2052"}) {
         Mdl_Main::Language().SetLanguage(QLatin1String(language));
+        const bool en = language[0] == '1';
         Frm_Database main;
         main.resize(960, 600);
+        main.SetConnectDialog([&](Frm_Open& dialog) {
+            dialog.LoadFields();
+            save(dialog, out, en ? "connection-dialog-en" : "connection-dialog-zh");
+            dialog.Confirm();
+            return dialog.DialogResult();
+        });
         main.OpenProjectFile(sample);
         main.SetProjectChanged(true);
-        save(main, out, language[0] == '1' ? "main-window-en" : "main-window-zh");
+        if (auto* tree = main.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"))) {
+            const auto found = tree->findItems(QStringLiteral("orders"), Qt::MatchExactly | Qt::MatchRecursive);
+            if (!found.isEmpty()) {
+                found.first()->setCheckState(0, Qt::Checked);
+                tree->setCurrentItem(found.first());
+            }
+        }
+        save(main, out, en ? "main-window-en" : "main-window-zh");
         main.SetProjectChanged(false);
+
+        Frm_Connection editor;
+        if (main.Project())
+            editor.Start(main.Project()->P_DATABASE, QString(), QString());
+        save(editor, out, en ? "connection-editor-file-en" : "connection-editor-file-zh");
+        editor.Start(QStringLiteral("DRIVER={PostgreSQL Unicode};Server=db.example.org;Port=5432;Database=shop;"
+                                    "sslmode=require;"),
+                     QStringLiteral("shop"), QStringLiteral("secret"));
+        save(editor, out, en ? "connection-editor-server-en" : "connection-editor-server-zh");
+
+        if (main.Project()) {
+            Frm_TableData viewer;
+            viewer.mObj_QVNDatabase = &const_cast<QVNProject*>(main.Project())->ProjectDatabase();
+            viewer.TableName = QStringLiteral("products");
+            viewer.LoadWindow();
+            viewer.show();
+            viewer.Execute();
+            save(viewer, out, en ? "table-data-en" : "table-data-zh");
+        }
 
         Frm_Error message;
         message.Setup(QStringLiteral("The project could not be saved."), 0,
                       QStringLiteral("Cannot write the project file\r\n/home/user/shop.qvn: permission denied"), true,
                       10);
-        save(message, out, language[0] == '1' ? "message-expanded-en" : "message-expanded-zh");
+        save(message, out, en ? "message-expanded-en" : "message-expanded-zh");
         Frm_Error notice;
         notice.Setup(QStringLiteral("The project has been saved."), 2, QString(), false, 0);
         save(notice, out, language[0] == '1' ? "message-notice-en" : "message-notice-zh");

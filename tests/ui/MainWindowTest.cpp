@@ -1,4 +1,5 @@
 #include "Frm_Database.h"
+#include "Frm_Open.h"
 #include "Mdl_Main.h"
 #include "QVNConfig.h"
 #include "QVNLanguage.h"
@@ -17,6 +18,13 @@ namespace {
 class MainWindowTest : public UiTest
 {
 protected:
+    /// The connection dialog confirmed with the project's stored values.
+    static int AcceptAsIs(Frm_Open& dialog)
+    {
+        dialog.LoadFields();
+        dialog.Confirm();
+        return dialog.DialogResult();
+    }
     QAction* Action(Frm_Database& w, const QString& name) { return w.findChild<QAction*>(name); }
     /// The paths the recent-projects menu shows, newest first.
     QStringList ShownRecent(Frm_Database& w)
@@ -34,6 +42,7 @@ protected:
 TEST_F(MainWindowTest, RecentListKeepsTenDeduplicatesIgnoringCaseAndHidesMissingFiles)
 {
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     EXPECT_FALSE(window.findChild<QMenu*>(QStringLiteral("Mnu_NewList"))->menuAction()->isVisible());
     EXPECT_FALSE(Action(window, QStringLiteral("Mnu_File_2"))->isVisible());
 
@@ -67,6 +76,7 @@ TEST_F(MainWindowTest, LanguageSwitchRenewsEveryCaptionAndIsStored)
 {
     Frm_Database::SetBuildTime(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::UTC));
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     const QString stamp = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::UTC)
                               .toLocalTime()
                               .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -102,6 +112,7 @@ TEST_F(MainWindowTest, MissingTextShowsItsKey)
     file.close();
     Mdl_Main::Language().SetLanguagePath(folder);
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     EXPECT_EQ(window.findChild<QMenu*>(QStringLiteral("Mnu_File"))->title(), QStringLiteral("&File"));
     EXPECT_EQ(Action(window, QStringLiteral("Mnu_Help_Mail"))->text(), QStringLiteral("Mnu_Help_Mail"));
 }
@@ -109,6 +120,7 @@ TEST_F(MainWindowTest, MissingTextShowsItsKey)
 TEST_F(MainWindowTest, ToolsMenuAppearsOnlyAfterTheToolPictureIsClicked)
 {
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     QMenu* tools = window.findChild<QMenu*>(QStringLiteral("Mnu_Tool"));
     EXPECT_FALSE(tools->menuAction()->isVisible());
     EXPECT_NE(window.findChild<QToolButton*>(QStringLiteral("tool"))->menu(), nullptr);
@@ -119,6 +131,7 @@ TEST_F(MainWindowTest, ToolsMenuAppearsOnlyAfterTheToolPictureIsClicked)
 TEST_F(MainWindowTest, OpeningTheSampleShowsItsValuesAndEnablesSave)
 {
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     EXPECT_FALSE(Action(window, QStringLiteral("Mnu_File_Save"))->isEnabled());
     const QString sample = SampleProject();
     ASSERT_TRUE(window.OpenProjectFile(sample));
@@ -126,7 +139,7 @@ TEST_F(MainWindowTest, OpeningTheSampleShowsItsValuesAndEnablesSave)
     EXPECT_TRUE(window.findChild<QLabel*>(QStringLiteral("SB_Project_1"))->text().contains(QStringLiteral(" ---- ")));
     EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("SB_Project_2"))->text(), sample);
     EXPECT_TRUE(Action(window, QStringLiteral("Mnu_File_Save"))->isEnabled());
-    EXPECT_FALSE(Action(window, QStringLiteral("Mnu_File_Build"))->isEnabled());
+    EXPECT_TRUE(Action(window, QStringLiteral("Mnu_File_Build"))->isEnabled());
     EXPECT_EQ(StoredRecent(), QStringList{sample});
 
     // A file that is not a project leaves the window without a project and says why.
@@ -145,6 +158,7 @@ TEST_F(MainWindowTest, OpeningTheSampleShowsItsValuesAndEnablesSave)
 TEST_F(MainWindowTest, ChangedFlagsMoveTogetherAndShowTheIndicator)
 {
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     window.show();
     QLabel* indicator = window.findChild<QLabel*>(QStringLiteral("Lbl_DataChanged"));
     EXPECT_FALSE(indicator->isVisible());
@@ -168,6 +182,7 @@ TEST_F(MainWindowTest, CloseWithUnsavedChangesAnsweredNoClosesWithoutSaving)
         return f.readAll();
     }();
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     ASSERT_TRUE(window.OpenProjectFile(sample));
     QStringList questions;
     window.SetQuestion([&](const QString& q) {
@@ -188,6 +203,7 @@ TEST_F(MainWindowTest, FailedSaveOnCloseAsksAgainAndOnlyYesCloses)
 {
     const QString sample = SampleProject();
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     ASSERT_TRUE(window.OpenProjectFile(sample));
     window.show();
     window.SetProjectChanged(true);
@@ -220,6 +236,7 @@ TEST_F(MainWindowTest, SuccessfulSaveOnCloseWritesTheProject)
 {
     const QString sample = SampleProject();
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     ASSERT_TRUE(window.OpenProjectFile(sample));
     window.SetQuestion([](const QString&) { return true; });
     window.show();
@@ -233,6 +250,7 @@ TEST_F(MainWindowTest, SuccessfulSaveOnCloseWritesTheProject)
 TEST_F(MainWindowTest, SplitterKeepsBothPanesAtLeastTheirMinimumAndWideningGrowsTheRightPane)
 {
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     window.resize(900, 600);
     window.show();
     QApplication::processEvents();
@@ -259,6 +277,7 @@ TEST_F(MainWindowTest, ClosingRemovesTheTemporaryFolder)
     const QString temp = Mdl_Main::WritableBase() + QStringLiteral("temp");
     QDir().mkpath(temp + QStringLiteral("/rad12345.tmp"));
     Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
     window.show();
     EXPECT_TRUE(window.close());
     EXPECT_FALSE(QFileInfo::exists(temp));

@@ -1,0 +1,161 @@
+// The project road at scale, on PostgreSQL: opening a project of N tables in the main window
+// (project file, connection, tree shown) and the table data viewer reading a wide table, with
+// the time Cancel takes to stop the read.
+// Run: road_bench PG_SOCKET_DIR PG_PORT PG_USER [TABLES=1000] [ROWS=100000]
+// (a server started with tests/project/pg_fixture.sh start ENVFILE gives the three values).
+#include "Frm_Database.h"
+#include "Frm_Open.h"
+#include "Frm_TableData.h"
+#include "Mdl_Main.h"
+#include "QVNDatabase.h"
+#include "QVNLanguage.h"
+#include "QVNMessage.h"
+#include "QVNProject.h"
+#include "QVNProjectLifecycle.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+namespace {
+long ResidentKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: road_bench PG_SOCKET_DIR PG_PORT PG_USER [TABLES] [ROWS]\n");
+        return 2;
+    }
+    const int tables = argc > 4 ? std::atoi(argv[4]) : 1000;
+    const int rows = argc > 5 ? std::atoi(argv[5]) : 100000;
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+    Mdl_Main::Startup(QApplication::applicationDirPath());
+    Mdl_Main::Language().SetLanguage(QStringLiteral("1033"));
+    QVNMessage::SetHandler([](const QString& m, int, const QString& d) {
+        std::fprintf(stderr, "message: %s %s\n", qPrintable(m), qPrintable(d));
+    });
+
+    const QString server =
+        QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Username=%3;CommLog=0;")
+            .arg(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    const QString name = QStringLiteral("road_bench_%1").arg(getpid());
+    {
+        QVNDatabase admin;
+        if (!admin.ConnectToServer(server + QStringLiteral("Database=postgres;")) ||
+            !admin.ExecuteSql(QStringLiteral("CREATE DATABASE ") + name)) {
+            std::fprintf(stderr, "%s\n", qPrintable(admin.Exceptions.ToString()));
+            return 1;
+        }
+    }
+    const QString target = server + QStringLiteral("Database=") + name + QLatin1Char(';');
+    {
+        QVNDatabase db;
+        QString script = QStringLiteral("DO $$ BEGIN FOR i IN 1..%1 LOOP EXECUTE format('create table t%s (id int "
+                                        "primary key, name varchar(50), price numeric(10,2), created date, note text, "
+                                        "flag boolean, qty int, code char(8))', i); END LOOP; END $$;")
+                             .arg(tables - 1);
+        script += QStringLiteral("create table wide as select g as c1, g * 2 as c2, 'name ' || g as c3, g / 3.0 as c4, "
+                                 "md5(g::text) as c5, now()::date as c6, g % 7 as c7, 'x' as c8, g::text as c9, "
+                                 "true as c10 from generate_series(1, %1) g;")
+                      .arg(rows);
+        if (!db.ConnectToServer(target) || !db.ExecuteSql(script)) {
+            std::fprintf(stderr, "%s\n", qPrintable(db.Exceptions.ToString()));
+            return 1;
+        }
+    }
+    const QString file = home.filePath(QStringLiteral("road.qvn"));
+    {
+        QVNProject project;
+        QVNProjectLifecycle lifecycle;
+        QVNProjectSettings settings;
+        settings.no = QStringLiteral("B");
+        settings.name = QStringLiteral("Bench");
+        settings.database = target;
+        if (!lifecycle.Create(file, settings, true, project)) {
+            std::fprintf(stderr, "%s\n", qPrintable(lifecycle.Exceptions.ToString()));
+            return 1;
+        }
+    }
+
+    const long before = ResidentKb();
+    Frm_Database window;
+    window.SetConnectDialog([](Frm_Open& dialog) {
+        dialog.LoadFields();
+        dialog.Confirm();
+        return dialog.DialogResult();
+    });
+    window.show();
+    QApplication::processEvents();
+    QElapsedTimer t;
+    t.start();
+    const bool opened = window.OpenProjectFile(file);
+    QApplication::processEvents();
+    const qint64 openMs = t.elapsed();
+    int nodes = 0;
+    if (auto* tree = window.findChild<QTreeWidget*>(QStringLiteral("Tv_Left")))
+        for (int g = 0; g < tree->topLevelItemCount(); ++g)
+            nodes += tree->topLevelItem(g)->childCount();
+    std::printf("open %d tables: %s in %lld ms, %d tree nodes, resident %ld MB (window before %ld MB)\n", tables,
+                opened ? "ok" : "FAILED", static_cast<long long>(openMs), nodes, ResidentKb() / 1024, before / 1024);
+
+    QVNDatabase data;
+    data.AdoConnectString = target;
+    Frm_TableData viewer;
+    viewer.mObj_QVNDatabase = &data;
+    viewer.TableName = QStringLiteral("wide");
+    viewer.LoadWindow();
+    viewer.SetCancelCheck([] { return false; });
+    t.restart();
+    viewer.Execute();
+    std::printf("viewer read %d rows x %d columns in %lld ms, resident %ld MB\n", viewer.RowCount(),
+                viewer.ColumnCount(), static_cast<long long>(t.elapsed()), ResidentKb() / 1024);
+
+    bool cancel = false;
+    QElapsedTimer sinceCancel;
+    qint64 noticed = -1;
+    viewer.SetCancelCheck([&] {
+        if (cancel && noticed < 0)
+            noticed = sinceCancel.elapsed();
+        return cancel;
+    });
+    QTimer::singleShot(300, [&] {
+        cancel = true;
+        sinceCancel.start();
+    });
+    t.restart();
+    viewer.Execute();
+    std::printf("cancel after %lld ms: reading stopped %lld ms and the viewer returned %lld ms after the press, "
+                "%d rows kept\n",
+                static_cast<long long>(t.elapsed() - sinceCancel.elapsed()), static_cast<long long>(noticed),
+                static_cast<long long>(sinceCancel.elapsed()), viewer.RowCount());
+
+    data.DisConnectFromServer();
+    const_cast<QVNProject*>(window.Project())->ProjectDatabase().DisConnectFromServer();
+    QVNDatabase admin;
+    if (admin.ConnectToServer(server + QStringLiteral("Database=postgres;")))
+        admin.ExecuteSql(QStringLiteral("DROP DATABASE ") + name);
+    return opened ? 0 : 1;
+}

@@ -1,0 +1,138 @@
+// The table data viewer against the SQLite sample and the PostgreSQL fixture server.
+#include "Frm_TableData.h"
+#include "ProjectTestSupport.h"
+#include "QVNDatabase.h"
+#include "WidgetTestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTableView>
+
+namespace {
+
+class TableDataTest : public WidgetTest
+{
+protected:
+    static QString Statement(Frm_TableData& w)
+    {
+        return w.findChild<QPlainTextEdit*>(QStringLiteral("Txt_SQL"))->toPlainText();
+    }
+    static void SetStatement(Frm_TableData& w, const QString& sql)
+    {
+        w.findChild<QPlainTextEdit*>(QStringLiteral("Txt_SQL"))->setPlainText(sql);
+    }
+    /// Shows the window and lets its timer run the first statement.
+    static void ShowAndRun(Frm_TableData& w)
+    {
+        w.LoadWindow();
+        w.show();
+        QElapsedTimer t;
+        t.start();
+        while (w.RowCount() == 0 && w.ColumnCount() == 0 && t.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+};
+
+TEST_F(TableDataTest, OpensTheTableRunsStatementsAndReportsARefusedOneOnce)
+{
+    QVNDatabase db;
+    db.AdoConnectString = SampleConnection();
+    Frm_TableData viewer;
+    viewer.mObj_QVNDatabase = &db;
+    viewer.TableName = QStringLiteral("categories");
+    ShowAndRun(viewer);
+    EXPECT_EQ(Statement(viewer), QStringLiteral("select * from categories"));
+    EXPECT_GT(viewer.RowCount(), 0);
+    EXPECT_GT(viewer.ColumnCount(), 1);
+    // Columns are sized to their contents: a long column is wider than an id column.
+    auto* grid = viewer.findChild<QTableView*>(QStringLiteral("Spd_Data"));
+    EXPECT_GE(grid->columnWidth(1), grid->fontMetrics().horizontalAdvance(viewer.Cell(1, 2)));
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(QLatin1Char('\n')).toStdString();
+
+    SetStatement(viewer, QStringLiteral("select * from no_such_table"));
+    EXPECT_FALSE(viewer.Execute());
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("0|The statement failed.|")));
+    EXPECT_TRUE(m_messages[0].contains(QStringLiteral("no_such_table"))) << "the driver's own message";
+    EXPECT_EQ(viewer.RowCount(), 0);
+    EXPECT_EQ(viewer.ColumnCount(), 0);
+    EXPECT_TRUE(viewer.findChild<QPlainTextEdit*>(QStringLiteral("Txt_SQL"))->isEnabled());
+
+    // A statement without rows shows only the column titles.
+    SetStatement(viewer, QStringLiteral("select * from categories where 1 = 0"));
+    EXPECT_TRUE(viewer.Execute());
+    EXPECT_EQ(viewer.RowCount(), 0);
+    EXPECT_GT(viewer.ColumnCount(), 1);
+}
+
+TEST_F(TableDataTest, CancelKeepsTheRowsReadSoFar)
+{
+    QVNDatabase db;
+    db.AdoConnectString = SampleConnection();
+    Frm_TableData viewer;
+    viewer.mObj_QVNDatabase = &db;
+    viewer.LoadWindow();
+    SetStatement(viewer,
+                 QStringLiteral("with recursive n(x) as (select 1 union all select x + 1 from n where x < 2000000) "
+                                "select x, x * 2 as y from n"));
+    viewer.SetCancelCheck([] { return true; });
+    EXPECT_TRUE(viewer.Execute());
+    EXPECT_TRUE(viewer.LastReadCanceled());
+    EXPECT_GT(viewer.RowCount(), 0);
+    EXPECT_LT(viewer.RowCount(), 2000000);
+    EXPECT_EQ(viewer.Cell(1, 1), QStringLiteral("1"));
+    EXPECT_EQ(viewer.Cell(viewer.RowCount(), 1), QString::number(viewer.RowCount()));
+
+    // Escape (or closing the window) while rows are read stops the read and keeps the window.
+    viewer.SetCancelCheck([&] {
+        viewer.reject();
+        return false;
+    });
+    EXPECT_TRUE(viewer.Execute());
+    EXPECT_TRUE(viewer.LastReadCanceled());
+    EXPECT_GT(viewer.RowCount(), 0);
+    EXPECT_LT(viewer.RowCount(), 2000000);
+}
+
+TEST_F(TableDataTest, MixedCaseTableOnPostgresOpensAndExportsEscaped)
+{
+    QString error;
+    const QString cs = Pg::CreateDatabase(
+        QStringLiteral(
+            "create schema \"Shop\"; create table \"Shop\".\"Order Lines\" (\"Id\" int, note text);"
+            "insert into \"Shop\".\"Order Lines\" values (1, '<b>bold</b>' || chr(13) || chr(10) || 'next');"),
+        error);
+    ASSERT_FALSE(cs.isEmpty()) << error.toStdString();
+    QVNDatabase db;
+    db.AdoConnectString = cs;
+    Frm_TableData viewer;
+    viewer.mObj_QVNDatabase = &db;
+    viewer.TableName = QStringLiteral("Order Lines");
+    viewer.TableSchema = QStringLiteral("Shop");
+    ShowAndRun(viewer);
+    EXPECT_EQ(Statement(viewer), QStringLiteral("select * from \"Shop\".\"Order Lines\""));
+    ASSERT_EQ(viewer.RowCount(), 1) << m_messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(viewer.Cell(0, 1), QStringLiteral("Id"));
+    EXPECT_EQ(viewer.Cell(1, 2), QStringLiteral("<b>bold</b>\r\nnext")) << "unchanged in the window";
+
+    const QString file = m_dir.file(QStringLiteral("lines.html"));
+    viewer.SetFileChooser([&](QWidget*) { return file; });
+    m_messages.clear();
+    EXPECT_TRUE(viewer.ExportHtml());
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("2|The HTML page has been written.|")});
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(page.contains(QStringLiteral("<td>&lt;b&gt;bold&lt;/b&gt;<BR>next</td>"))) << page.toStdString();
+
+    // A cancelled save dialog is reported and writes nothing.
+    viewer.SetFileChooser([](QWidget*) { return QString(); });
+    m_messages.clear();
+    EXPECT_FALSE(viewer.ExportHtml());
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("0|The HTML page could not be written.|")});
+}
+
+} // namespace
