@@ -31,8 +31,8 @@ protected:
     // Runs the build; the last main message is kept in m_last.
     bool Build(const QString& package, const TQXRowsPtr& tables)
     {
-        m_model.SetProgressListener([this](const QString& m, bool&, bool self) {
-            if (self && !m.isEmpty())
+        m_model.SetProgressListener([this](const QString& m, bool&) {
+            if (!m.isEmpty())
                 m_last = m;
         });
         return m_model.BuildProcess(package, Out(), CallerVariables(Out()), tables);
