@@ -1,18 +1,29 @@
 // Renders each window of the program to a PNG so they can be looked at without a desktop:
 // the main window with the sample project (English and Chinese), the message window expanded
-// and collapsed, the options and the About window.
+// and collapsed, the options and the About window, the build dialog, the read-me browser, the
+// packaging and conversion windows and the collection viewer.
 #include "Frm_About.h"
+#include "Frm_Build.h"
 #include "Frm_Database.h"
 #include "Frm_Error.h"
+#include "Frm_IE.h"
 #include "Frm_Option.h"
+#include "Frm_Package.h"
+#include "Frm_Show.h"
+#include "Frm_UML.h"
 #include "Mdl_Main.h"
+#include "QVNBuildCollector.h"
 #include "QVNError.h"
+#include "QVNGenerate.h"
 #include "QVNLanguage.h"
 #include "QVNSampleProject.h"
 #include "QVNWindowStartup.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -63,6 +74,48 @@ int main(int argc, char** argv)
 
         Frm_Option options;
         save(options, out, language[0] == '1' ? "options-en" : "options-zh");
+
+        const bool en = language[0] == '1';
+        Frm_Build build;
+        build.AddVariable(QStringLiteral("sample"), QStringLiteral("P_NAME"));
+        build.SetFolder(Mdl_Main::OutPath + QStringLiteral("sample/"));
+        if (auto* list = build.findChild<QComboBox*>(QStringLiteral("Cbo_Model")); list && list->count() > 0)
+            list->setCurrentIndex(0);
+        save(build, out, en ? "build-en" : "build-zh");
+
+        Frm_Package package;
+        save(package, out, en ? "package-en" : "package-zh");
+
+        Frm_UML uml;
+        uml.findChild<QPlainTextEdit*>(QStringLiteral("Txt_File"))
+            ->setPlainText(QStringLiteral("(object Class \"tb_test\"\n    quid \"3A1B2C3D0001\"\n"
+                                          "    documentation \"测试\"\n    (object ClassAttribute \"testid\"\n"
+                                          "        quid \"3A1B2C3D0002\"\n        supplier \"Logical View::tb_test\"\n"
+                                          "        quidu \"3A1B2C3D0001\"))"));
+        save(uml, out, en ? "conversion-en" : "conversion-zh");
+    }
+
+    // The read-me page of the data dictionary model, built over the sample's tables.
+    QTemporaryDir built;
+    QVNBuildCollector collector;
+    TQXRowsPtr tables;
+    TQXColsPtr vars;
+    QString folder;
+    if (collector.Collect(sample, {}, tables, vars, folder)) {
+        QList<QPair<QString, QString>> projectVars;
+        for (const TQXColPtr& col : *vars)
+            projectVars.append({col->Key(), col->Value().ToText()});
+        QVNGenerate generate;
+        generate.Run(Mdl_Main::ModelPath + QStringLiteral("datadict.qvnm"), built.path(), tables, projectVars, {});
+        Frm_IE readme;
+        readme.OpenFile(generate.ReadmePage());
+        save(readme, out, "readme");
+
+        Frm_Show viewer;
+        viewer.SetRows_Show(tables);
+        viewer.Load();
+        viewer.resize(900, 420);
+        save(viewer, out, "collection-viewer");
     }
     Frm_About about;
     save(about, out, "about");
