@@ -19,9 +19,11 @@ QString typeName(const TQXObject& object)
 {
     int status = 0;
     char* name = abi::__cxa_demangle(typeid(object).name(), nullptr, nullptr, &status);
-    const QString result = QString::fromLatin1(status == 0 && name ? name : typeid(object).name());
+    QString result = QString::fromLatin1(status == 0 && name ? name : typeid(object).name());
     std::free(name);
-    return result;
+    // The class's own name, as a script's TypeName gives it: no namespaces, no template arguments.
+    result = result.left(result.indexOf(QLatin1Char('<')) >= 0 ? result.indexOf(QLatin1Char('<')) : result.size());
+    return result.mid(result.lastIndexOf(QStringLiteral("::")) + (result.contains(QStringLiteral("::")) ? 2 : 0));
 }
 
 QList<QStandardItem*> line(const QStringList& cells)

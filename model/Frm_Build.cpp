@@ -304,11 +304,20 @@ void Frm_Build::ClearVariable()
     m_variables->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd"))), QStringLiteral("RVG_DATE"));
     m_variables->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))), QStringLiteral("RVG_DATETIME"));
     m_tables = TQXRows::Create();
+    RefreshDefaults();
 }
 
 void Frm_Build::AddVariable(const QString& pStr_Value, const QString& pStr_Name)
 {
     m_variables->Add(TQXValue(pStr_Value), QStringLiteral("RVG_") + pStr_Name);
+    RefreshDefaults();
+}
+
+void Frm_Build::RefreshDefaults()
+{
+    // The caller adds its variables after the dialog was made: the shown defaults use them.
+    if (m_models && m_ui->Cbo_Model->currentIndex() >= 0)
+        ShowModel();
 }
 
 void Frm_Build::SetFolder(const QString& folder)

@@ -48,7 +48,8 @@ public:
 
     /// RVG_DATE and RVG_DATETIME of now as the only variables, and an empty table set.
     void ClearVariable();
-    /// Adds the variable "RVG_" + `pStr_Name` (a name already present keeps its first value).
+    /// Adds the variable "RVG_" + `pStr_Name` (a name already present keeps its first value); the
+    /// shown defaults are expanded again with it.
     void AddVariable(const QString& pStr_Value, const QString& pStr_Name);
     void SetFolder(const QString& folder);
     const TQXRowsPtr& ConvertDatas();
@@ -77,6 +78,7 @@ public:
 
 private:
     void ShowModel();
+    void RefreshDefaults();
     void Browse();
     QString Text(const QString& key) const;
     void OnProgress(const QString& message, bool& cancel);

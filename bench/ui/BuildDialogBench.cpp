@@ -6,6 +6,7 @@
 #include "Mdl_Main.h"
 #include "QVNBuildCollector.h"
 #include "QVNError.h"
+#include "QVNLanguage.h"
 #include "QVNMessage.h"
 #include "QVNProcess.h"
 #include "QVNSampleProject.h"

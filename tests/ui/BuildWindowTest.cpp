@@ -177,9 +177,9 @@ TEST_F(BuildWindow, VariablesGetEditorsByTypeDefaultsExpandedAndReadOnlyRowsLock
     ASSERT_EQ(grid->rowCount(), 5);
     EXPECT_TRUE(view->isColumnHidden(2)) << "the key column is not for the user";
 
-    // The first model is shown when the dialog opens, before the project variable was added.
+    // Defaults are expanded with the variables the main window adds after making the dialog.
     EXPECT_EQ(grid->index(GridRow(dialog, QStringLiteral("MV_TITLE")), 1).data().toString(),
-              QStringLiteral("Orders of "));
+              QStringLiteral("Orders of Shop"));
     const int day = GridRow(dialog, QStringLiteral("MV_DAY"));
     EXPECT_EQ(grid->index(day, 1).data().toString(), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
     EXPECT_EQ(grid->index(day, 0).data().toString(), QStringLiteral("Day"));
@@ -223,7 +223,7 @@ TEST_F(BuildWindow, BuildOverTheSampleWritesFilesFillsTheReadmeAndOpensTheFolder
     ASSERT_TRUE(dialog.Build()) << qPrintable(m_messages.join(QLatin1Char('\n')));
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join(QLatin1Char('\n')));
     const QString text = readFile(out + QStringLiteral("/tables.txt"));
-    EXPECT_TRUE(text.startsWith(QStringLiteral("# Orders of sample"))) << qPrintable(text);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("# Orders of Sample order management"))) << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("width=40\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("note=first line\nsecond line\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("fixed=kept as shipped\n")));
@@ -274,7 +274,12 @@ TEST_F(BuildWindow, CancelInTheProgressWindowStopsTheBuildAndSaysSo)
 TEST_F(BuildWindow, FailedBuildShowsFailureWithTheCauseAndMissingModelIsRefused)
 {
     PackModel(QStringLiteral("broken"), [](const QString& source) {
-        QFile::remove(source + QStringLiteral("/tables.txt")); // named by the file list, not packed
+        // A target outside the output folder is refused and fails the build.
+        QString files = readFile(source + QStringLiteral("/model_file.qvns"));
+        files.replace(QStringLiteral("<MF_TO>tables.txt</MF_TO>"), QStringLiteral("<MF_TO>../tables.txt</MF_TO>"));
+        QFile f(source + QStringLiteral("/model_file.qvns"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(files.toUtf8());
     });
     Frm_Build dialog(nullptr, s_process);
     dialog.SetFolder(m_dir.file(QStringLiteral("failed")));

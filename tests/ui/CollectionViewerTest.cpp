@@ -38,7 +38,7 @@ Seen look(Frm_Show* viewer)
 void whenShown(const std::function<void(Frm_Show*)>& inspect)
 {
     QTimer::singleShot(0, [inspect] {
-        auto* viewer = qobject_cast<Frm_Show*>(QApplication::activeModalWidget());
+        auto* viewer = dynamic_cast<Frm_Show*>(QApplication::activeModalWidget());
         ASSERT_NE(viewer, nullptr);
         inspect(viewer);
         viewer->reject();
