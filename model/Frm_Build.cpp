@@ -35,6 +35,8 @@ namespace {
 const QString kSection = QStringLiteral("Frm_Build");
 constexpr int kEntryWidth = 100;
 constexpr int kMultiLineHeight = 50;
+constexpr qint64 kShowInterval = 50;
+constexpr qint64 kPollInterval = 20;
 
 Frm_Build::FolderOpener& folderOpener()
 {
@@ -371,14 +373,23 @@ void Frm_Build::Browse()
         m_ui->Txt_Folder->setText(folder);
 }
 
-void Frm_Build::OnProgress(const QString& message, bool& cancel)
+// The engine reports every block and column; each call to the progress server is a round trip, so
+// engine messages are shown at most every 50 ms and Cancel is polled at most every 20 ms (the main
+// messages are always shown). The window cannot show more than that anyway.
+void Frm_Build::OnProgress(const QString& message, bool& cancel, bool main)
 {
     if (!m_process)
         return;
-    if (!message.isEmpty())
+    const qint64 now = m_clock.elapsed();
+    if (!message.isEmpty() && (main || now - m_lastShown >= kShowInterval)) {
         m_process->SetProcessing(message);
-    if (m_process->ProcessCanceled())
-        cancel = true;
+        m_lastShown = now;
+    }
+    if (now - m_lastPolled >= kPollInterval) {
+        m_lastPolled = now;
+        if (m_process->ProcessCanceled())
+            cancel = true;
+    }
 }
 
 bool Frm_Build::Build()
@@ -425,8 +436,11 @@ bool Frm_Build::Build()
     }
 
     QVNGenerate generate;
-    generate.Progress = [this](const QString& message, bool& cancel) { OnProgress(message, cancel); };
-    generate.Detail = [this](const QString& message, bool& cancel) { OnProgress(message, cancel); };
+    generate.Progress = [this](const QString& message, bool& cancel) { OnProgress(message, cancel, true); };
+    generate.Detail = [this](const QString& message, bool& cancel) { OnProgress(message, cancel, false); };
+    m_clock.start();
+    m_lastShown = -kShowInterval;
+    m_lastPolled = -kPollInterval;
     // The dialog keeps painting while the build runs; its inputs are disabled meanwhile.
     QVNEvents::SetHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     const bool ok = generate.Run(file, out, ConvertDatas(), projectVars, overrides);

@@ -4,6 +4,7 @@
 #include "TQXRows.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <functional>
 #include <memory>
@@ -81,7 +82,7 @@ private:
     void RefreshDefaults();
     void Browse();
     QString Text(const QString& key) const;
-    void OnProgress(const QString& message, bool& cancel);
+    void OnProgress(const QString& message, bool& cancel, bool main);
 
     std::unique_ptr<Ui::Frm_Build> m_ui;
     BuildVariableModel* m_grid = nullptr;
@@ -95,4 +96,7 @@ private:
     TQXRowsPtr m_models;
     QString m_log;
     int m_dialogResult = 0;
+    QElapsedTimer m_clock;
+    qint64 m_lastShown = 0;
+    qint64 m_lastPolled = 0;
 };

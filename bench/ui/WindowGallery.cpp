@@ -16,6 +16,7 @@
 #include "QVNError.h"
 #include "QVNGenerate.h"
 #include "QVNLanguage.h"
+#include "QVNMessage.h"
 #include "QVNSampleProject.h"
 #include "QVNWindowStartup.h"
 
@@ -93,6 +94,10 @@ int main(int argc, char** argv)
                                           "        quid \"3A1B2C3D0002\"\n        supplier \"Logical View::tb_test\"\n"
                                           "        quidu \"3A1B2C3D0001\"))"));
         save(uml, out, en ? "conversion-en" : "conversion-zh");
+        QVNMessage::SetHandler([](const QString&, int, const QString&) {});
+        uml.Convert();
+        QVNMessage::SetHandler({});
+        save(uml, out, en ? "conversion-done-en" : "conversion-done-zh");
     }
 
     // The read-me page of the data dictionary model, built over the sample's tables.

@@ -10,6 +10,7 @@
 #include "QVNModel.h"
 #include "QVNProcess.h"
 #include "QVNZIP.h"
+#include "TQXRow.h"
 #include "TempDir.h"
 #include "UiTestSupport.h"
 
@@ -254,6 +255,16 @@ TEST_F(BuildWindow, CancelInTheProgressWindowStopsTheBuildAndSaysSo)
     PackModel(QStringLiteral("vars"));
     Frm_Build dialog(nullptr, s_process);
     ASSERT_NO_FATAL_FAILURE(CollectSample(dialog));
+    // Enough tables that the build is still running well after Cancel was pressed.
+    const TQXRowsPtr sample = dialog.ConvertDatas();
+    auto many = TQXRows::Create();
+    many->SetTag(QStringLiteral("TABLES"));
+    for (int i = 0; i < 400; ++i) {
+        auto cols = TQXCols::Create();
+        cols->Copy(sample->Item(i % sample->Count() + 1)->Cols());
+        many->Add(cols, QStringLiteral("T%1").arg(i));
+    }
+    dialog.SetConvertDatas(many);
     dialog.SetFolder(m_dir.file(QStringLiteral("cancelled")));
     // The user presses Cancel in the progress server's window once the build is under way.
     QString clickError;
