@@ -68,6 +68,9 @@ Frm_Show::Frm_Show(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui:
                 const TQXRowPtr row = Rows_Show()->Item(current.row() + 1);
                 ShowCols(row ? row->Cols() : TQXCols::Create());
             });
+    // Enter on a line of the columns grid does what a click on its button does (keyboard users).
+    connect(m_ui->Spd_Cols, &QAbstractItemView::activated, this,
+            [this](const QModelIndex& index) { OpenNested(index.row() + 1); });
 }
 
 Frm_Show::~Frm_Show() = default;

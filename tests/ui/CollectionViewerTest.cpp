@@ -133,4 +133,11 @@ TEST_F(CollectionViewer, NestedSetsOpenFurtherViewersFromTheirButtons)
     EXPECT_EQ(nested.caption, QStringLiteral("Stavelin Show  LEAF"));
     EXPECT_FALSE(nested.rowsShown);
     EXPECT_EQ(nested.values, QStringList{QStringLiteral("v")});
+
+    // From the keyboard: Enter on the line opens it as well.
+    auto* cols = viewer.findChild<QTableView*>(QStringLiteral("Spd_Cols"));
+    nested = Seen();
+    whenShown([&](Frm_Show* v) { nested = look(v); });
+    emit cols->activated(cols->model()->index(0, 0));
+    EXPECT_EQ(nested.caption, QStringLiteral("Stavelin Show  LEAF"));
 }
