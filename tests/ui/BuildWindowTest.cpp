@@ -2,6 +2,7 @@
 // read-me browser, the packaging window and the conversion window, driven offscreen.
 
 #include "Frm_Build.h"
+#include "Frm_Database.h"
 #include "Frm_IE.h"
 #include "Frm_Package.h"
 #include "Frm_UML.h"
@@ -15,6 +16,8 @@
 #include "UiTestSupport.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
@@ -419,4 +422,24 @@ TEST_F(BuildWindow, ConversionWindowConvertsItsTextInPlace)
                              "    supplier \"<ORVE>RVG_HEXTIME</ORVE>002\" quidu \"<ORVE>RVG_HEXTIME</ORVE>001\")"));
     EXPECT_EQ(window.Identifiers()->Count(), 2) << "the quidu line's first quotes hold \"x\"";
     EXPECT_EQ(m_messages, QStringList{QStringLiteral("2|Conversion complete.|")});
+}
+
+TEST_F(BuildWindow, ToolsMenuOpensThePackagingAndConversionWindows)
+{
+    Frm_Database main;
+    for (const auto& [action, window] :
+         {std::pair{"Mnu_Tool_Package", "Frm_Package"}, std::pair{"Mnu_Tool_UML", "Frm_UML"}}) {
+        auto* command = main.findChild<QAction*>(QLatin1String(action));
+        ASSERT_NE(command, nullptr) << action;
+        EXPECT_TRUE(command->isEnabled()) << action;
+        QString opened;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->objectName();
+                modal->close();
+            }
+        });
+        command->trigger();
+        EXPECT_EQ(opened, QLatin1String(window));
+    }
 }
