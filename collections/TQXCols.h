@@ -53,6 +53,10 @@ public:
     /// Convenience for the many callers that want a column's value as text ("" when missing).
     QString Text(const QString& key) const;
 
+    /// Opens the collection viewer on this set, modally, when a window library has registered one
+    /// (TQXShow); false otherwise. The viewer only reads the set.
+    bool Show() const;
+
     void Reserve(qsizetype n) { m_set.reserve(n); }
 
     iterator begin() const { return iterator(m_set.entries().cbegin()); }

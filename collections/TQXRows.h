@@ -47,6 +47,10 @@ public:
     /// Appends one deep copy of the row; a refused key drops it silently and still returns true.
     bool CopyRow(const TQXRowPtr& row);
 
+    /// Opens the collection viewer on this set, modally, when a window library has registered one
+    /// (TQXShow); false otherwise. The viewer only reads the set.
+    bool Show() const;
+
     void Reserve(qsizetype n) { m_set.reserve(n); }
 
     iterator begin() const { return iterator(m_set.entries().cbegin()); }

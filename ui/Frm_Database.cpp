@@ -3,7 +3,10 @@
 #include "Frm_About.h"
 #include "Frm_Open.h"
 #include "Frm_Option.h"
+#include "Frm_Package.h"
+#include "Frm_Show.h"
 #include "Frm_TableData.h"
+#include "Frm_UML.h"
 #include "Mdl_Main.h"
 #include "QVNBuildCollector.h"
 #include "QVNConfig.h"
@@ -189,11 +192,19 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     m_ui->Tv_Left->setAccessibleName(QStringLiteral("Tv_Left"));
     m_ui->Tv_Left->setUniformRowHeights(true);
 
-    // The windows behind these commands are not part of this version: they stay disabled rather
-    // than pretend to work. The three SQL Server and web entries have never had an action.
-    for (QAction* a :
-         {m_ui->Mnu_Tool_Package, m_ui->Mnu_Tool_UML, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2, m_ui->Mnu_Tool_WEB})
+    // The three SQL Server and web entries have never had an action: they stay disabled rather
+    // than pretend to work.
+    for (QAction* a : {m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2, m_ui->Mnu_Tool_WEB})
         a->setEnabled(false);
+    connect(m_ui->Mnu_Tool_Package, &QAction::triggered, this, [this] {
+        Frm_Package window(this);
+        window.exec();
+    });
+    connect(m_ui->Mnu_Tool_UML, &QAction::triggered, this, [this] {
+        Frm_UML window(this);
+        window.exec();
+    });
+    Frm_Show::Register();
 
     connect(m_ui->Mnu_File_Setup, &QAction::triggered, this, &Frm_Database::ShowOptions);
     connect(m_ui->Mnu_File_New, &QAction::triggered, this, &Frm_Database::FileNew);

@@ -1,24 +1,31 @@
 // Renders each window of the program to a PNG so they can be looked at without a desktop:
 // the main window with the sample project (English and Chinese), the message window expanded
-// and collapsed, the options and the About window, the table and column pages and their two
-// dialogs.
-#include "Frm_About.h"
-#include "Frm_Choose.h"
-#include "Frm_Convert.h"
 // and collapsed, the options and the About window, the connection dialog, the connection-string
-// editor (a file driver and a server driver) and the table data viewer.
+// editor (a file driver and a server driver), the table data viewer, the table and column pages
+// and their two dialogs, the build dialog, the read-me browser, the packaging and conversion
+// windows and the collection viewer.
 #include "Frm_About.h"
+#include "Frm_Build.h"
+#include "Frm_Choose.h"
 #include "Frm_Connection.h"
+#include "Frm_Convert.h"
 #include "Frm_Database.h"
 #include "Frm_Error.h"
+#include "Frm_IE.h"
 #include "Frm_Open.h"
 #include "Frm_Option.h"
+#include "Frm_Package.h"
+#include "Frm_Show.h"
 #include "Frm_TableData.h"
+#include "Frm_UML.h"
 #include "Grid.h"
 #include "Mdl_Main.h"
+#include "QVNBuildCollector.h"
 #include "QVNColumnPage.h"
 #include "QVNError.h"
+#include "QVNGenerate.h"
 #include "QVNLanguage.h"
+#include "QVNMessage.h"
 #include "QVNPages.h"
 #include "QVNProject.h"
 #include "QVNProjectLifecycle.h"
@@ -26,8 +33,11 @@
 #include "QVNWindowStartup.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -115,7 +125,6 @@ int main(int argc, char** argv)
         save(options, out, language[0] == '1' ? "options-en" : "options-zh");
 
         // The two pages of the right pane, each in its frame, and the column page's dialogs.
-        const bool english = language[0] == '1';
         QVNProject project;
         QVNProjectLifecycle lifecycle;
         if (lifecycle.Open(sample, project)) {
@@ -129,11 +138,11 @@ int main(int argc, char** argv)
             QVNPages pages(tableFrame, columnFrame);
             columnFrame->hide();
             pages.ShowTableList(project, QStringLiteral("TABLE"));
-            save(host, out, english ? "table-page-en" : "table-page-zh");
+            save(host, out, en ? "table-page-en" : "table-page-zh");
             tableFrame->hide();
             columnFrame->show();
             pages.ShowColumnList(project, QStringLiteral("orders"));
-            save(host, out, english ? "column-page-en" : "column-page-zh");
+            save(host, out, en ? "column-page-en" : "column-page-zh");
 
             Frm_Convert convert;
             convert.ClearData();
@@ -146,15 +155,60 @@ int main(int argc, char** argv)
                 for (qsizetype i = 0; i < std::min(captions.size(), values.size()); ++i)
                     convert.AddData(captions.at(i), values.at(i));
             }
-            save(convert, out, english ? "convert-en" : "convert-zh");
+            save(convert, out, en ? "convert-en" : "convert-zh");
             Frm_Choose choose;
             choose.ClearData();
             for (const QString& item : grid->ItemList(8, 1).split(QLatin1Char('\t')))
                 choose.AddData(item);
             choose.SetRow(2);
             choose.SetDataType(2);
-            save(choose, out, english ? "choose-en" : "choose-zh");
+            save(choose, out, en ? "choose-en" : "choose-zh");
         }
+
+        Frm_Build build;
+        build.AddVariable(QStringLiteral("sample"), QStringLiteral("P_NAME"));
+        build.SetFolder(Mdl_Main::OutPath + QStringLiteral("sample/"));
+        if (auto* list = build.findChild<QComboBox*>(QStringLiteral("Cbo_Model")); list && list->count() > 0)
+            list->setCurrentIndex(0);
+        save(build, out, en ? "build-en" : "build-zh");
+
+        Frm_Package package;
+        save(package, out, en ? "package-en" : "package-zh");
+
+        Frm_UML uml;
+        uml.findChild<QPlainTextEdit*>(QStringLiteral("Txt_File"))
+            ->setPlainText(QStringLiteral("(object Class \"tb_test\"\n    quid \"3A1B2C3D0001\"\n"
+                                          "    documentation \"测试\"\n    (object ClassAttribute \"testid\"\n"
+                                          "        quid \"3A1B2C3D0002\"\n        supplier \"Logical View::tb_test\"\n"
+                                          "        quidu \"3A1B2C3D0001\"))"));
+        save(uml, out, en ? "conversion-en" : "conversion-zh");
+        QVNMessage::SetHandler([](const QString&, int, const QString&) {});
+        uml.Convert();
+        QVNMessage::SetHandler({});
+        save(uml, out, en ? "conversion-done-en" : "conversion-done-zh");
+    }
+
+    // The read-me page of the data dictionary model, built over the sample's tables.
+    QTemporaryDir built;
+    QVNBuildCollector collector;
+    TQXRowsPtr tables;
+    TQXColsPtr vars;
+    QString folder;
+    if (collector.Collect(sample, {}, tables, vars, folder)) {
+        QList<QPair<QString, QString>> projectVars;
+        for (const TQXColPtr& col : *vars)
+            projectVars.append({col->Key(), col->Value().ToText()});
+        QVNGenerate generate;
+        generate.Run(Mdl_Main::ModelPath + QStringLiteral("datadict.qvnm"), built.path(), tables, projectVars, {});
+        Frm_IE readme;
+        readme.OpenFile(generate.ReadmePage());
+        save(readme, out, "readme");
+
+        Frm_Show viewer;
+        viewer.SetRows_Show(tables);
+        viewer.Load();
+        viewer.resize(900, 420);
+        save(viewer, out, "collection-viewer");
     }
     Frm_About about;
     save(about, out, "about");

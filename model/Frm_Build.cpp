@@ -1,0 +1,476 @@
+#include "Frm_Build.h"
+
+#include "Frm_IE.h"
+#include "Mdl_Main.h"
+#include "QVNFormLocalizer.h"
+#include "QVNFunction.h"
+#include "QVNGenerate.h"
+#include "QVNLanguage.h"
+#include "QVNMessage.h"
+#include "QVNModel.h"
+#include "QVNParser.h"
+#include "QVNProcess.h"
+#include "QVNProgress.h"
+#include "QVNShell.h"
+#include "ui_Frm_Build.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QDate>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QToolBar>
+
+#include <algorithm>
+
+namespace {
+const QString kSection = QStringLiteral("Frm_Build");
+constexpr int kEntryWidth = 100;
+constexpr int kMultiLineHeight = 50;
+constexpr qint64 kShowInterval = 50;
+constexpr qint64 kPollInterval = 20;
+
+Frm_Build::FolderOpener& folderOpener()
+{
+    static Frm_Build::FolderOpener opener;
+    return opener;
+}
+
+Frm_Build::PageViewer& pageViewer()
+{
+    static Frm_Build::PageViewer viewer;
+    return viewer;
+}
+} // namespace
+
+/// The model's variables as the grid shows them: label, value (edited by type), key (hidden).
+class BuildVariableModel : public QAbstractTableModel
+{
+public:
+    struct Row
+    {
+        QString name, value, type, key;
+        bool editable = true;
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void SetRows(QList<Row> rows)
+    {
+        beginResetModel();
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+    const QList<Row>& Rows() const { return m_rows; }
+    void SetHeadings(const QString& label, const QString& value)
+    {
+        m_headings = {label, value, QStringLiteral("Key")};
+        emit headerDataChanged(Qt::Horizontal, 0, 2);
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 3; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_rows.size())
+            return {};
+        const Row& r = m_rows.at(index.row());
+        if (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::AccessibleTextRole) {
+            switch (index.column()) {
+            case 0:
+                return r.name;
+            case 1:
+                return r.value;
+            default:
+                return r.key;
+            }
+        }
+        if (role == Qt::BackgroundRole && index.column() == 1 && !r.editable)
+            return QApplication::palette().color(QPalette::Button);
+        if (role == Qt::UserRole)
+            return r.type;
+        return {};
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        Qt::ItemFlags f = QAbstractTableModel::flags(index);
+        if (index.isValid() && index.column() == 1 && m_rows.at(index.row()).editable)
+            f |= Qt::ItemIsEditable;
+        return f;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
+    {
+        if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+            return false;
+        m_rows[index.row()].value = value.toString();
+        emit dataChanged(index, index);
+        return true;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < m_headings.size())
+            return m_headings.at(section);
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+private:
+    QList<Row> m_rows;
+    QStringList m_headings{QStringLiteral("Variable"), QStringLiteral("Value"), QStringLiteral("Key")};
+};
+
+namespace {
+/// Editors by variable type: "D" a date picker (yyyy-MM-dd), "N" a number field, "M" several lines.
+class VariableDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QString type = index.data(Qt::UserRole).toString().toUpper();
+        QWidget* editor = nullptr;
+        if (type == QLatin1String("D")) {
+            auto* date = new QDateEdit(parent);
+            date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+            date->setCalendarPopup(true);
+            editor = date;
+        } else if (type == QLatin1String("N")) {
+            auto* number = new QLineEdit(parent);
+            static const QRegularExpression rx(QStringLiteral("[-+]?[0-9]*([.][0-9]*)?([eE][-+]?[0-9]+)?"));
+            number->setValidator(new QRegularExpressionValidator(rx, number));
+            editor = number;
+        } else if (type == QLatin1String("M")) {
+            editor = new QPlainTextEdit(parent);
+        } else {
+            return QStyledItemDelegate::createEditor(parent, option, index);
+        }
+        editor->setObjectName(QStringLiteral("Spd_Data_Editor"));
+        editor->setAccessibleName(index.siblingAtColumn(0).data().toString());
+        return editor;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        const QString value = index.data(Qt::EditRole).toString();
+        if (auto* date = qobject_cast<QDateEdit*>(editor)) {
+            const QDate d = QDate::fromString(value.left(10), QStringLiteral("yyyy-MM-dd"));
+            date->setDate(d.isValid() ? d : QDate::currentDate());
+        } else if (auto* text = qobject_cast<QPlainTextEdit*>(editor)) {
+            text->setPlainText(value);
+        } else {
+            QStyledItemDelegate::setEditorData(editor, index);
+        }
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        if (auto* date = qobject_cast<QDateEdit*>(editor))
+            model->setData(index, date->date().toString(QStringLiteral("yyyy-MM-dd")));
+        else if (auto* text = qobject_cast<QPlainTextEdit*>(editor))
+            model->setData(index, text->toPlainText());
+        else
+            QStyledItemDelegate::setModelData(editor, model, index);
+    }
+};
+} // namespace
+
+Frm_Build::Frm_Build(QWidget* parent, QVNProcess* process)
+    : QDialog(parent), m_ui(std::make_unique<Ui::Frm_Build>()), m_process(process)
+{
+    m_ui->setupUi(this);
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("Tb_Tool"));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_ok = m_toolBar->addAction(style()->standardIcon(QStyle::SP_MediaPlay), QString());
+    m_ok->setObjectName(QStringLiteral("ok"));
+    m_ok->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    m_exit = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QString());
+    m_exit->setObjectName(QStringLiteral("exit"));
+    m_exit->setShortcut(QKeySequence(Qt::Key_Escape));
+    auto* row = new QHBoxLayout();
+    row->addStretch(1);
+    row->addWidget(m_toolBar);
+    m_ui->Lay_Main->insertLayout(0, row);
+
+    m_grid = new BuildVariableModel(this);
+    QTableView* grid = m_ui->Spd_Data;
+    grid->setModel(m_grid);
+    grid->setItemDelegateForColumn(1, new VariableDelegate(grid));
+    grid->setColumnHidden(2, true);
+    grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                          QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->verticalHeader()->setVisible(false);
+    grid->setAccessibleName(QStringLiteral("Spd_Data"));
+    m_ui->Cbo_Model->setAccessibleName(QStringLiteral("Cbo_Model"));
+    m_ui->Txt_Folder->setAccessibleName(QStringLiteral("Txt_Folder"));
+
+    ClearVariable();
+    m_dialogResult = 0;
+
+    QVNLanguage& language = Mdl_Main::Language();
+    QVNFormLocalizer::Localize(this, language);
+    m_ok->setText(Text(QStringLiteral("TB_TOOL_OK")));
+    m_exit->setText(Text(QStringLiteral("TB_TOOL_EXIT")));
+    m_grid->SetHeadings(Text(QStringLiteral("Spd_Data_0_1")), Text(QStringLiteral("Spd_Data_0_2")));
+    m_ui->Cmd_OutPath->setText(QStringLiteral("..."));
+    m_ui->Cmd_OutPath->setAccessibleName(m_ui->Lbl_Folder->text().remove(QLatin1Char('&')));
+    m_ui->Cbo_Model->setAccessibleName(m_ui->Lbl_ModelName->text().remove(QLatin1Char('&')));
+    grid->setAccessibleName(m_ui->Lbl_ModelProperty->text());
+    m_ui->Txt_Folder->setAccessibleName(m_ui->Lbl_Folder->text().remove(QLatin1Char('&')));
+
+    // The model list: the key sits behind the 100 characters of each entry and is never shown.
+    QVNModel model;
+    m_models = model.GetAllModels(Mdl_Main::ModelPath);
+    if (!m_models)
+        m_models = TQXRows::Create();
+    for (const TQXRowPtr& r : *m_models) {
+        const TQXColsPtr& cols = r->Cols();
+        const QString entry =
+            ModelEntry(cols->Text(QStringLiteral("MI_NAME")), cols->Text(QStringLiteral("MI_VERSION")), r->Key());
+        m_ui->Cbo_Model->addItem(entry.left(kEntryWidth).trimmed(), entry);
+    }
+
+    connect(m_ui->Cbo_Model, &QComboBox::currentIndexChanged, this, [this] { ShowModel(); });
+    connect(m_ui->Cmd_OutPath, &QPushButton::clicked, this, [this] { Browse(); });
+    connect(m_ok, &QAction::triggered, this, [this] { Build(); });
+    connect(m_exit, &QAction::triggered, this, [this] {
+        m_dialogResult = 0;
+        reject();
+    });
+    if (m_ui->Cbo_Model->count() > 0) {
+        m_ui->Cbo_Model->setCurrentIndex(0);
+        ShowModel();
+    }
+    resize(width() * logicalDpiX() / 96, height() * logicalDpiY() / 96);
+}
+
+Frm_Build::~Frm_Build() = default;
+
+QString Frm_Build::Text(const QString& key) const
+{
+    return QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, key);
+}
+
+QString Frm_Build::ModelEntry(const QString& name, const QString& version, const QString& key)
+{
+    QString text = name + QStringLiteral("    (Version: ") + version + QLatin1Char(')');
+    text = text.left(kEntryWidth).leftJustified(kEntryWidth, QLatin1Char(' '));
+    return text + key;
+}
+
+QString Frm_Build::ModelKey(const QString& entry)
+{
+    return entry.mid(kEntryWidth);
+}
+
+void Frm_Build::SetFolderOpener(FolderOpener opener)
+{
+    folderOpener() = std::move(opener);
+}
+
+void Frm_Build::SetPageViewer(PageViewer viewer)
+{
+    pageViewer() = std::move(viewer);
+}
+
+int Frm_Build::ShowBuild(QWidget* owner, QVNProcess* process, const TQXRowsPtr& tables,
+                         const TQXColsPtr& projectVariables, const QString& projectFolder)
+{
+    Frm_Build dialog(owner, process);
+    dialog.ClearVariable();
+    if (projectVariables) {
+        for (const TQXColPtr& col : *projectVariables)
+            dialog.AddVariable(col->Value().ToText(), col->Key());
+    }
+    dialog.SetFolder(projectFolder);
+    dialog.SetConvertDatas(tables);
+    dialog.exec();
+    const int result = dialog.DialogResult();
+    dialog.ClearVariable();
+    return result;
+}
+
+void Frm_Build::ClearVariable()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    m_variables = TQXCols::Create();
+    m_variables->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd"))), QStringLiteral("RVG_DATE"));
+    m_variables->Add(TQXValue(now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))), QStringLiteral("RVG_DATETIME"));
+    m_tables = TQXRows::Create();
+    RefreshDefaults();
+}
+
+void Frm_Build::AddVariable(const QString& pStr_Value, const QString& pStr_Name)
+{
+    m_variables->Add(TQXValue(pStr_Value), QStringLiteral("RVG_") + pStr_Name);
+    RefreshDefaults();
+}
+
+void Frm_Build::RefreshDefaults()
+{
+    // The caller adds its variables after the dialog was made: the shown defaults use them.
+    if (m_models && m_ui->Cbo_Model->currentIndex() >= 0)
+        ShowModel();
+}
+
+void Frm_Build::SetFolder(const QString& folder)
+{
+    m_ui->Txt_Folder->setText(folder);
+}
+
+const TQXRowsPtr& Frm_Build::ConvertDatas()
+{
+    if (!m_tables)
+        m_tables = TQXRows::Create();
+    return m_tables;
+}
+
+void Frm_Build::ShowModel()
+{
+    QList<BuildVariableModel::Row> rows;
+    const TQXRowPtr model = m_models->Item(ModelKey(m_ui->Cbo_Model->currentData().toString()));
+    const TQXColPtr list = model ? model->Cols()->Item(QStringLiteral("MI_VARIABLE")) : nullptr;
+    if (list && list->Value().rows()) {
+        QVNParser parser;
+        for (const TQXRowPtr& record : *list->Value().rows()) {
+            const TQXColsPtr& cols = record->Cols();
+            BuildVariableModel::Row row;
+            row.key = cols->Text(QStringLiteral("MV_NO")).trimmed();
+            row.name = cols->Text(QStringLiteral("MV_NAME")).trimmed();
+            row.type = cols->Text(QStringLiteral("MV_TYPE")).trimmed();
+            row.editable = cols->Text(QStringLiteral("MV_EDIT")).trimmed() != QLatin1String("0");
+            // Spaces only: a multi-line default keeps its line breaks.
+            const QString def = QVNFunction::TrimSpaces(cols->Text(QStringLiteral("MV_DEFAULT"))).toString();
+            row.value = parser.ConvertCols(def, m_variables);
+            rows.append(row);
+        }
+    }
+    QTableView* grid = m_ui->Spd_Data;
+    grid->setUpdatesEnabled(false);
+    m_grid->SetRows(rows);
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).type.compare(QLatin1String("M"), Qt::CaseInsensitive) == 0)
+            grid->setRowHeight(
+                i, std::max(kMultiLineHeight * logicalDpiY() / 96, grid->verticalHeader()->defaultSectionSize()));
+    }
+    grid->resizeColumnToContents(0);
+    grid->setUpdatesEnabled(true);
+}
+
+void Frm_Build::Browse()
+{
+    const QString folder = QVNShell::GetFolder(m_ui->Txt_Folder->text(), this);
+    if (!folder.isEmpty())
+        m_ui->Txt_Folder->setText(folder);
+}
+
+// The engine reports every block and column; each call to the progress server is a round trip, so
+// engine messages are shown at most every 50 ms and Cancel is polled at most every 20 ms (the main
+// messages are always shown). The window cannot show more than that anyway.
+void Frm_Build::OnProgress(const QString& message, bool& cancel, bool main)
+{
+    if (!m_process)
+        return;
+    const qint64 now = m_clock.elapsed();
+    if (!message.isEmpty() && (main || now - m_lastShown >= kShowInterval)) {
+        m_process->SetProcessing(message);
+        m_lastShown = now;
+    }
+    if (now - m_lastPolled >= kPollInterval) {
+        m_lastPolled = now;
+        if (m_process->ProcessCanceled())
+            cancel = true;
+    }
+}
+
+bool Frm_Build::Build()
+{
+    const QString key = ModelKey(m_ui->Cbo_Model->currentData().toString());
+    const TQXRowPtr model = key.isEmpty() ? nullptr : m_models->Item(key);
+    if (!model) {
+        QVNMessage::Show(Text(QStringLiteral("MESSAGE_NO_MODEL")), 0, QString(), false, 0, this);
+        return false;
+    }
+    m_ui->Fra_Main->setEnabled(false);
+    m_toolBar->setEnabled(false);
+
+    if (!m_process || !m_process->IsCreated()) {
+        if (!m_ownProcess) {
+            m_ownProcess = std::make_unique<QVNProcess>();
+            m_ownProcess->Create();
+        }
+        m_process = m_ownProcess.get();
+    }
+    m_process->ShowProcess(Text(QStringLiteral("MESSAGE_START_GENERATE")), true);
+    m_process->SetProcessing(Text(QStringLiteral("MESSAGE_COLLECT_DATA")));
+
+    const QString file = model->Cols()->Text(QStringLiteral("MI_FILE")).trimmed();
+    const QString wanted = Mdl_Main::Function().AddFolderMark(m_ui->Txt_Folder->text().trimmed());
+    const QString out = QVNGenerate::UsableOutputFolder(m_ui->Txt_Folder->text());
+    if (out != wanted)
+        m_ui->Txt_Folder->setText(out);
+    m_log.clear();
+
+    // The dialog's variables go to the service by name; the grid's values replace the defaults.
+    QList<QPair<QString, QString>> projectVars;
+    for (const TQXColPtr& col : *m_variables) {
+        const QString name = col->Key();
+        if (name.compare(QLatin1String("RVG_DATE"), Qt::CaseInsensitive) == 0 ||
+            name.compare(QLatin1String("RVG_DATETIME"), Qt::CaseInsensitive) == 0)
+            continue;
+        projectVars.append({name.startsWith(QLatin1String("RVG_")) ? name.mid(4) : name, col->Value().ToText()});
+    }
+    QStringList overrides;
+    for (const BuildVariableModel::Row& row : m_grid->Rows()) {
+        if (!row.key.isEmpty())
+            overrides.append(row.key + QLatin1Char('=') + row.value);
+    }
+
+    QVNGenerate generate;
+    generate.Progress = [this](const QString& message, bool& cancel) { OnProgress(message, cancel, true); };
+    generate.Detail = [this](const QString& message, bool& cancel) { OnProgress(message, cancel, false); };
+    m_clock.start();
+    m_lastShown = -kShowInterval;
+    m_lastPolled = -kPollInterval;
+    // The dialog keeps painting while the build runs; its inputs are disabled meanwhile.
+    QVNEvents::SetHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    const bool ok = generate.Run(file, out, ConvertDatas(), projectVars, overrides);
+    QVNEvents::SetHook({});
+    m_process->EndProcess();
+    m_log = generate.Log();
+
+    if (!ok) {
+        // A failed or cancelled build says so; its log and causes are the detail.
+        QString detail = m_log;
+        const QStringList causes = generate.FailureCauses();
+        if (!causes.isEmpty())
+            detail += causes.join(QStringLiteral("\r\n"));
+        QVNMessage::Show(Text(QStringLiteral("MESSAGE_CANCEL")), 0, detail, true, 0, this);
+    } else if (generate.ReadmeFilled()) {
+        if (pageViewer())
+            pageViewer()(generate.ReadmePage(), this);
+        else
+            Frm_IE::ShowPage(generate.ReadmePage(), this);
+    } else {
+        QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_OK")), 2, m_log, true, 10, this);
+    }
+    if (ok) {
+        if (folderOpener())
+            folderOpener()(out);
+        else
+            QVNShell::Execute(this, QStringLiteral("open"), out, QString(), QString(), 1);
+    }
+
+    m_ui->Fra_Main->setEnabled(true);
+    m_toolBar->setEnabled(true);
+    return ok;
+}
