@@ -1,6 +1,7 @@
 #include "Frm_Database.h"
 
 #include "Frm_About.h"
+#include "Frm_Build.h"
 #include "Frm_Open.h"
 #include "Frm_Option.h"
 #include "Frm_Package.h"
@@ -14,6 +15,7 @@
 #include "QVNFunction.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
+#include "QVNPages.h"
 #include "QVNProcess.h"
 #include "QVNProject.h"
 #include "QVNProjectLifecycle.h"
@@ -214,6 +216,12 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     connect(m_ui->Mnu_File_Build, &QAction::triggered, this, &Frm_Database::FileBuild);
     connect(m_ui->Tv_Left, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { NodeSelected(current); });
+    m_pages = std::make_unique<QVNPages>(m_ui->Fra_TableList, m_ui->Fra_ColumnList);
+    connect(m_pages.get(), &QVNPages::Changed, this, [this] {
+        if (!m_filling)
+            SetPageChanged(true);
+    });
+    connect(m_pages.get(), &QVNPages::ShowTableData, this, [this](const QString& table) { ShowTableData(table); });
     m_ui->Lbl_Hint->setTextInteractionFlags(Qt::TextBrowserInteraction);
     connect(m_ui->Lbl_Hint, &QLabel::linkActivated, this, [this] { ShowTableData(m_pageTable); });
     // Enter or a double click on a table shows its data.
@@ -287,6 +295,9 @@ void Frm_Database::SetProjectState(int state)
         m_ui->Tv_Left->clear();
         m_ui->Fra_TableList->setVisible(false);
         m_ui->Fra_ColumnList->setVisible(false);
+        m_ui->Lbl_Hint->setVisible(true);
+        if (m_pages)
+            m_pages->ClearPage();
         SetPageChanged(false);
         SetProjectChanged(false);
     }
@@ -374,6 +385,8 @@ void Frm_Database::ApplyCaptions()
     m_panel1->setAccessibleName(Text(QStringLiteral("SB_Project_1")));
     m_panel2->setAccessibleName(Text(QStringLiteral("SB_Project_2")));
     ShowProjectSummary();
+    if (m_pages)
+        m_pages->ApplyCaptions();
 }
 
 void Frm_Database::BuildLanguageMenu()
@@ -455,8 +468,7 @@ void Frm_Database::ShowRecentProjects()
 
 bool Frm_Database::CheckSave(bool closing)
 {
-    // The grid pages write their edits back here once they exist; nothing is pending before that.
-    m_pageChanged = false;
+    CommitPage();
     if (!m_projectChanged)
         return true;
     if (!Ask(Text(QStringLiteral("MESSAGE_SAVE_CHECK"))))
@@ -615,8 +627,7 @@ void Frm_Database::NodeSelected(QTreeWidgetItem* item)
 {
     if (m_filling || !item)
         return;
-    // The grid pages write their edits back here once they exist; nothing is pending before that.
-    m_pageChanged = false;
+    CommitPage();
     m_ui->Fra_TableList->setVisible(false);
     m_ui->Fra_ColumnList->setVisible(false);
     const QString key = item->data(0, kKeyRole).toString();
@@ -639,30 +650,26 @@ void Frm_Database::ShowPage(const QString& kind, const QString& tableName)
 {
     if (!m_project || !m_project->TABLES)
         return;
-    auto line = [](const QString& label, const QString& value) {
-        return QStringLiteral("<tr><td align=\"right\"><b>%1</b></td><td>%2</td></tr>")
-            .arg(plainCaption(label).toHtmlEscaped(), value.toHtmlEscaped());
-    };
-    QString html = QStringLiteral("<table cellspacing=\"6\">");
+    // The pages show what the project holds; the summary stays below them as the hint.
+    m_filling = true;
     if (tableName.isEmpty()) {
-        int count = 0;
-        for (const TQXRowPtr& row : *m_project->TABLES)
-            if (row->Cols()->Text(QStringLiteral("TABLE_TYPE")).trimmed().compare(kind, Qt::CaseInsensitive) == 0)
-                ++count;
-        html += line(kind, QString::number(count));
-        html += QStringLiteral("</table>");
-    } else if (const TQXRowPtr row = m_project->TABLES->Item(tableName)) {
-        const TQXColsPtr& cols = row->Cols();
-        html += line(Text(QStringLiteral("Lbl_TL_NAME")), tableName);
-        html += line(Text(QStringLiteral("Spd_TableList_0_2")), cols->Text(QStringLiteral("TABLE_TYPE")).trimmed());
-        html += line(Text(QStringLiteral("Lbl_TL_CNAME")), cols->Text(QStringLiteral("TL_CNAME")).trimmed());
-        html += line(Text(QStringLiteral("Spd_TableList_0_6")), cols->Text(QStringLiteral("TL_DESC")).trimmed());
-        html += line(Text(QStringLiteral("Lbl_PK")), cols->Text(QStringLiteral("TL_PK")).trimmed());
-        html += QStringLiteral("</table><p><a href=\"data\">%1</a></p>")
-                    .arg(Text(QStringLiteral("Spd_TableList_A_7")).toHtmlEscaped());
+        m_pages->ShowTableList(*m_project, kind);
+        m_ui->Fra_TableList->setVisible(true);
+    } else if (m_project->TABLES->Item(tableName)) {
+        m_pages->ShowColumnList(*m_project, tableName);
+        m_ui->Fra_ColumnList->setVisible(true);
         m_pageTable = tableName;
     }
-    m_ui->Lbl_Hint->setText(html);
+    m_filling = false;
+    m_ui->Lbl_Hint->setVisible(m_ui->Fra_TableList->isHidden() && m_ui->Fra_ColumnList->isHidden());
+}
+
+void Frm_Database::CommitPage()
+{
+    // Edits of the page being left go back into the project's description records.
+    if (m_pages && m_pageChanged)
+        m_pages->CommitPage();
+    m_pageChanged = false;
 }
 
 void Frm_Database::ShowTableData(const QString& tableName)
@@ -684,7 +691,7 @@ bool Frm_Database::FileSave()
 {
     if (!m_project || m_busy)
         return false;
-    m_pageChanged = false;
+    CommitPage();
     QVNError errors;
     bool ok = false;
     if (!m_tablesRead) {
@@ -713,6 +720,8 @@ void Frm_Database::FileRefresh()
     CheckSave();
     m_ui->Fra_TableList->setVisible(false);
     m_ui->Fra_ColumnList->setVisible(false);
+    m_ui->Lbl_Hint->setVisible(true);
+    m_pages->ClearPage();
     m_pageChanged = false;
     SetProjectChanged(false);
     QVNError errors;
@@ -778,8 +787,7 @@ void Frm_Database::ShowBuildDialog(const TQXRowsPtr& tables, const TQXColsPtr& v
         m_buildHandOver(tables, variables, folder);
         return;
     }
-    // The build dialog joins this window in a later step; until then the user is told plainly.
-    QVNMessage::Show(Text(QStringLiteral("MESSAGE_BUILD_NOT_AVAILABLE")), 2, QString(), false, 10, this);
+    Frm_Build::ShowBuild(this, m_process, tables, variables, folder);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <memory>
 
 class Frm_Open;
+class QVNPages;
 class QAction;
 class QLabel;
 class QToolButton;
@@ -103,6 +104,7 @@ private:
     /// The right pane for a group (`tableName` empty, `kind` "TABLE", "VIEW" or "SYSTEM TABLE")
     /// or for one table.
     void ShowPage(const QString& kind, const QString& tableName);
+    void CommitPage();
     /// The table data viewer on one table of the project's database.
     void ShowTableData(const QString& tableName);
     /// Hands the collected data to the build dialog.
@@ -145,7 +147,8 @@ private:
     ConnectDialog m_connectDialog;
     CancelCheck m_cancelCheck;
     BuildHandOver m_buildHandOver;
-    std::unique_ptr<Frm_Open> m_open; ///< the connection dialog, one for the window's lifetime
+    std::unique_ptr<QVNPages> m_pages; ///< the table and column pages of the right pane
+    std::unique_ptr<Frm_Open> m_open;  ///< the connection dialog, one for the window's lifetime
     QString m_dialogFolder;
     QString m_pageTable; ///< the table whose summary the right pane shows
     QList<QAction*> m_recent;

@@ -3,6 +3,7 @@
 // real progress server where its texts and its Cancel matter.
 #include "Frm_Database.h"
 #include "Frm_Open.h"
+#include "Grid.h"
 #include "Mdl_Main.h"
 #include "QVNProcess.h"
 #include "QVNProject.h"
@@ -311,6 +312,42 @@ TEST_F(RoadTest, ProgressServerShowsTheTableTextsAndItsCancelStopsTheCollection)
     process.Quit();
     process.Release();
     qunsetenv("DROMALE_TEST_HOOKS");
+}
+
+// The pages in the main window: a table node shows its columns, a caption typed there marks the
+// project changed and reaches the project file through Save; a group node shows the table list.
+TEST_F(RoadTest, ColumnPageEditReachesTheProjectFileThroughSave)
+{
+    const QString copy = SampleProject();
+    {
+        Frm_Database window;
+        window.SetConnectDialog(&RoadTest::AcceptAsIs);
+        ASSERT_TRUE(window.OpenProjectFile(copy));
+        Tree(window)->setCurrentItem(Tree(window)->topLevelItem(0));
+        EXPECT_TRUE(window.findChild<QWidget*>(QStringLiteral("Fra_TableList"))->isVisibleTo(&window));
+        Tree(window)->setCurrentItem(Node(window, QStringLiteral("orders")));
+        EXPECT_FALSE(window.ProjectChanged());
+        auto* grid = window.findChild<Grid*>(QStringLiteral("Spd_ColumnList"));
+        ASSERT_NE(grid, nullptr);
+        EXPECT_TRUE(window.findChild<QWidget*>(QStringLiteral("Fra_ColumnList"))->isVisibleTo(&window));
+        int row = 0;
+        for (int r = 1; r <= grid->MaxRows(); ++r)
+            if (grid->CellText(2, r) == QLatin1String("remarks"))
+                row = r;
+        ASSERT_GT(row, 0);
+        ASSERT_TRUE(
+            grid->model()->setData(grid->model()->index(row - 1, 2), QStringLiteral("Notes typed"), Qt::EditRole));
+        EXPECT_TRUE(window.ProjectChanged());
+        Trigger(window, "Mnu_File_Save");
+        EXPECT_FALSE(window.ProjectChanged());
+    }
+    QVNProject project;
+    QVNProjectLifecycle lifecycle;
+    ASSERT_TRUE(lifecycle.Open(copy, project));
+    const TQXRowsPtr columns = project.GetColumns(QStringLiteral("orders"));
+    ASSERT_TRUE(columns && columns->Item(QStringLiteral("remarks")));
+    EXPECT_EQ(columns->Item(QStringLiteral("remarks"))->Cols()->Text(QStringLiteral("CL_CNAME")),
+              QStringLiteral("Notes typed"));
 }
 
 } // namespace
