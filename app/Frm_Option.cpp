@@ -2,6 +2,7 @@
 
 #include "Mdl_Main.h"
 #include "QVNConfig.h"
+#include "QVNDialogBar.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
 #include "QVNLanguage.h"
@@ -16,30 +17,16 @@
 namespace {
 const QString kSection = QStringLiteral("Frm_Option");
 
-/// The label's caption as the user reads it: without its mnemonic ("&Model", "模型(&M)").
-QString plainCaption(QString text)
-{
-    static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)|&(?=.)"));
-    return text.remove(mnemonic);
-}
 } // namespace
 
 Frm_Option::Frm_Option(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::Frm_Option>())
 {
     m_ui->setupUi(this);
-    m_toolBar = new QToolBar(this);
-    m_toolBar->setObjectName(QStringLiteral("Tb_Tool"));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_ok = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QString());
-    m_ok->setObjectName(QStringLiteral("ok"));
-    m_exit = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QString());
-    m_exit->setObjectName(QStringLiteral("exit"));
-    m_exit->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_toolBar = QVNDialogBar::Create(this);
+    m_ok = QVNDialogBar::AddAction(m_toolBar, "ok", QStyle::SP_DialogSaveButton);
+    m_exit = QVNDialogBar::AddAction(m_toolBar, "exit", QStyle::SP_DialogCloseButton, QKeySequence(Qt::Key_Escape));
     // The tool bar sits at the top right, above the folder rows.
-    auto* row = new QHBoxLayout();
-    row->addStretch(1);
-    row->addWidget(m_toolBar);
-    m_ui->Lay_Main->insertLayout(0, row);
+    QVNDialogBar::PlaceTopRight(m_ui->Lay_Main, m_toolBar);
 
     m_ui->Txt_ProjectPath->setText(Mdl_Main::ProjectPath);
     m_ui->Txt_ModelPath->setText(Mdl_Main::ModelPath);
@@ -91,7 +78,9 @@ bool Frm_Option::Save()
         {&project, m_ui->Lbl_ProjectPath}, {&model, m_ui->Lbl_ModelPath}, {&out, m_ui->Lbl_OutPath}};
     for (const auto& [value, label] : fields) {
         if (value->isEmpty())
-            problems += QStringLiteral("%1) [%2] %3\r\n").arg(++count).arg(plainCaption(label->text()), mustInput);
+            problems += QStringLiteral("%1) [%2] %3\r\n")
+                            .arg(++count)
+                            .arg(QVNDialogBar::PlainCaption(label->text()), mustInput);
     }
     if (count > 0) {
         QVNMessage::Show(QVNFormLocalizer::Text(language, kSection, QStringLiteral("ERROR_EDIT")), 0, problems, true,

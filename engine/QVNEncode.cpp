@@ -180,6 +180,23 @@ QString QVNEncode::Html(QStringView text)
     return out;
 }
 
+namespace {
+/// The text between two `quote` characters, each `quote` inside doubled: SQL's way of quoting.
+QString quoteDoubling(QStringView text, QChar quote)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += quote;
+    for (const QChar c : text) {
+        if (c == quote)
+            out += quote;
+        out += c;
+    }
+    out += quote;
+    return out;
+}
+} // namespace
+
 QString QVNEncode::SqlIdentifier(QStringView text)
 {
     bool bare = !text.isEmpty() && (isAsciiLower(text.at(0)) || text.at(0) == u'_');
@@ -189,30 +206,12 @@ QString QVNEncode::SqlIdentifier(QStringView text)
     }
     if (bare && !IsSqlReserved(text))
         return text.toString();
-    QString out;
-    out.reserve(text.size() + 2);
-    out += u'"';
-    for (const QChar c : text) {
-        if (c == u'"')
-            out += u'"';
-        out += c;
-    }
-    out += u'"';
-    return out;
+    return quoteDoubling(text, u'"');
 }
 
 QString QVNEncode::SqlString(QStringView text)
 {
-    QString out;
-    out.reserve(text.size() + 2);
-    out += u'\'';
-    for (const QChar c : text) {
-        if (c == u'\'')
-            out += u'\'';
-        out += c;
-    }
-    out += u'\'';
-    return out;
+    return quoteDoubling(text, u'\'');
 }
 
 QString QVNEncode::PythonIdentifier(QStringView text)

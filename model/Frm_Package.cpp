@@ -1,6 +1,7 @@
 #include "Frm_Package.h"
 
 #include "Mdl_Main.h"
+#include "QVNDialogBar.h"
 #include "QVNError.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
@@ -24,19 +25,11 @@ const QString kSection = QStringLiteral("Frm_Package");
 Frm_Package::Frm_Package(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::Frm_Package>())
 {
     m_ui->setupUi(this);
-    m_toolBar = new QToolBar(this);
-    m_toolBar->setObjectName(QStringLiteral("Tb_Tool"));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_ok = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QString());
-    m_ok->setObjectName(QStringLiteral("ok"));
-    m_ok->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
-    m_exit = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QString());
-    m_exit->setObjectName(QStringLiteral("exit"));
-    m_exit->setShortcut(QKeySequence(Qt::Key_Escape));
-    auto* row = new QHBoxLayout();
-    row->addStretch(1);
-    row->addWidget(m_toolBar);
-    m_ui->Lay_Main->insertLayout(0, row);
+    m_toolBar = QVNDialogBar::Create(this);
+    m_ok =
+        QVNDialogBar::AddAction(m_toolBar, "ok", QStyle::SP_DialogSaveButton, QKeySequence(Qt::CTRL | Qt::Key_Return));
+    m_exit = QVNDialogBar::AddAction(m_toolBar, "exit", QStyle::SP_DialogCloseButton, QKeySequence(Qt::Key_Escape));
+    QVNDialogBar::PlaceTopRight(m_ui->Lay_Main, m_toolBar);
 
     // One root on this file system: the drive list is "/" and the tree reaches every folder.
     m_ui->Dri_1->addItem(QStringLiteral("/"));

@@ -2,6 +2,7 @@
 
 #include "Frm_Connection.h"
 #include "Mdl_Main.h"
+#include "QVNDialogBar.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
@@ -16,26 +17,14 @@
 namespace {
 const QString kSection = QStringLiteral("Frm_Open");
 
-/// A label's caption as the user reads it, without its mnemonic.
-QString plainCaption(QString text)
-{
-    static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)|&(?=.)"));
-    return text.remove(mnemonic).trimmed();
-}
 } // namespace
 
 Frm_Open::Frm_Open(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::Frm_Open>())
 {
     m_ui->setupUi(this);
-    m_toolBar = new QToolBar(this);
-    m_toolBar->setObjectName(QStringLiteral("Tb_Tool"));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_ok = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogOkButton), QString());
-    m_ok->setObjectName(QStringLiteral("ok"));
-    m_ok->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
-    m_exit = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QString());
-    m_exit->setObjectName(QStringLiteral("exit"));
-    m_exit->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_toolBar = QVNDialogBar::Create(this);
+    m_ok = QVNDialogBar::AddAction(m_toolBar, "ok", QStyle::SP_DialogOkButton, QKeySequence(Qt::CTRL | Qt::Key_Return));
+    m_exit = QVNDialogBar::AddAction(m_toolBar, "exit", QStyle::SP_DialogCancelButton, QKeySequence(Qt::Key_Escape));
     m_ui->Lay_Main->insertWidget(0, m_toolBar);
 
     for (QLineEdit* box : {m_ui->Txt_P_NO, m_ui->Txt_P_NAME, m_ui->Txt_P_DATABASE, m_ui->Txt_P_USERID, m_ui->Txt_P_PWD,
@@ -84,9 +73,9 @@ void Frm_Open::LoadFields()
     m_ui->Cmd_Folder->setText(QStringLiteral("..."));
     for (QPushButton* button : {m_ui->Cmd_OleDB, m_ui->Cmd_Folder})
         button->setMaximumWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
-    m_ui->Cmd_OleDB->setAccessibleName(plainCaption(Text(QStringLiteral("Cmd_OleDB"))));
-    m_ui->Cmd_OleDB->setToolTip(plainCaption(Text(QStringLiteral("Cmd_OleDB"))));
-    m_ui->Cmd_Folder->setAccessibleName(plainCaption(m_ui->Lbl_P_PATH->text()));
+    m_ui->Cmd_OleDB->setAccessibleName(QVNDialogBar::PlainCaption(Text(QStringLiteral("Cmd_OleDB"))));
+    m_ui->Cmd_OleDB->setToolTip(QVNDialogBar::PlainCaption(Text(QStringLiteral("Cmd_OleDB"))));
+    m_ui->Cmd_Folder->setAccessibleName(QVNDialogBar::PlainCaption(m_ui->Lbl_P_PATH->text()));
     m_ui->Txt_P_NO->setFocus();
 }
 
@@ -109,7 +98,7 @@ bool Frm_Open::Confirm()
         if (!values[i].isEmpty())
             continue;
         ++count;
-        m_problems += QString::number(count) + QStringLiteral(") [") + plainCaption(labels[i]->text()) +
+        m_problems += QString::number(count) + QStringLiteral(") [") + QVNDialogBar::PlainCaption(labels[i]->text()) +
                       QStringLiteral("] ") + Text(QStringLiteral("ERROR_MUST_INPUT")) + QStringLiteral("\r\n");
     }
     if (count > 0) {

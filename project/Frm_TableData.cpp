@@ -2,6 +2,7 @@
 
 #include "Mdl_Main.h"
 #include "QVNDatabase.h"
+#include "QVNDialogBar.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
@@ -73,18 +74,11 @@ Frm_TableData::Frm_TableData(QWidget* parent)
 {
     m_ui->setupUi(this);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    m_toolBar = new QToolBar(this);
-    m_toolBar->setObjectName(QStringLiteral("Tb_Tool"));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_exec = m_toolBar->addAction(style()->standardIcon(QStyle::SP_MediaPlay), QString());
-    m_exec->setObjectName(QStringLiteral("exec"));
-    m_exec->setShortcut(QKeySequence(Qt::Key_F5));
-    m_html = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QString());
-    m_html->setObjectName(QStringLiteral("html"));
-    m_html->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    m_exit = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QString());
-    m_exit->setObjectName(QStringLiteral("exit"));
-    m_exit->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_toolBar = QVNDialogBar::Create(this);
+    m_exec = QVNDialogBar::AddAction(m_toolBar, "exec", QStyle::SP_MediaPlay, QKeySequence(Qt::Key_F5));
+    m_html =
+        QVNDialogBar::AddAction(m_toolBar, "html", QStyle::SP_DialogSaveButton, QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_exit = QVNDialogBar::AddAction(m_toolBar, "exit", QStyle::SP_DialogCloseButton, QKeySequence(Qt::Key_Escape));
     m_ui->Lay_Main->insertWidget(0, m_toolBar);
     m_ui->Spd_Data->setModel(m_model.get());
     m_ui->Spd_Data->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);

@@ -2,6 +2,7 @@
 
 #include "Grid.h"
 #include "Mdl_Main.h"
+#include "QVNDialogBar.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "ui_Frm_Choose.h"
@@ -19,18 +20,10 @@ const QString kSection = QStringLiteral("Frm_Choose");
 Frm_Choose::Frm_Choose(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::Frm_Choose>())
 {
     m_ui->setupUi(this);
-    m_toolBar = new QToolBar(this);
-    m_toolBar->setObjectName(QStringLiteral("Tb_Tool"));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_ok = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogOkButton), QString());
-    m_ok->setObjectName(QStringLiteral("ok"));
-    m_ok->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
-    m_exit = m_toolBar->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QString());
-    m_exit->setObjectName(QStringLiteral("exit"));
-    auto* row = new QHBoxLayout();
-    row->addStretch(1);
-    row->addWidget(m_toolBar);
-    m_ui->Lay_Main->insertLayout(0, row);
+    m_toolBar = QVNDialogBar::Create(this);
+    m_ok = QVNDialogBar::AddAction(m_toolBar, "ok", QStyle::SP_DialogOkButton, QKeySequence(Qt::CTRL | Qt::Key_Return));
+    m_exit = QVNDialogBar::AddAction(m_toolBar, "exit", QStyle::SP_DialogCancelButton);
+    QVNDialogBar::PlaceTopRight(m_ui->Lay_Main, m_toolBar);
 
     Grid* grid = m_ui->Spd_Data;
     grid->SetMaxCols(2);

@@ -11,6 +11,7 @@
 #include "Mdl_Main.h"
 #include "QVNBuildCollector.h"
 #include "QVNConfig.h"
+#include "QVNDialogBar.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
 #include "QVNLanguage.h"
@@ -69,17 +70,6 @@ bool isGroupKey(const QString& key)
         if (key.compare(group, Qt::CaseInsensitive) == 0)
             return true;
     return false;
-}
-
-/// A menu caption without its mnemonic, for tool-bar buttons and accessible names: "&Open" and
-/// the Chinese form "打开(&O)" both become the bare word.
-QString plainCaption(QString text)
-{
-    static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)|&(?=.)"));
-    text.remove(mnemonic);
-    if (text.endsWith(QStringLiteral("...")))
-        text.chop(3);
-    return text.trimmed();
 }
 
 } // namespace
@@ -372,9 +362,9 @@ void Frm_Database::ApplyCaptions()
                        m_ui->Mnu_Tool_UML, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2, m_ui->Mnu_Tool_WEB,
                        m_ui->Mnu_Help_About, m_ui->Mnu_Help_Help, m_ui->Mnu_Help_WEB, m_ui->Mnu_Help_Mail}) {
         a->setText(Text(a->objectName()));
-        a->setIconText(plainCaption(a->text()));
+        a->setIconText(QVNDialogBar::PlainCaption(a->text()));
     }
-    const QString tools = plainCaption(Text(QStringLiteral("Mnu_Tool")));
+    const QString tools = QVNDialogBar::PlainCaption(Text(QStringLiteral("Mnu_Tool")));
     m_toolButton->setText(tools);
     m_toolButton->setAccessibleName(tools);
     m_pictTool->setToolTip(tools);
