@@ -356,7 +356,7 @@ TEST(RealSchemaPg, TheSqlScriptLoadsTwiceIntoAFreshPostgresDatabase)
 {
     const PgServer pg = PgServer::FromFixture();
     if (!pg.Usable())
-        GTEST_SKIP() << "no PostgreSQL fixture";
+        FAIL() << "no PostgreSQL fixture (the db tests start it)";
     TempDir dir;
     UseAppFolder(dir);
     for (const QString& source : kSources) {
@@ -411,10 +411,10 @@ TEST(RealSchemaPg, ThePythonPackageRunsAgainstThePostgresDatabaseOfTheSqlScript)
 {
     const PgServer pg = PgServer::FromFixture();
     if (!pg.Usable())
-        GTEST_SKIP() << "no PostgreSQL fixture";
+        FAIL() << "no PostgreSQL fixture (the db tests start it)";
     const QString python = PythonWithPsycopg();
     if (python.isEmpty())
-        GTEST_SKIP() << "python3-psycopg2 is not installed";
+        FAIL() << "python3-psycopg2 is not installed (scripts/install-deps.sh installs it)";
     TempDir dir;
     UseAppFolder(dir);
     for (const QString& source : kSources) {
@@ -452,7 +452,7 @@ TEST(InteropRealSchema, EndToEndFromARealSqliteSchema)
     QMap<QString, QString> outputs;
     if (!GenerateFromProject(dir, QStringLiteral("DRIVER={SQLite3};Database=") + source + QStringLiteral(";NoCreat=1;"),
                              names, {QStringLiteral("SQLite")}, outputs))
-        GTEST_SKIP() << "the schema import does not deliver the column details the models need";
+        FAIL() << "the schema import did not deliver the tables and column details the models need";
     CheckOnSqlite(dir, outputs, 4);
     CheckDictionary(outputs.value(QStringLiteral("datadict")), names);
 }
@@ -462,7 +462,7 @@ TEST(RealSchemaPg, EndToEndFromARealPostgresSchema)
 {
     const PgServer pg = PgServer::FromFixture();
     if (!pg.Usable())
-        GTEST_SKIP() << "no PostgreSQL fixture";
+        FAIL() << "no PostgreSQL fixture (the db tests start it)";
     TempDir dir;
     UseAppFolder(dir);
     const QString source = QStringLiteral("quorvin_e2e_src");
@@ -481,7 +481,7 @@ TEST(RealSchemaPg, EndToEndFromARealPostgresSchema)
                                QStringLiteral("order summary"), QStringLiteral("dept"),
                                QStringLiteral("person"),        QStringLiteral("order_items")};
     if (!GenerateFromProject(dir, connection, names, {QStringLiteral("SQLite"), QStringLiteral("PostgreSQL")}, outputs))
-        GTEST_SKIP() << "the schema import does not deliver the column details the models need";
+        FAIL() << "the schema import did not deliver the tables and column details the models need";
     const QString tables = QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = "
                                           "c.relnamespace WHERE c.relkind IN ('r', 'p') AND NOT c.relispartition AND "
                                           "n.nspname NOT IN ('pg_catalog', 'information_schema')");
