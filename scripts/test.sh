@@ -17,8 +17,9 @@ if [ "${QUORVIN_SKIP_ASAN:-0}" != 1 ]; then
     echo "== AddressSanitizer and UBSan tree"
     start=$SECONDS
     # The benchmarks are left out: they measure speed, which a sanitized build does not show.
+    # Warnings are judged in the plain tree; the instrumented build only has to build.
     cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVIN_ASAN=ON \
-        -DQUORVIN_WERROR=ON -DQUORVIN_BUILD_BENCH=OFF ${QUORVIN_CMAKE_ARGS:-} >/dev/null
+        -DQUORVIN_WERROR=OFF -DQUORVIN_BUILD_BENCH=OFF ${QUORVIN_CMAKE_ARGS:-} >/dev/null
     cmake --build "$root/build-asan" -j"$jobs"
     echo "   built in $((SECONDS - start)) s"
     # Leaks are checked by the fuzz runs; here they are not, since the test programs load ODBC
