@@ -6,7 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     QVNParser parser;
-    const TQXColsPtr sections = parser.ParseTempVariable(TextCodec::Decode(fuzzsupport::Bytes(data, size)));
+    const TQXColsPtr sections = parser.GetTempVariable(TextCodec::Decode(fuzzsupport::Bytes(data, size)));
     for (const TQXColPtr& col : *sections)
         col->Value().ToText();
     return 0;
