@@ -13,11 +13,141 @@
 #include <limits>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+#if defined(__SSE2__)
+/// The positions (bit i for byte i) among 16 bytes that are not JSON whitespace.
+inline unsigned notSpaceMask(const char* p)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i space =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+    return ~static_cast<unsigned>(_mm_movemask_epi8(space)) & 0xFFFFu;
+}
+
+/// Among 16 bytes of a string: the bytes that end its plain run ('"', '\\' or a control
+/// character) in `stop`, the bytes outside ASCII in `high`.
+inline void stringMasks(const char* p, unsigned& stop, unsigned& high)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+    const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
+    stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(ends, control)));
+    high = static_cast<unsigned>(_mm_movemask_epi8(v));
+}
+#endif
+
+bool validUtf8(const char* from, const char* to)
+{
+    return QUtf8StringView(from, to - from).isValidUtf8();
+}
+
+/**
+ * Equal texts of a document share one QString: a model's data repeats a few dozen keys and many
+ * short values hundreds of thousands of times. Open addressing over the bytes as written in the
+ * document (the views stay valid while it is read); only short texts, and only so many of them.
+ */
+class SharedTexts
+{
+public:
+    static constexpr size_t kMaxBytes = 32;   // longest text shared
+    static constexpr size_t kMaxCount = 8192; // most distinct texts remembered
+
+    /// The shared text of these bytes (valid UTF-8 without escapes), made and remembered on a miss.
+    const QString& get(const char* bytes, size_t size, bool ascii)
+    {
+        const uint64_t h = hash(bytes, size);
+        size_t i = static_cast<size_t>(h) & m_mask;
+        while (true) {
+            Slot& s = m_slots[i];
+            if (!s.bytes)
+                break;
+            if (s.hash == h && s.size == size && same(s.bytes, bytes, size))
+                return m_texts[s.text];
+            i = (i + 1) & m_mask;
+        }
+        m_scratch = ascii ? QString::fromLatin1(bytes, static_cast<qsizetype>(size))
+                          : QString::fromUtf8(bytes, static_cast<qsizetype>(size));
+        if (m_texts.size() >= kMaxCount)
+            return m_scratch;
+        m_texts.push_back(m_scratch);
+        m_slots[i] = Slot{bytes, h, static_cast<uint32_t>(size), static_cast<uint32_t>(m_texts.size() - 1)};
+        if (m_texts.size() * 2 > m_slots.size())
+            grow();
+        return m_texts.back();
+    }
+
+private:
+    struct Slot
+    {
+        const char* bytes = nullptr;
+        uint64_t hash = 0;
+        uint32_t size = 0;
+        uint32_t text = 0;
+    };
+
+    static bool same(const char* a, const char* b, size_t n)
+    {
+        for (; n >= 8; n -= 8, a += 8, b += 8) {
+            uint64_t x, y;
+            std::memcpy(&x, a, 8);
+            std::memcpy(&y, b, 8);
+            if (x != y)
+                return false;
+        }
+        for (size_t k = 0; k < n; ++k) {
+            if (a[k] != b[k])
+                return false;
+        }
+        return true;
+    }
+
+    static uint64_t hash(const char* p, size_t n)
+    {
+        uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+        while (n >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+            h ^= h >> 29;
+            p += 8;
+            n -= 8;
+        }
+        uint64_t w = 0;
+        for (size_t k = 0; k < n; ++k)
+            w |= static_cast<uint64_t>(static_cast<unsigned char>(p[k])) << (8 * k);
+        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+        return h ^ (h >> 32);
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        m_mask = m_slots.size() - 1;
+        for (const Slot& s : old) {
+            if (!s.bytes)
+                continue;
+            size_t i = static_cast<size_t>(s.hash) & m_mask;
+            while (m_slots[i].bytes)
+                i = (i + 1) & m_mask;
+            m_slots[i] = s;
+        }
+    }
+
+    std::vector<Slot> m_slots = std::vector<Slot>(512);
+    size_t m_mask = 511;
+    std::vector<QString> m_texts;
+    QString m_scratch;
+};
 
 // Reads the format straight from the bytes into the sets, without building a JSON document first
 // (a model's data set runs to megabytes). Strict JSON (RFC 8259): UTF-8, no comments, no trailing
@@ -26,10 +156,7 @@ namespace {
 class Reader
 {
 public:
-    Reader(const QByteArray& json)
-        : m_begin(json.constData()), m_p(json.constData()), m_end(json.constData() + json.size())
-    {
-    }
+    Reader(const char* begin, const char* end) : m_begin(begin), m_p(begin), m_end(end), m_path(64) {}
 
     bool document(TQXValue& out)
     {
@@ -49,8 +176,8 @@ public:
 
 private:
     static constexpr int kMaxDepth = 512;
-    static constexpr size_t kSharedMax = 32;     // longest text shared
-    static constexpr size_t kSharedCount = 8192; // most distinct texts remembered
+    static constexpr int kHintDepths = 64;     // nesting levels whose set sizes are remembered
+    static constexpr qsizetype kMaxHint = 256; // largest size reserved ahead
 
     // ---- structure of the format ----
 
@@ -96,7 +223,13 @@ private:
     {
         if (!peek('['))
             return fail(QStringLiteral("\"cols\" must be an array of columns"));
-        return array([&] {
+        // Sibling sets at one depth tend to be alike (every table has the same fields): reserve
+        // what the previous one held, which spares growing each set step by step.
+        qsizetype* hint = m_depth < kHintDepths ? &m_colsHint[m_depth] : nullptr;
+        if (hint && *hint > 0)
+            cols.Reserve(*hint);
+        qsizetype count = 0;
+        const bool ok = array([&] {
             if (!peek('{'))
                 return fail(QStringLiteral("a column must be an object"));
             QString key, name, type, tag;
@@ -116,19 +249,27 @@ private:
                 }))
                 return false;
             cols.Add(value, key, name, type, tag); // a duplicate key is refused, as the sets do
+            ++count;
             return true;
         });
+        if (hint)
+            *hint = std::min(count, kMaxHint);
+        return ok;
     }
 
     bool rowArray(TQXRows& rows)
     {
         if (!peek('['))
             return fail(QStringLiteral("\"rows\" must be an array of rows"));
-        return array([&] {
+        qsizetype* hint = m_depth < kHintDepths ? &m_rowsHint[m_depth] : nullptr;
+        if (hint && *hint > 0)
+            rows.Reserve(*hint);
+        qsizetype count = 0;
+        const bool ok = array([&] {
             if (!peek('{'))
                 return fail(QStringLiteral("a row must be an object"));
             QString key, name, tag;
-            TQXColsPtr cols = TQXCols::Create();
+            TQXColsPtr cols; // made when the row has no "cols"
             if (!object([&](std::string_view member) {
                     if (member == "key")
                         return text(key);
@@ -141,9 +282,13 @@ private:
                     return skipValue();
                 }))
                 return false;
-            rows.Add(cols, key, name, tag);
+            rows.Add(cols ? cols : TQXCols::Create(), key, name, tag);
+            ++count;
             return true;
         });
+        if (hint)
+            *hint = std::min(count, kMaxHint);
+        return ok;
     }
 
     /// A row's columns: a column set object or a bare array of columns (null: none).
@@ -240,7 +385,8 @@ private:
             // A member name is compared as the bytes it is written in; only a name with escapes is
             // decoded first.
             std::string_view name;
-            if (!plainString(name)) {
+            bool ascii = true;
+            if (!plainString(name, ascii)) {
                 QString decoded;
                 if (!string(decoded))
                     return false;
@@ -291,9 +437,11 @@ private:
         space();
         if (!valueStart())
             return syntax("expected a value");
-        m_path.push_back(PathPart{std::string(member), index});
+        if (m_pathSize == m_path.size())
+            m_path.resize(m_path.size() * 2);
+        m_path[m_pathSize++] = PathPart{member, index};
         const bool ok = read();
-        m_path.pop_back();
+        --m_pathSize;
         return ok;
     }
 
@@ -353,20 +501,40 @@ private:
     }
 
     /// A string without escapes, as the view of its bytes (the opening quote at m_p); false, with
-    /// nothing consumed, when it holds an escape or a control character.
-    bool plainString(std::string_view& out)
+    /// nothing consumed, when it holds an escape or a control character or is not valid UTF-8
+    /// (string() then reports it). `ascii` tells whether all its bytes are ASCII.
+    bool plainString(std::string_view& out, bool& ascii)
     {
-        const char* start = m_p + 1;
-        const void* quote = std::memchr(start, '"', static_cast<size_t>(m_end - start));
-        if (!quote)
-            return false;
-        const char* end = static_cast<const char*>(quote);
-        for (const char* q = start; q < end; ++q) {
-            if (*q == '\\' || static_cast<unsigned char>(*q) < 0x20)
-                return false;
+        const char* const start = m_p + 1;
+        const char* q = start;
+        unsigned high = 0;
+#if defined(__SSE2__)
+        while (m_end - q >= 16) {
+            unsigned stop = 0, bits = 0;
+            stringMasks(q, stop, bits);
+            if (stop) {
+                const int at = __builtin_ctz(stop);
+                high |= bits & ((1u << at) - 1);
+                q += at;
+                break;
+            }
+            high |= bits;
+            q += 16;
         }
-        out = std::string_view(start, static_cast<size_t>(end - start));
-        m_p = end + 1;
+#endif
+        for (; q < m_end; ++q) {
+            const unsigned char c = static_cast<unsigned char>(*q);
+            if (c == '"' || c == '\\' || c < 0x20)
+                break;
+            high |= c & 0x80;
+        }
+        if (q >= m_end || *q != '"')
+            return false;
+        ascii = high == 0;
+        if (!ascii && !validUtf8(start, q))
+            return false;
+        out = std::string_view(start, static_cast<size_t>(q - start));
+        m_p = q + 1;
         return true;
     }
 
@@ -375,20 +543,15 @@ private:
     bool sharedString(QString& out)
     {
         std::string_view bytes;
-        if (!plainString(bytes))
+        bool ascii = true;
+        if (!plainString(bytes, ascii))
             return string(out);
-        if (bytes.size() > kSharedMax) {
-            out = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        if (bytes.size() > SharedTexts::kMaxBytes) {
+            out = ascii ? QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()))
+                        : QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
             return true;
         }
-        const auto hit = m_shared.find(bytes);
-        if (hit != m_shared.end()) {
-            out = hit->second;
-            return true;
-        }
-        out = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        if (m_shared.size() < kSharedCount)
-            m_shared.emplace(bytes, out);
+        out = m_shared.get(bytes.data(), bytes.size(), ascii);
         return true;
     }
 
@@ -400,6 +563,8 @@ private:
         while (m_p < m_end && *m_p != '"' && *m_p != '\\' && static_cast<unsigned char>(*m_p) >= 0x20)
             ++m_p;
         if (m_p < m_end && *m_p == '"') {
+            if (!validUtf8(start, m_p))
+                return invalidUtf8();
             out = QString::fromUtf8(start, m_p - start);
             ++m_p;
             return true;
@@ -410,6 +575,9 @@ private:
                 return syntax("unterminated string");
             const unsigned char c = static_cast<unsigned char>(*m_p);
             if (c == '"') {
+                // Escapes are ASCII, so the string's own bytes show whether its text is valid UTF-8.
+                if (!validUtf8(start, m_p))
+                    return invalidUtf8();
                 ++m_p;
                 out = QString::fromUtf8(bytes);
                 return true;
@@ -554,6 +722,18 @@ private:
 
     void space()
     {
+        if (m_p<m_end&& static_cast<unsigned char>(*m_p)> ' ')
+            return; // the common case: nothing to skip
+#if defined(__SSE2__)
+        while (m_end - m_p >= 16) {
+            const unsigned rest = notSpaceMask(m_p);
+            if (rest) {
+                m_p += __builtin_ctz(rest);
+                return;
+            }
+            m_p += 16;
+        }
+#endif
         while (m_p < m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t'))
             ++m_p;
     }
@@ -577,29 +757,42 @@ private:
         return false;
     }
 
+    /// Text that is not valid UTF-8 (the document is refused as a whole for it).
+    bool invalidUtf8()
+    {
+        m_error = QStringLiteral("malformed JSON: the document is not valid UTF-8");
+        return false;
+    }
+
     /// A structural error, reported with the JSON path of the element ("$.rows[3].cols[0].value").
     bool fail(const QString& what)
     {
         QString path = QStringLiteral("$");
-        for (const PathPart& part : m_path)
-            path +=
-                part.index < 0 ? u'.' + QString::fromStdString(part.member) : u'[' + QString::number(part.index) + u']';
+        for (size_t i = 0; i < m_pathSize; ++i) {
+            const PathPart& part = m_path[i];
+            path += part.index < 0
+                        ? u'.' + QString::fromUtf8(part.member.data(), static_cast<qsizetype>(part.member.size()))
+                        : u'[' + QString::number(part.index) + u']';
+        }
         m_error = QStringLiteral("%1: %2").arg(path, what);
         return false;
     }
 
     struct PathPart
     {
-        std::string member; // an object member (UTF-8), or
-        qsizetype index;    // an array element (member empty)
+        std::string_view member; // an object member (UTF-8, valid while it is read), or
+        qsizetype index;         // an array element (member empty)
     };
 
     const char* m_begin;
     const char* m_p;
     const char* m_end;
     int m_depth = 0;
-    std::vector<PathPart> m_path;
-    std::unordered_map<std::string_view, QString> m_shared; // views into the document
+    std::vector<PathPart> m_path; // the elements being read, outermost first
+    size_t m_pathSize = 0;
+    SharedTexts m_shared;
+    qsizetype m_colsHint[kHintDepths] = {};
+    qsizetype m_rowsHint[kHintDepths] = {};
     QString m_error;
 };
 
@@ -696,15 +889,18 @@ bool QVNJsonData::Parse(const QByteArray& json, TQXValue& result, QString& error
     result = TQXValue();
     error.clear();
     // A UTF-8 byte-order mark, as some editors write one, is not part of the document.
-    const QByteArray body = json.startsWith("\xEF\xBB\xBF") ? json.mid(3) : json;
-    if (!QUtf8StringView(body).isValidUtf8()) {
-        error = QStringLiteral("malformed JSON: the document is not valid UTF-8");
-        return false;
-    }
-    Reader reader(body);
+    const char* begin = json.constData();
+    const char* const end = begin + json.size();
+    if (json.startsWith("\xEF\xBB\xBF"))
+        begin += 3;
+    // The reader checks the text of every string it meets; everything else it accepts is ASCII,
+    // so a document it reads completely is valid UTF-8. When it stops early, text that is not
+    // UTF-8 anywhere in the document is the error reported, wherever it is.
+    Reader reader(begin, end);
     TQXValue value;
     if (!reader.document(value)) {
-        error = reader.error();
+        error =
+            validUtf8(begin, end) ? reader.error() : QStringLiteral("malformed JSON: the document is not valid UTF-8");
         return false;
     }
     result = std::move(value);
@@ -719,13 +915,32 @@ bool QVNJsonData::ReadFile(const QString& path, TQXValue& result, QString& error
         error = QStringLiteral("%1: no such file").arg(path);
         return false;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
         return false;
     }
-    // Read one byte past the limit, so an endless source (a device, a pipe) or a huge file is
-    // refused after a bounded read instead of exhausting memory.
-    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    // Read up to one byte past the limit, so an endless source (a device, a pipe) or a huge file is
+    // refused after a bounded read instead of exhausting memory. A regular file is read with one
+    // call into a buffer of its size.
+    QByteArray bytes;
+    bytes.resize(std::min(std::max(file.size(), qint64(0)), kMaxFileBytes) + 1);
+    qint64 have = 0;
+    while (true) {
+        if (have == bytes.size()) {
+            if (have > kMaxFileBytes)
+                break;
+            bytes.resize(std::min(std::max(have * 2, qint64(1) << 16), kMaxFileBytes + 1));
+        }
+        const qint64 got = file.read(bytes.data() + have, bytes.size() - have);
+        if (got < 0) {
+            error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
+            return false;
+        }
+        if (got == 0)
+            break;
+        have += got;
+    }
+    bytes.truncate(have);
     if (bytes.size() > kMaxFileBytes) {
         error = QStringLiteral("%1: the data file is larger than %2 MiB, the limit for data files")
                     .arg(path)
