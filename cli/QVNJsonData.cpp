@@ -51,9 +51,10 @@ bool validUtf8(const char* from, const char* to)
 }
 
 /**
- * Equal texts of a document share one QString: a model's data repeats a few dozen keys and many
- * short values hundreds of thousands of times. Open addressing over the bytes as written in the
- * document (the views stay valid while it is read); only short texts, and only so many of them.
+ * Equal texts of a document share one value: a model's data repeats a few dozen keys and many
+ * short values hundreds of thousands of times, and sharing spares an allocation and a conversion
+ * for each. Open addressing on the bytes as written; only short texts, and only so many of them.
+ * A shared value stays where it is while the reader runs, so callers keep pointers to it.
  */
 class SharedTexts
 {
@@ -61,53 +62,60 @@ public:
     static constexpr size_t kMaxBytes = 32;   // longest text shared
     static constexpr size_t kMaxCount = 8192; // most distinct texts remembered
 
-    /// The shared text of these bytes (valid UTF-8 without escapes), made and remembered on a miss.
-    const QString& get(const char* bytes, size_t size, bool ascii)
+    SharedTexts() { m_entries.reserve(kMaxCount); }
+
+    /// The text value of these bytes (valid UTF-8 without escapes): a shared one, or one made in
+    /// `store` for a text too long or once the table is full.
+    const TQXValue& get(const char* bytes, size_t size, bool ascii, TQXValue& store)
     {
-        const uint64_t h = hash(bytes, size);
-        size_t i = static_cast<size_t>(h) & m_mask;
-        while (true) {
-            Slot& s = m_slots[i];
-            if (!s.bytes)
-                break;
-            if (s.hash == h && s.size == size && same(s.bytes, bytes, size))
-                return m_texts[s.text];
-            i = (i + 1) & m_mask;
+        if (size > kMaxBytes) {
+            store = TQXValue(make(bytes, size, ascii));
+            return store;
         }
-        m_scratch = ascii ? QString::fromLatin1(bytes, static_cast<qsizetype>(size))
-                          : QString::fromUtf8(bytes, static_cast<qsizetype>(size));
-        if (m_texts.size() >= kMaxCount)
-            return m_scratch;
-        m_texts.push_back(m_scratch);
-        m_slots[i] = Slot{bytes, h, static_cast<uint32_t>(size), static_cast<uint32_t>(m_texts.size() - 1)};
-        if (m_texts.size() * 2 > m_slots.size())
+        const uint64_t h = hash(bytes, size);
+        const uint32_t tag = static_cast<uint32_t>(h >> 32) | 1u; // 0 marks a free slot
+        size_t i = static_cast<size_t>(h) & m_mask;
+        for (; m_slots[i].tag; i = (i + 1) & m_mask) {
+            if (m_slots[i].tag != tag)
+                continue;
+            const Entry& e = m_entries[m_slots[i].entry];
+            if (e.size == size && std::memcmp(e.bytes, bytes, size) == 0)
+                return e.value;
+        }
+        if (m_entries.size() >= kMaxCount) {
+            store = TQXValue(make(bytes, size, ascii));
+            return store;
+        }
+        Entry& e = m_entries.emplace_back();
+        std::memcpy(e.bytes, bytes, size);
+        e.size = static_cast<uint32_t>(size);
+        e.hash = h;
+        e.value = TQXValue(make(bytes, size, ascii));
+        m_slots[i] = Slot{tag, static_cast<uint32_t>(m_entries.size() - 1)};
+        if (m_entries.size() * 2 > m_slots.size())
             grow();
-        return m_texts.back();
+        return e.value;
     }
 
 private:
     struct Slot
     {
-        const char* bytes = nullptr;
-        uint64_t hash = 0;
-        uint32_t size = 0;
-        uint32_t text = 0;
+        uint32_t tag = 0; // high bits of the hash, never 0 in a used slot
+        uint32_t entry = 0;
     };
 
-    static bool same(const char* a, const char* b, size_t n)
+    struct Entry
     {
-        for (; n >= 8; n -= 8, a += 8, b += 8) {
-            uint64_t x, y;
-            std::memcpy(&x, a, 8);
-            std::memcpy(&y, b, 8);
-            if (x != y)
-                return false;
-        }
-        for (size_t k = 0; k < n; ++k) {
-            if (a[k] != b[k])
-                return false;
-        }
-        return true;
+        char bytes[kMaxBytes];
+        uint32_t size = 0;
+        uint64_t hash = 0;
+        TQXValue value;
+    };
+
+    static QString make(const char* bytes, size_t size, bool ascii)
+    {
+        return ascii ? QString::fromLatin1(bytes, static_cast<qsizetype>(size))
+                     : QString::fromUtf8(bytes, static_cast<qsizetype>(size));
     }
 
     static uint64_t hash(const char* p, size_t n)
@@ -130,23 +138,44 @@ private:
 
     void grow()
     {
-        std::vector<Slot> old(m_slots.size() * 2);
-        old.swap(m_slots);
+        std::vector<Slot> bigger(m_slots.size() * 2);
+        m_slots.swap(bigger);
         m_mask = m_slots.size() - 1;
-        for (const Slot& s : old) {
-            if (!s.bytes)
-                continue;
-            size_t i = static_cast<size_t>(s.hash) & m_mask;
-            while (m_slots[i].bytes)
+        for (uint32_t k = 0; k < m_entries.size(); ++k) {
+            const uint64_t h = m_entries[k].hash;
+            size_t i = static_cast<size_t>(h) & m_mask;
+            while (m_slots[i].tag)
                 i = (i + 1) & m_mask;
-            m_slots[i] = s;
+            m_slots[i] = Slot{static_cast<uint32_t>(h >> 32) | 1u, k};
         }
     }
 
-    std::vector<Slot> m_slots = std::vector<Slot>(512);
-    size_t m_mask = 511;
-    std::vector<QString> m_texts;
-    QString m_scratch;
+    std::vector<Slot> m_slots = std::vector<Slot>(1024);
+    size_t m_mask = 1023;
+    std::vector<Entry> m_entries; // reserved in full: entries never move
+};
+
+const QString kNoText;
+const TQXValue kNoValue;
+
+/// A text member as read: a shared text, or one made in `store` (so reading it copies nothing).
+struct TextRead
+{
+    TextRead() = default;
+    TextRead(const TextRead&) = delete;
+    TextRead& operator=(const TextRead&) = delete;
+    const QString* text = &kNoText;
+    TQXValue store;
+};
+
+/// A column's value as read: a shared text, or a value made in `store`.
+struct ValueRead
+{
+    ValueRead() = default;
+    ValueRead(const ValueRead&) = delete;
+    ValueRead& operator=(const ValueRead&) = delete;
+    const TQXValue* value = &kNoValue;
+    TQXValue store;
 };
 
 // Reads the format straight from the bytes into the sets, without building a JSON document first
@@ -186,7 +215,7 @@ private:
     {
         if (++m_depth > kMaxDepth)
             return syntax("nesting too deep");
-        QString tag;
+        TextRead tag;
         TQXRowsPtr rows;
         TQXColsPtr cols;
         const bool ok = object([&](std::string_view member) {
@@ -208,10 +237,10 @@ private:
         if (rows && cols)
             return fail(QStringLiteral("a set object has either \"rows\" or \"cols\", not both"));
         if (rows) {
-            rows->SetTag(tag);
+            rows->SetTag(*tag.text);
             out = TQXValue(rows);
         } else if (cols) {
-            cols->SetTag(tag);
+            cols->SetTag(*tag.text);
             out = TQXValue(cols);
         } else {
             return fail(QStringLiteral("a set object needs \"rows\" (row set) or \"cols\" (column set)"));
@@ -232,8 +261,8 @@ private:
         const bool ok = array([&] {
             if (!peek('{'))
                 return fail(QStringLiteral("a column must be an object"));
-            QString key, name, type, tag;
-            TQXValue value;
+            TextRead key, name, type, tag;
+            ValueRead value;
             if (!object([&](std::string_view member) {
                     if (member == "key")
                         return text(key);
@@ -248,7 +277,8 @@ private:
                     return skipValue();
                 }))
                 return false;
-            cols.Add(value, key, name, type, tag); // a duplicate key is refused, as the sets do
+            // A duplicate key is refused, as the sets do.
+            cols.Add(*value.value, *key.text, *name.text, *type.text, *tag.text);
             ++count;
             return true;
         });
@@ -268,7 +298,7 @@ private:
         const bool ok = array([&] {
             if (!peek('{'))
                 return fail(QStringLiteral("a row must be an object"));
-            QString key, name, tag;
+            TextRead key, name, tag;
             TQXColsPtr cols; // made when the row has no "cols"
             if (!object([&](std::string_view member) {
                     if (member == "key")
@@ -282,7 +312,7 @@ private:
                     return skipValue();
                 }))
                 return false;
-            rows.Add(cols ? cols : TQXCols::Create(), key, name, tag);
+            rows.Add(cols ? cols : TQXCols::Create(), *key.text, *name.text, *tag.text);
             ++count;
             return true;
         });
@@ -311,19 +341,16 @@ private:
     }
 
     /// A column's value: text, number, true/false, null, or a nested set object.
-    bool value(TQXValue& out)
+    bool value(ValueRead& read)
     {
         space();
         if (m_p >= m_end)
             return syntax("unexpected end of the document");
+        if (*m_p == '"')
+            return sharedString(read.store, read.value);
+        read.value = &read.store;
+        TQXValue& out = read.store;
         switch (*m_p) {
-        case '"': {
-            QString s;
-            if (!sharedString(s))
-                return false;
-            out = TQXValue(std::move(s));
-            return true;
-        }
         case '{':
             return set(out);
         case '[':
@@ -359,16 +386,20 @@ private:
     }
 
     /// An optional text member: null reads as empty, anything but a string is an error.
-    bool text(QString& out)
+    bool text(TextRead& read)
     {
         space();
         if (literal("null")) {
-            out.clear();
+            read.text = &kNoText;
             return true;
         }
         if (!peek('"'))
             return fail(QStringLiteral("must be a string"));
-        return sharedString(out);
+        const TQXValue* value = nullptr;
+        if (!sharedString(read.store, value))
+            return false;
+        read.text = value->textPtr();
+        return true;
     }
 
     // ---- JSON syntax ----
@@ -538,20 +569,21 @@ private:
         return true;
     }
 
-    /// A string whose text is likely to recur (keys, names, short values): equal texts share one
-    /// QString, which spares an allocation and a conversion per column.
-    bool sharedString(QString& out)
+    /// A string as a text value: a shared one when the text is plain and short (keys, names and
+    /// short values recur), otherwise one made in `store`.
+    bool sharedString(TQXValue& store, const TQXValue*& out)
     {
         std::string_view bytes;
         bool ascii = true;
-        if (!plainString(bytes, ascii))
-            return string(out);
-        if (bytes.size() > SharedTexts::kMaxBytes) {
-            out = ascii ? QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                        : QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        if (plainString(bytes, ascii)) {
+            out = &m_shared.get(bytes.data(), bytes.size(), ascii, store);
             return true;
         }
-        out = m_shared.get(bytes.data(), bytes.size(), ascii);
+        QString text;
+        if (!string(text))
+            return false;
+        store = TQXValue(std::move(text));
+        out = &store;
         return true;
     }
 
