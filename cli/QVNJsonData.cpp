@@ -50,6 +50,38 @@ bool validUtf8(const char* from, const char* to)
     return QUtf8StringView(from, to - from).isValidUtf8();
 }
 
+/// The text of valid UTF-8 bytes. QString::fromUtf8 takes a leading U+FEFF for a byte-order mark
+/// and drops it; inside a JSON string it is a character like any other and is kept.
+QString utf8Text(const char* bytes, qsizetype size)
+{
+    qsizetype marks = 0;
+    while (size - 3 * marks >= 3 && std::memcmp(bytes + 3 * marks, "\xEF\xBB\xBF", 3) == 0)
+        ++marks;
+    if (marks == 0)
+        return QString::fromUtf8(bytes, size);
+    return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(bytes + 3 * marks, size - 3 * marks);
+}
+
+/// Appends a code point (not a surrogate) as UTF-8.
+void appendUtf8(QByteArray& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.append(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.append(static_cast<char>(0xC0 | (cp >> 6)));
+        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.append(static_cast<char>(0xE0 | (cp >> 12)));
+        out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.append(static_cast<char>(0xF0 | (cp >> 18)));
+        out.append(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
 /**
  * Equal texts of a document share one value: a model's data repeats a few dozen keys and many
  * short values hundreds of thousands of times, and sharing spares an allocation and a conversion
@@ -115,7 +147,7 @@ private:
     static QString make(const char* bytes, size_t size, bool ascii)
     {
         return ascii ? QString::fromLatin1(bytes, static_cast<qsizetype>(size))
-                     : QString::fromUtf8(bytes, static_cast<qsizetype>(size));
+                     : utf8Text(bytes, static_cast<qsizetype>(size));
     }
 
     static uint64_t hash(const char* p, size_t n)
@@ -597,7 +629,7 @@ private:
         if (m_p < m_end && *m_p == '"') {
             if (!validUtf8(start, m_p))
                 return invalidUtf8();
-            out = QString::fromUtf8(start, m_p - start);
+            out = utf8Text(start, m_p - start);
             ++m_p;
             return true;
         }
@@ -611,7 +643,7 @@ private:
                 if (!validUtf8(start, m_p))
                     return invalidUtf8();
                 ++m_p;
-                out = QString::fromUtf8(bytes);
+                out = utf8Text(bytes.constData(), bytes.size());
                 return true;
             }
             if (c < 0x20)
@@ -654,14 +686,18 @@ private:
                     char32_t low = 0;
                     if (!hex4(low))
                         return syntax("invalid \\u escape");
-                    if (low >= 0xDC00 && low <= 0xDFFF)
-                        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                    else
-                        bytes.append(QString(QChar(0xFFFD)).toUtf8()), cp = low;
+                    if (low < 0xDC00 || low > 0xDFFF) {
+                        // A lone high surrogate; the escape after it is read on its own (it may
+                        // begin a pair itself).
+                        appendUtf8(bytes, 0xFFFD);
+                        m_p -= 6;
+                        break;
+                    }
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
                 }
                 if (cp >= 0xD800 && cp <= 0xDFFF)
                     cp = 0xFFFD; // a lone surrogate
-                bytes.append(QString::fromUcs4(&cp, 1).toUtf8());
+                appendUtf8(bytes, cp);
                 break;
             }
             default:

@@ -155,3 +155,20 @@ TEST(QVNJsonData, EscapedMemberNamesAndSharedTextsReadLikePlainOnes)
     EXPECT_TRUE(parseError("{\"cols\": [{\"key").startsWith(QStringLiteral("malformed JSON")));
     EXPECT_TRUE(parseError("{\"cols\": [{\"key\": \"a\nb\"}]}").contains(QStringLiteral("control character")));
 }
+
+TEST(QVNJsonData, KeepsAZeroWidthNoBreakSpaceAndPairsSurrogatesAfterALoneOne)
+{
+    // U+FEFF at the start of a text is a character there, not a byte-order mark to drop; a member
+    // name beginning with it is not the member without it.
+    const TQXValue v =
+        parse("{\"cols\": [{\"key\": \"a\", \"value\": \"\\ufeffx\"}, {\"key\": \"b\", \"value\": "
+              "\"\xEF\xBB\xBF\"}, {\"key\": \"c\", \"value\": \"\\ud800\\ud83d\\ude00\", \"\\ufeffvalue\": 1},"
+              "{\"key\": \"d\", \"value\": \"\\udc00\\ud800\\u0041\"}]}");
+    const TQXColsPtr cols = v.cols();
+    ASSERT_TRUE(cols);
+    EXPECT_EQ(cols->Text(QStringLiteral("a")), QString(QChar(0xFEFF)) + u'x');
+    EXPECT_EQ(cols->Text(QStringLiteral("b")), QString(QChar(0xFEFF)));
+    // A lone high surrogate becomes U+FFFD and does not swallow the pair after it.
+    EXPECT_EQ(cols->Text(QStringLiteral("c")), QString(QChar(0xFFFD)) + QString::fromUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(cols->Text(QStringLiteral("d")), QString(QChar(0xFFFD)) + QChar(0xFFFD) + u'A');
+}
