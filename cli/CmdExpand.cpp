@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +55,27 @@ qint64 cpuMs()
     if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts) != 0)
         return 0;
     return static_cast<qint64>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+/**
+ * Writes the text to standard output as UTF-8, a slice at a time: the output of a large model runs
+ * to megabytes, and converting it whole would fill a second buffer of that size first. A slice
+ * never ends between the two halves of a surrogate pair, so the bytes are those of toUtf8().
+ */
+bool writeUtf8(QStringView text)
+{
+    constexpr qsizetype kSlice = 64 * 1024;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype n = std::min(kSlice, text.size() - at);
+        if (at + n < text.size() && text[at + n - 1].isHighSurrogate())
+            --n;
+        const QByteArray bytes = text.sliced(at, n).toUtf8();
+        if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
+            static_cast<size_t>(bytes.size()))
+            return false;
+        at += n;
+    }
+    return std::fflush(stdout) == 0;
 }
 
 const char* const kUsage = "[--timing] TEMPLATE DATA.json";
@@ -119,10 +141,7 @@ int runExpand(const QStringList& args)
         return 2;
     }
 
-    const QByteArray bytes = result.toUtf8();
-    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
-            static_cast<size_t>(bytes.size()) ||
-        std::fflush(stdout) != 0) {
+    if (!writeUtf8(result)) {
         CliError(QStringLiteral("quorvin-cli expand: cannot write the result"));
         return 1;
     }

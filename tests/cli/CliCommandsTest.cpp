@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -129,6 +130,23 @@ TEST(CliExpand, RunawayExpansionAndEndlessDataStopWithOneLine)
         cli({QStringLiteral("expand"), dir + QStringLiteral("doubling.txt"), QStringLiteral("/dev/zero")});
     EXPECT_EQ(zero.exitCode, 2);
     EXPECT_TRUE(isOneLine(zero.err) && zero.err.contains("larger than 256 MiB")) << zero.err.toStdString();
+}
+
+TEST(CliExpand, LargeOutputKeepsEverySurrogatePairWhole)
+{
+    // Output longer than the slices it is written in, with a pair at every possible place.
+    TempDir dir;
+    QString value = QStringLiteral("x");
+    for (int i = 0; i < 70000; ++i)
+        value += QString::fromUtf8("\xF0\x9F\x98\x80");
+    QJsonArray cols{QJsonObject{{QStringLiteral("key"), QStringLiteral("A")}, {QStringLiteral("value"), value}}};
+    ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("data.json")),
+                           QJsonDocument(QJsonObject{{QStringLiteral("cols"), cols}}).toJson()));
+    ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("t.txt")), QByteArray("<ORVE>A</ORVE>|<ORVE>A</ORVE>")));
+    const CliRun r =
+        cli({QStringLiteral("expand"), dir.file(QStringLiteral("t.txt")), dir.file(QStringLiteral("data.json"))});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out == (value + u'|' + value).toUtf8()) << r.out.size();
 }
 
 TEST(CliEval, WritesTheValueAsTextWithNothingAdded)
