@@ -2,6 +2,9 @@
 """Times the template engine against Jinja2 on the same model and data, and checks that both
 produce the same bytes.
 
+  reading the data: quorvin-cli's own "read: N ms" (the JSON data file into the row and column
+                    sets, and the template) against render_jinja.load() (json.load and the lists
+                    and dictionaries the Jinja2 template reads)
   expansion alone:  quorvin-cli's own "expand: M ms" (expansion only, after reading and building
                     the sets) against Jinja2's Template.render() alone (data loaded, template compiled)
   whole process:    quorvin-cli expand, start to exit, against render_jinja.py, start to exit
@@ -61,6 +64,8 @@ def main():
     qvn_out = os.path.join(work, "out_quorvin.txt")
     j2_out = os.path.join(work, "out_jinja2.txt")
 
+    read_ms = []
+    read_cpu = []
     expand_ms = []
     expand_cpu = []
 
@@ -72,10 +77,13 @@ def main():
                                   stderr=subprocess.PIPE, check=True)
             elapsed = time.perf_counter() - start
             cpu = children_cpu() - cpu
-        m = re.search(r"expand: (\d+) ms", done.stderr.decode())
-        expand_ms.append(int(m.group(1)))
-        m = re.search(r"cpu: read \d+ ms, expand (\d+) ms", done.stderr.decode())
-        expand_cpu.append(int(m.group(1)) if m else float("nan"))
+        timing = done.stderr.decode()
+        m = re.search(r"read: (\d+) ms, expand: (\d+) ms", timing)
+        read_ms.append(int(m.group(1)))
+        expand_ms.append(int(m.group(2)))
+        m = re.search(r"cpu: read (\d+) ms, expand (\d+) ms", timing)
+        read_cpu.append(int(m.group(1)) if m else float("nan"))
+        expand_cpu.append(int(m.group(2)) if m else float("nan"))
         return elapsed * 1000.0, cpu
 
     def run_jinja_process():
@@ -88,6 +96,12 @@ def main():
     with open(j2_template, encoding="utf-8") as f:
         template = render_jinja.environment().from_string(f.read())
 
+    def run_jinja_load():
+        cpu = time.process_time()
+        start = time.perf_counter()
+        render_jinja.load(data)
+        return (time.perf_counter() - start) * 1000.0, (time.process_time() - cpu) * 1000.0
+
     def run_jinja_render():
         cpu = time.process_time()
         start = time.perf_counter()
@@ -97,8 +111,11 @@ def main():
     quorvin_process, quorvin_process_cpu = best_of(args.runs, run_quorvin)
     quorvin_expand = min(expand_ms)
     quorvin_expand_cpu = min(expand_cpu)
+    quorvin_read = min(read_ms)
+    quorvin_read_cpu = min(read_cpu)
     jinja_process, jinja_process_cpu = best_of(args.runs, run_jinja_process)
     jinja_render, jinja_render_cpu = best_of(args.runs, run_jinja_render)
+    jinja_load, jinja_load_cpu = best_of(args.runs, run_jinja_load)
 
     with open(qvn_out, "rb") as a, open(j2_out, "rb") as b:
         same = a.read() == b.read()
@@ -108,11 +125,15 @@ def main():
           % (args.tables, args.columns, data, size, "yes" if same else "NO"))
     print("best of %d runs" % args.runs)
     print("%-18s %12s %12s %10s" % ("", "quorvin", "Jinja2", "Jinja2/quorvin"))
+    print("%-18s %9.0f ms %9.1f ms %10.2fx" % ("reading the data", quorvin_read, jinja_load,
+                                                jinja_load / max(quorvin_read, 0.5)))
     print("%-18s %9.0f ms %9.1f ms %10.2fx" % ("expansion alone", quorvin_expand, jinja_render,
                                                 jinja_render / max(quorvin_expand, 0.5)))
     print("%-18s %9.1f ms %9.1f ms %10.2fx" % ("whole process", quorvin_process, jinja_process,
                                                 jinja_process / quorvin_process))
     print("processor time (user + system)")
+    print("%-18s %9.0f ms %9.1f ms %10.2fx" % ("reading the data", quorvin_read_cpu, jinja_load_cpu,
+                                                jinja_load_cpu / max(quorvin_read_cpu, 0.5)))
     print("%-18s %9.0f ms %9.1f ms %10.2fx" % ("expansion alone", quorvin_expand_cpu, jinja_render_cpu,
                                                 jinja_render_cpu / max(quorvin_expand_cpu, 0.5)))
     print("%-18s %9.1f ms %9.1f ms %10.2fx" % ("whole process", quorvin_process_cpu, jinja_process_cpu,
