@@ -97,12 +97,18 @@ public:
     SharedTexts() { m_entries.reserve(kMaxCount); }
 
     /// The text value of these bytes (valid UTF-8 without escapes): a shared one, or one made in
-    /// `store` for a text too long or once the table is full.
-    const TQXValue& get(const char* bytes, size_t size, bool ascii, TQXValue& store)
+    /// `store` for a text too long or once the table is full. `guess`, when given, names the
+    /// entry the text at this place had last time (0: none), tried first and updated.
+    const TQXValue& get(const char* bytes, size_t size, bool ascii, TQXValue& store, uint32_t* guess)
     {
         if (size > kMaxBytes) {
             store = TQXValue(make(bytes, size, ascii));
             return store;
+        }
+        if (guess && *guess) {
+            const Entry& e = m_entries[*guess - 1];
+            if (e.size == size && same(e.bytes, bytes, size))
+                return e.value;
         }
         const uint64_t h = hash(bytes, size);
         const uint32_t tag = static_cast<uint32_t>(h >> 32) | 1u; // 0 marks a free slot
@@ -111,8 +117,11 @@ public:
             if (m_slots[i].tag != tag)
                 continue;
             const Entry& e = m_entries[m_slots[i].entry];
-            if (e.size == size && std::memcmp(e.bytes, bytes, size) == 0)
+            if (e.size == size && same(e.bytes, bytes, size)) {
+                if (guess)
+                    *guess = m_slots[i].entry + 1;
                 return e.value;
+            }
         }
         if (m_entries.size() >= kMaxCount) {
             store = TQXValue(make(bytes, size, ascii));
@@ -124,6 +133,8 @@ public:
         e.hash = h;
         e.value = TQXValue(make(bytes, size, ascii));
         m_slots[i] = Slot{tag, static_cast<uint32_t>(m_entries.size() - 1)};
+        if (guess)
+            *guess = static_cast<uint32_t>(m_entries.size());
         if (m_entries.size() * 2 > m_slots.size())
             grow();
         return e.value;
@@ -143,6 +154,22 @@ private:
         uint64_t hash = 0;
         TQXValue value;
     };
+
+    static bool same(const char* a, const char* b, size_t n)
+    {
+        for (; n >= 8; n -= 8, a += 8, b += 8) {
+            uint64_t x, y;
+            std::memcpy(&x, a, 8);
+            std::memcpy(&y, b, 8);
+            if (x != y)
+                return false;
+        }
+        for (size_t k = 0; k < n; ++k) {
+            if (a[k] != b[k])
+                return false;
+        }
+        return true;
+    }
 
     static QString make(const char* bytes, size_t size, bool ascii)
     {
@@ -237,8 +264,9 @@ public:
 
 private:
     static constexpr int kMaxDepth = 512;
-    static constexpr int kHintDepths = 64;     // nesting levels whose set sizes are remembered
-    static constexpr qsizetype kMaxHint = 256; // largest size reserved ahead
+    static constexpr int kHintDepths = 64;        // nesting levels whose set sizes are remembered
+    static constexpr qsizetype kMaxHint = 256;    // largest size reserved ahead
+    static constexpr qsizetype kGuessPlaces = 64; // columns of a set whose texts are guessed
 
     // ---- structure of the format ----
 
@@ -295,11 +323,14 @@ private:
                 return fail(QStringLiteral("a column must be an object"));
             TextRead key, name, type, tag;
             ValueRead value;
+            // Sibling sets tend to hold the same keys, and often the same values, in the same
+            // places: the text read there last time is tried first.
+            uint32_t* guess = hint && count < kGuessPlaces ? m_guess[m_depth][count] : nullptr;
             if (!object([&](std::string_view member) {
                     if (member == "key")
-                        return text(key);
+                        return text(key, guess);
                     if (member == "value")
-                        return this->value(value);
+                        return this->value(value, guess ? guess + 1 : nullptr);
                     if (member == "name")
                         return text(name);
                     if (member == "type")
@@ -373,13 +404,13 @@ private:
     }
 
     /// A column's value: text, number, true/false, null, or a nested set object.
-    bool value(ValueRead& read)
+    bool value(ValueRead& read, uint32_t* guess = nullptr)
     {
         space();
         if (m_p >= m_end)
             return syntax("unexpected end of the document");
         if (*m_p == '"')
-            return sharedString(read.store, read.value);
+            return sharedString(read.store, read.value, guess);
         read.value = &read.store;
         TQXValue& out = read.store;
         switch (*m_p) {
@@ -418,7 +449,7 @@ private:
     }
 
     /// An optional text member: null reads as empty, anything but a string is an error.
-    bool text(TextRead& read)
+    bool text(TextRead& read, uint32_t* guess = nullptr)
     {
         space();
         if (literal("null")) {
@@ -428,7 +459,7 @@ private:
         if (!peek('"'))
             return fail(QStringLiteral("must be a string"));
         const TQXValue* value = nullptr;
-        if (!sharedString(read.store, value))
+        if (!sharedString(read.store, value, guess))
             return false;
         read.text = value->textPtr();
         return true;
@@ -603,12 +634,12 @@ private:
 
     /// A string as a text value: a shared one when the text is plain and short (keys, names and
     /// short values recur), otherwise one made in `store`.
-    bool sharedString(TQXValue& store, const TQXValue*& out)
+    bool sharedString(TQXValue& store, const TQXValue*& out, uint32_t* guess = nullptr)
     {
         std::string_view bytes;
         bool ascii = true;
         if (plainString(bytes, ascii)) {
-            out = &m_shared.get(bytes.data(), bytes.size(), ascii, store);
+            out = &m_shared.get(bytes.data(), bytes.size(), ascii, store, guess);
             return true;
         }
         QString text;
@@ -860,6 +891,7 @@ private:
     size_t m_pathSize = 0;
     SharedTexts m_shared;
     qsizetype m_colsHint[kHintDepths] = {};
+    uint32_t m_guess[kHintDepths][kGuessPlaces][2] = {}; // shared text last read at a column's key and value
     qsizetype m_rowsHint[kHintDepths] = {};
     QString m_error;
 };
