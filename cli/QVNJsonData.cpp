@@ -323,11 +323,13 @@ private:
                 return fail(QStringLiteral("a column must be an object"));
             if (m_end - m_p > 640)
                 __builtin_prefetch(m_p + 640); // a few columns ahead: reading runs at memory speed
+            uint32_t* guess = hint && count < kGuessPlaces ? m_guess[m_depth][count] : nullptr;
+            if (plainColumn(cols, guess)) {
+                ++count;
+                return true;
+            }
             TextRead key, name, type, tag;
             ValueRead value;
-            // Sibling sets tend to hold the same keys, and often the same values, in the same
-            // places: the text read there last time is tried first.
-            uint32_t* guess = hint && count < kGuessPlaces ? m_guess[m_depth][count] : nullptr;
             if (!object([&](std::string_view member) {
                     if (member == "key")
                         return text(key, guess);
@@ -350,6 +352,41 @@ private:
         if (hint)
             *hint = std::min(count, kMaxHint);
         return ok;
+    }
+
+    /// The common column, {"key": "K", "value": "V"} with plain texts, read in one step. False,
+    /// with nothing read or changed, for any other column, which then takes the general way (and
+    /// gets its errors there). Sibling sets tend to hold the same keys, and often the same values,
+    /// in the same places: `guess` holds the texts read there last time.
+    bool plainColumn(TQXCols& cols, uint32_t* guess)
+    {
+        const char* p = m_p + 1; // after '{'
+        auto word = [&](const char* w, size_t n) {
+            p = skipSpace(p);
+            if (static_cast<size_t>(m_end - p) < n || std::memcmp(p, w, n) != 0)
+                return false;
+            p += n;
+            return true;
+        };
+        auto text = [&](std::string_view& out, bool& ascii) {
+            p = skipSpace(p);
+            if (p >= m_end || *p != '"')
+                return false;
+            p = plainEnd(p, out, ascii);
+            return p != nullptr;
+        };
+        std::string_view key, value;
+        bool keyAscii = true, valueAscii = true;
+        if (!word("\"key\"", 5) || !word(":", 1) || !text(key, keyAscii) || !word(",", 1) || !word("\"value\"", 7) ||
+            !word(":", 1) || !text(value, valueAscii) || !word("}", 1))
+            return false;
+        TQXValue keyStore, valueStore;
+        const TQXValue& k = m_shared.get(key.data(), key.size(), keyAscii, keyStore, guess);
+        const TQXValue& v =
+            m_shared.get(value.data(), value.size(), valueAscii, valueStore, guess ? guess + 1 : nullptr);
+        cols.Add(v, *k.textPtr(), kNoText, kNoText, kNoText); // a duplicate key is refused, as the sets do
+        m_p = p;
+        return true;
     }
 
     bool rowArray(TQXRows& rows)
@@ -601,7 +638,18 @@ private:
     /// (string() then reports it). `ascii` tells whether all its bytes are ASCII.
     bool plainString(std::string_view& out, bool& ascii)
     {
-        const char* const start = m_p + 1;
+        const char* const end = plainEnd(m_p, out, ascii);
+        if (!end)
+            return false;
+        m_p = end;
+        return true;
+    }
+
+    /// What plainString reads, for the string whose opening quote is at `quote`: the position
+    /// after its closing quote, or nullptr.
+    const char* plainEnd(const char* quote, std::string_view& out, bool& ascii) const
+    {
+        const char* const start = quote + 1;
         const char* q = start;
         unsigned high = 0;
 #if defined(__SSE2__)
@@ -625,13 +673,12 @@ private:
             high |= c & 0x80;
         }
         if (q >= m_end || *q != '"')
-            return false;
+            return nullptr;
         ascii = high == 0;
         if (!ascii && !validUtf8(start, q))
-            return false;
+            return nullptr;
         out = std::string_view(start, static_cast<size_t>(q - start));
-        m_p = q + 1;
-        return true;
+        return q + 1;
     }
 
     /// A string as a text value: a shared one when the text is plain and short (keys, names and
@@ -823,20 +870,25 @@ private:
 
     void space()
     {
-        if (m_p<m_end&& static_cast<unsigned char>(*m_p)> ' ')
-            return; // the common case: nothing to skip
+        m_p = skipSpace(m_p);
+    }
+
+    /// The position after the white space at p.
+    const char* skipSpace(const char* p) const
+    {
+        if (p<m_end&& static_cast<unsigned char>(*p)> ' ')
+            return p; // the common case: nothing to skip
 #if defined(__SSE2__)
-        while (m_end - m_p >= 16) {
-            const unsigned rest = notSpaceMask(m_p);
-            if (rest) {
-                m_p += __builtin_ctz(rest);
-                return;
-            }
-            m_p += 16;
+        while (m_end - p >= 16) {
+            const unsigned rest = notSpaceMask(p);
+            if (rest)
+                return p + __builtin_ctz(rest);
+            p += 16;
         }
 #endif
-        while (m_p < m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t'))
-            ++m_p;
+        while (p < m_end && (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t'))
+            ++p;
+        return p;
     }
 
     /// A syntax error, reported with its line and column.

@@ -172,3 +172,21 @@ TEST(QVNJsonData, KeepsAZeroWidthNoBreakSpaceAndPairsSurrogatesAfterALoneOne)
     EXPECT_EQ(cols->Text(QStringLiteral("c")), QString(QChar(0xFFFD)) + QString::fromUtf8("\xF0\x9F\x98\x80"));
     EXPECT_EQ(cols->Text(QStringLiteral("d")), QString(QChar(0xFFFD)) + QChar(0xFFFD) + u'A');
 }
+
+TEST(QVNJsonData, ErrorsAfterAndInsideTheCommonColumnShapeKeepTheirPlaceAndPath)
+{
+    EXPECT_EQ(
+        parseError("{\"cols\": [{\"key\": \"a\", \"value\": \"b\"}, {\"key\": \"c\", \"value\": \"d\", \"name\": 5}]}"),
+        QStringLiteral("$.cols[1].name: must be a string"));
+    EXPECT_EQ(parseError("{\"cols\": [{\"key\": \"a\", \"value\": \"b\""),
+              QStringLiteral("malformed JSON at line 1, column 36: expected ',' or '}'"));
+    EXPECT_EQ(parseError("{\"cols\": [{\"key\": \"a\",\n \"value\": \"b\\x\"}]}"),
+              QStringLiteral("malformed JSON at line 2, column 15: invalid escape in a string"));
+    EXPECT_TRUE(parseError("{\"cols\": [{\"key\": \"a\", \"value\": \"\xc3\"}]}").contains(QStringLiteral("UTF-8")));
+    const TQXValue v = parse("{\"cols\": [{\"key\": \"a\", \"value\": \"b\"}, {\"key\": \"A\", \"value\": \"c\"},"
+                             "{\"key\":\"d\",\"value\":\"\xc3\xa9\"}, {\"key\": \"e\", \"value\": \"b\"}]}");
+    ASSERT_EQ(v.cols()->Count(), 3);
+    EXPECT_EQ(v.cols()->Text(QStringLiteral("A")), QStringLiteral("b"));
+    EXPECT_EQ(v.cols()->Text(QStringLiteral("d")), QString::fromUtf8("\xc3\xa9"));
+    EXPECT_EQ(v.cols()->Text(QStringLiteral("e")), QStringLiteral("b"));
+}
