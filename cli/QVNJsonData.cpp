@@ -876,7 +876,7 @@ private:
     /// The position after the white space at p.
     const char* skipSpace(const char* p) const
     {
-        if (p<m_end&& static_cast<unsigned char>(*p)> ' ')
+        if ((p < m_end) && (static_cast<unsigned char>(*p) > ' '))
             return p; // the common case: nothing to skip
 #if defined(__SSE2__)
         while (m_end - p >= 16) {
