@@ -273,7 +273,14 @@ bool QVNParser::Account(qint64 produced, qint64 size)
 // variables and repetition blocks, calculated, selection and fixed-length blocks, in that order.
 template <typename MarkData> QString QVNParser::ConvertAll(const QString& pStr_Template, MarkData markData)
 {
-    QString text = DeleteUselessEnter(pStr_Template);
+    return ConvertMarked(DeleteUselessEnter(pStr_Template), markData);
+}
+
+// The steps after the tag-line rule. A prepared text (tag-line rule and leading columns applied)
+// goes through the same test: it holds "<ORVE" whenever the text it came from did, unless the
+// leading columns removed every tag, and then the steps below change nothing either.
+template <typename MarkData> QString QVNParser::ConvertMarked(QString text, MarkData markData)
+{
     if (text.contains(u"<ORVE")) {
         text = markData(text);
         for (auto step : {&QVNParser::ConvertEncodeData, &QVNParser::ConvertCalcData, &QVNParser::ConvertSelectData,
@@ -300,6 +307,25 @@ QString QVNParser::ConvertCols(const QString& pStr_Template, const TQXColsPtr& p
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Cols (") + (pCols_Data ? pCols_Data->Tag() : QString()) + u')');
     return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); });
+}
+
+QString QVNParser::PrepareCols(const QString& pStr_Template, const TQXColsPtr& pCols_Leading)
+{
+    Start();
+    if (m_listener)
+        RaiseProgress(QStringLiteral("Convert Cols (") + (pCols_Leading ? pCols_Leading->Tag() : QString()) + u')');
+    QString text = DeleteUselessEnter(pStr_Template);
+    if (text.contains(u"<ORVE"))
+        text = ConvertColsMarkData(text, pCols_Leading);
+    return text;
+}
+
+QString QVNParser::ConvertColsPrepared(const QString& pStr_Prepared, const TQXColsPtr& pCols_Data)
+{
+    Start();
+    if (m_listener)
+        RaiseProgress(QStringLiteral("Convert Cols (") + (pCols_Data ? pCols_Data->Tag() : QString()) + u')');
+    return ConvertMarked(pStr_Prepared, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); });
 }
 
 QString QVNParser::GetBeginEndData(const QString& text, const QString& pStr_Begin, const QString& pStr_End,

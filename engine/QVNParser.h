@@ -69,6 +69,13 @@ public:
     /// repetition blocks, encode blocks, calculated blocks, selection blocks and fixed-length blocks.
     QString ConvertRows(const QString& pStr_Template, const TQXRowsPtr& pRows_Data);
     QString ConvertCols(const QString& pStr_Template, const TQXColsPtr& pCols_Data);
+    /// ConvertCols in two steps, for many sets that start with the same columns (a model's section
+    /// variables): PrepareCols applies the tag-line rule and those leading columns, once;
+    /// ConvertColsPrepared the rest of a set and the blocks. ConvertColsPrepared(PrepareCols(t, lead),
+    /// rest) is ConvertCols(t, lead followed by rest) when `rest` holds none of `lead`'s keys. Each is
+    /// an entry point of its own (Canceled, OverLimit and Exceptions describe that call).
+    QString PrepareCols(const QString& pStr_Template, const TQXColsPtr& pCols_Leading);
+    QString ConvertColsPrepared(const QString& pStr_Prepared, const TQXColsPtr& pCols_Data);
 
     /// Expands every repetition block named after the row set's Tag (nothing when the Tag is empty).
     QString ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pRows_MarkData);
@@ -126,6 +133,7 @@ private:
     bool SubstituteOnce(QString& text, const std::vector<Replacement>& reps);
     QStringView SelectCase(QStringView body, bool& chosen);
     template <typename MarkData> QString ConvertAll(const QString& pStr_Template, MarkData markData);
+    template <typename MarkData> QString ConvertMarked(QString text, MarkData markData);
     template <typename Join> QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Join join);
 
     bool m_canceled = false;

@@ -253,10 +253,30 @@ bool QVNModel::TargetPath(const QString& out, const QString& to, QString& dest)
     return true;
 }
 
-bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert, const QString& out,
-                           const TQXColsPtr& vars)
+const QVNModel::Prepared& QVNModel::Prepare(const QString& cacheKey, const QString& text, TextEncoding encoding,
+                                            const TQXColsPtr& sections)
 {
-    const QString to = QVNModelPath::Normalize(mObj_QVNParser.ConvertCols(mfTo, vars));
+    auto it = m_prepared.find(cacheKey);
+    if (it == m_prepared.end()) {
+        Prepared p;
+        p.text = mObj_QVNParser.PrepareCols(text, sections);
+        p.encoding = encoding;
+        p.overLimit = mObj_QVNParser.OverLimit();
+        p.exceptions = mObj_QVNParser.Exceptions;
+        it = m_prepared.insert(cacheKey, std::move(p));
+    }
+    return *it;
+}
+
+bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert, const QString& out,
+                           const TQXColsPtr& sections, const TQXColsPtr& rest)
+{
+    const Prepared& preparedTo = Prepare(QStringLiteral("T") + mfTo, mfTo, TextEncoding::Utf8, sections);
+    if (preparedTo.overLimit) {
+        LogFailure(QStringLiteral("ERROR_WRITE_FILE"), mfTo, &preparedTo.exceptions);
+        return false;
+    }
+    const QString to = QVNModelPath::Normalize(mObj_QVNParser.ConvertColsPrepared(preparedTo.text, rest));
     if (mObj_QVNParser.OverLimit()) {
         LogFailure(QStringLiteral("ERROR_WRITE_FILE"), mfTo, &mObj_QVNParser.Exceptions);
         return false;
@@ -267,16 +287,26 @@ bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert
     if (!TargetPath(out, to, dest))
         return false;
     if (convert) {
-        TextEncoding encoding = TextEncoding::Utf8;
-        const QString text = m_function.ReadFile(src, &encoding);
-        const QString result = mObj_QVNParser.ConvertCols(text, vars);
+        // The template is read and its section variables applied once per build, not once per table.
+        const QString key = QStringLiteral("F") + src;
+        if (!m_prepared.contains(key)) {
+            TextEncoding encoding = TextEncoding::Utf8;
+            const QString text = m_function.ReadFile(src, &encoding);
+            Prepare(key, text, encoding, sections);
+        }
+        const Prepared& prepared = m_prepared[key];
+        if (prepared.overLimit) {
+            LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to, &prepared.exceptions);
+            return false;
+        }
+        const QString result = mObj_QVNParser.ConvertColsPrepared(prepared.text, rest);
         if (mObj_QVNParser.OverLimit()) {
             // The expansion stopped at the engine's bound: its text is incomplete and is not written.
             LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to, &mObj_QVNParser.Exceptions);
             return false;
         }
         // WriteFile reports through its result only; the collector still holds an earlier failure.
-        if (!m_function.WriteFile(dest, result, encoding)) {
+        if (!m_function.WriteFile(dest, result, prepared.encoding)) {
             LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to);
             return false;
         }
@@ -296,6 +326,7 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
     Exceptions.Clear();
     m_canceled = false;
     m_lastMessage.clear();
+    m_prepared.clear();
     bool ok = true;
     const QString out = m_function.AddFolderMark(folder);
     const TQXColsPtr callerVars = pCols_Variable ? pCols_Variable : TQXCols::Create();
@@ -324,17 +355,31 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
 
     TQXColsPtr sections;
     TQXColsPtr global;
+    TQXColsPtr globalRest; // global without the sections
     TQXRowsPtr files;
+    // Every variable set starts with the sections; the rest of a set leaves out their keys, as the
+    // whole set would (the first column of a key wins).
+    const auto addRest = [&sections](const TQXColsPtr& rest, const TQXColPtr& col) {
+        if (!sections->Exists(col->Key()))
+            rest->AddRef(col, col->Key());
+    };
     if (ok) {
         RaiseProgress(Text(QStringLiteral("MESSAGE_COLLECT_DATA")), true);
         sections = mObj_QVNParser.GetTempVariable(m_function.ReadFile(resolveSource(tmp, kOrveFile)));
         global = TQXCols::Create();
         for (const TQXColPtr& col : *sections)
             global->AddRef(col, col->Key());
-        global->Add(TQXValue(mObj_QVNParser.GetHEX()), QStringLiteral("RVG_HEXTIME"));
-        for (const TQXColPtr& col : *callerVars)
-            global->AddRef(col, col->Key());
-        global->Add(TQXValue(tableSet), QStringLiteral("MG_TABLES"));
+        globalRest = TQXCols::Create();
+        auto hex = TQXCols::Create();
+        hex->Add(TQXValue(mObj_QVNParser.GetHEX()), QStringLiteral("RVG_HEXTIME"));
+        auto tablesCol = TQXCols::Create();
+        tablesCol->Add(TQXValue(tableSet), QStringLiteral("MG_TABLES"));
+        for (const TQXColsPtr& part : {hex, callerVars, tablesCol}) {
+            for (const TQXColPtr& col : *part) {
+                global->AddRef(col, col->Key());
+                addRest(globalRest, col);
+            }
+        }
         QVNXML xml;
         files = xml.XML2Rows(resolveSource(tmp, kFileFile));
         if (!xml.Exceptions.IsEmpty()) {
@@ -383,15 +428,15 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
                 }
             } else if (mfType.compare(QLatin1String("EACHFILE"), Qt::CaseInsensitive) == 0) {
                 for (const TQXRowPtr& table : *tableSet) {
-                    auto vars = TQXCols::Create();
-                    for (const TQXColPtr& col : *sections)
-                        vars->AddRef(col, col->Key());
+                    auto rest = TQXCols::Create();
+                    rest->Reserve(table->Cols()->Count() + callerVars->Count() + 1);
                     for (const TQXColPtr& col : *table->Cols())
-                        vars->AddRef(col, col->Key());
-                    vars->Add(TQXValue(mObj_QVNParser.GetHEX()), QStringLiteral("RVG_HEXTIME"));
+                        addRest(rest, col);
+                    if (!sections->Exists(QStringLiteral("RVG_HEXTIME")))
+                        rest->Add(TQXValue(mObj_QVNParser.GetHEX()), QStringLiteral("RVG_HEXTIME"));
                     for (const TQXColPtr& col : *callerVars)
-                        vars->AddRef(col, col->Key());
-                    if (!ProduceFile(src, mfTo, convert, out, vars))
+                        addRest(rest, col);
+                    if (!ProduceFile(src, mfTo, convert, out, sections, rest))
                         ok = false;
                     if (CheckCanceled()) {
                         ok = false;
@@ -399,7 +444,7 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
                     }
                 }
             } else {
-                if (!ProduceFile(src, mfTo, convert, out, global))
+                if (!ProduceFile(src, mfTo, convert, out, sections, globalRest))
                     ok = false;
             }
             if (m_canceled)
@@ -412,6 +457,7 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
 
     if (!tmp.isEmpty())
         m_function.DeleteFolder(tmp);
+    m_prepared.clear();
 
     RaiseProgress(Text(ok ? QStringLiteral("MESSAGE_GENERATE_OK") : QStringLiteral("MESSAGE_CANCEL")), true);
     return ok;

@@ -7,6 +7,7 @@
 #include "TQXCols.h"
 #include "TQXRows.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -86,8 +87,22 @@ private:
     QString Text(const QString& key) const;
     void RaiseProgress(QString message, bool self);
     bool CheckCanceled();
-    /// One output with the variable set `vars`; false on failure (logged).
-    bool ProduceFile(const QString& src, const QString& mfTo, bool convert, const QString& out, const TQXColsPtr& vars);
+    /// One output with the model's section variables followed by `rest` (which holds none of their
+    /// keys); false on failure (logged).
+    bool ProduceFile(const QString& src, const QString& mfTo, bool convert, const QString& out,
+                     const TQXColsPtr& sections, const TQXColsPtr& rest);
+    /// A template (or target path) with the tag-line rule and the section variables applied, made
+    /// once per build: the sections come first in every variable set, so this part of the expansion
+    /// is the same for every table.
+    struct Prepared
+    {
+        QString text;
+        TextEncoding encoding = TextEncoding::Utf8;
+        bool overLimit = false;
+        QVNError exceptions;
+    };
+    const Prepared& Prepare(const QString& cacheKey, const QString& text, TextEncoding encoding,
+                            const TQXColsPtr& sections);
     /// dest = out + the expanded, checked path; false (logged) when it would leave `out`.
     bool TargetPath(const QString& out, const QString& to, QString& dest);
     void LogFailure(const QString& key, const QString& detail, const QVNError* inner = nullptr);
@@ -99,4 +114,5 @@ private:
     QList<SkippedModel> m_skipped;
     QVNFunction m_function;
     QVNParser mObj_QVNParser;
+    QHash<QString, Prepared> m_prepared; // for one build: "F" + source file, "T" + target path
 };
