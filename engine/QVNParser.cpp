@@ -3,6 +3,7 @@
 #include "Mdl_Main.h"
 #include "QVNEncode.h"
 #include "QVNFunction.h"
+#include "QVNTemplatePlan.h"
 #include "VBEvaluator.h"
 
 #include <QHash>
@@ -211,6 +212,14 @@ struct QVNParser::Impl
     std::vector<Span> inserted;
     std::array<SpanCache, 4> spanCache;
     std::uint64_t tick = 0;
+    // Plans of the last templates expanded (a model expands the same few templates again and
+    // again); a null plan marks a text the compiled expansion does not take.
+    struct CachedPlan
+    {
+        QString text;
+        std::shared_ptr<const QVNTemplatePlan> plan;
+    };
+    std::vector<CachedPlan> plans;
 };
 
 QVNParser::QVNParser() : m_impl(std::make_unique<Impl>()) {}
@@ -271,10 +280,17 @@ bool QVNParser::Account(qint64 produced, qint64 size)
 
 // The steps after the entry's progress text: the tag-line rule, then, only when a tag can occur,
 // variables and repetition blocks, calculated, selection and fixed-length blocks, in that order.
-template <typename MarkData> QString QVNParser::ConvertAll(const QString& pStr_Template, MarkData markData)
+template <typename MarkData>
+QString QVNParser::ConvertAll(const QString& pStr_Template, MarkData markData, const TQXRowsPtr* rows,
+                              const TQXColsPtr* cols)
 {
+    m_usedCompiled = false;
     QString text = DeleteUselessEnter(pStr_Template);
     if (text.contains(u"<ORVE")) {
+        if (m_compiledEnabled && ExpandCompiled(text, rows, cols)) {
+            m_usedCompiled = true;
+            return text;
+        }
         text = markData(text);
         for (auto step : {&QVNParser::ConvertEncodeData, &QVNParser::ConvertCalcData, &QVNParser::ConvertSelectData,
                           &QVNParser::ConvertFixLengthData}) {
@@ -291,7 +307,9 @@ QString QVNParser::ConvertRows(const QString& pStr_Template, const TQXRowsPtr& p
     Start();
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Rows (") + (pRows_Data ? pRows_Data->Tag() : QString()) + u')');
-    return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertRowsMarkData(text, pRows_Data); });
+    return ConvertAll(
+        pStr_Template, [&](const QString& text) { return ConvertRowsMarkData(text, pRows_Data); }, &pRows_Data,
+        nullptr);
 }
 
 QString QVNParser::ConvertCols(const QString& pStr_Template, const TQXColsPtr& pCols_Data)
@@ -299,7 +317,25 @@ QString QVNParser::ConvertCols(const QString& pStr_Template, const TQXColsPtr& p
     Start();
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Cols (") + (pCols_Data ? pCols_Data->Tag() : QString()) + u')');
-    return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); });
+    return ConvertAll(
+        pStr_Template, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); }, nullptr,
+        &pCols_Data);
+}
+
+std::shared_ptr<const QVNTemplatePlan> QVNParser::PlanOf(const QString& text)
+{
+    std::vector<Impl::CachedPlan>& plans = m_impl->plans;
+    for (auto it = plans.begin(); it != plans.end(); ++it) {
+        if (it->text == text) {
+            std::rotate(plans.begin(), it, it + 1); // most recent first
+            return plans.front().plan;
+        }
+    }
+    constexpr size_t kPlans = 8;
+    if (plans.size() == kPlans)
+        plans.pop_back();
+    plans.insert(plans.begin(), Impl::CachedPlan{text, QVNTemplatePlan::Compile(text)});
+    return plans.front().plan;
 }
 
 QString QVNParser::GetBeginEndData(const QString& text, const QString& pStr_Begin, const QString& pStr_End,
@@ -746,18 +782,20 @@ QString QVNParser::ConvertFixLengthData(const QString& text)
 {
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert FixLength Data"));
-    return ScanBlocks(
-        text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>", replacing([](QStringView body) {
-            const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
-            double length = leadingWholeNumber(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"));
-            const double step = leadingWholeNumber(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"));
-            const bool padRight = blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2";
-            const double chars = static_cast<double>(data.size());
-            if (step > 0 && chars > length)
-                length += std::ceil((chars - length) / step) * step; // grow by whole steps until it fits
-            length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
-            return Mdl_Main::Function().StrFixLength(data, static_cast<int>(length), QStringLiteral(" "), padRight);
-        }));
+    return ScanBlocks(text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>", replacing(&QVNParser::FixLength));
+}
+
+QString QVNParser::FixLength(QStringView body)
+{
+    const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
+    double length = leadingWholeNumber(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"));
+    const double step = leadingWholeNumber(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"));
+    const bool padRight = blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2";
+    const double chars = static_cast<double>(data.size());
+    if (step > 0 && chars > length)
+        length += std::ceil((chars - length) / step) * step; // grow by whole steps until it fits
+    length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
+    return Mdl_Main::Function().StrFixLength(data, static_cast<int>(length), QStringLiteral(" "), padRight);
 }
 
 // Selection blocks: the data of the first case whose condition does not evaluate to "False". A
@@ -767,20 +805,45 @@ QString QVNParser::ConvertSelectData(const QString& text)
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert SelectData"));
     return ScanBlocks(text, u"<ORVE_SELECT>", u"</ORVE_SELECT>",
-                      [this](QString& result, QStringView prefix, QStringView body, QStringView suffix) -> qsizetype {
-                          bool chosen = false;
-                          const QStringView data = SelectCase(body, chosen);
-                          const QStringView prefixTrimmed = trimSpacesRight(prefix);
-                          const QStringView suffixTrimmed = trimSpacesLeft(suffix);
-                          const qsizetype brk = breakAtStart(suffixTrimmed);
-                          if (!chosen && breakAtEnd(prefixTrimmed) > 0 && brk > 0) {
-                              result.append(prefixTrimmed);
-                              return suffix.size() - suffixTrimmed.size() + brk;
-                          }
-                          result.append(prefix);
-                          result.append(data);
-                          return 0;
+                      [this](QString& result, QStringView prefix, QStringView body, QStringView suffix) {
+                          return SelectJoin(result, prefix, body, suffix);
                       });
+}
+
+qsizetype QVNParser::SelectJoin(QString& result, QStringView prefix, QStringView body, QStringView suffix)
+{
+    bool chosen = false;
+    const QStringView data = SelectCase(body, chosen);
+    const QStringView prefixTrimmed = trimSpacesRight(prefix);
+    const QStringView suffixTrimmed = trimSpacesLeft(suffix);
+    const qsizetype brk = breakAtStart(suffixTrimmed);
+    if (!chosen && breakAtEnd(prefixTrimmed) > 0 && brk > 0) {
+        result.append(prefixTrimmed);
+        return suffix.size() - suffixTrimmed.size() + brk;
+    }
+    result.append(prefix);
+    result.append(data);
+    return 0;
+}
+
+// ConvertSelectData for a text whose selection blocks are already known (positions in order), as
+// the compiled expansion has them: the same joins, without searching for the tags.
+QString QVNParser::SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count)
+{
+    QString result;
+    result.reserve(text.size());
+    qsizetype pos = 0;
+    for (size_t k = 0; k < count; ++k) {
+        const KnownBlock& b = blocks[k];
+        const qsizetype from = pos;
+        const qsizetype before = result.size();
+        pos = b.end;
+        pos += SelectJoin(result, text.mid(from, b.begin - from), text.mid(b.bodyFrom, b.bodyTo - b.bodyFrom),
+                          text.mid(pos));
+        Account((pos - from) + (result.size() - before), result.size() + (text.size() - pos));
+    }
+    result.append(text.mid(pos));
+    return result;
 }
 
 /// Decides one selection body: cases pair up by order of appearance, a case with an empty condition

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class QVNTemplatePlan;
 class VBEvaluator;
 
 /**
@@ -64,6 +65,11 @@ public:
     void SetLimits(qsizetype maxText, qint64 maxWork);
     /// The Progress(Message, Cancel) event; setting cancel to true sets Canceled().
     void SetProgressListener(QVNProgressListener listener);
+    /// Whether ConvertRows/ConvertCols may use the compiled expansion (on by default). Off, every
+    /// call takes the rewriting steps one by one; the results are the same either way.
+    void SetCompiledExpansion(bool enabled) { m_compiledEnabled = enabled; }
+    /// Whether the last ConvertRows/ConvertCols was expanded by the compiled expansion.
+    bool UsedCompiledExpansion() const { return m_usedCompiled; }
 
     /// Entry points: reset Canceled, apply the tag-line rule, then (when "<ORVE" occurs) variables and
     /// repetition blocks, encode blocks, calculated blocks, selection blocks and fixed-length blocks.
@@ -97,6 +103,7 @@ public:
 
 private:
     struct Impl;
+    struct Compiled;
     struct Replacement
     {
         QStringView key;      // the text between "<ORVE>" and "</ORVE>"
@@ -125,11 +132,25 @@ private:
     bool HasVariable(const QString& text);
     bool SubstituteOnce(QString& text, const std::vector<Replacement>& reps);
     QStringView SelectCase(QStringView body, bool& chosen);
-    template <typename MarkData> QString ConvertAll(const QString& pStr_Template, MarkData markData);
+    qsizetype SelectJoin(QString& result, QStringView prefix, QStringView body, QStringView suffix);
+    struct KnownBlock
+    {
+        qsizetype begin, bodyFrom, bodyTo, end; // begin tag, body and the end of the end tag
+    };
+    QString SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count);
+    /// The text of one fixed-length block's body.
+    static QString FixLength(QStringView body);
+    template <typename MarkData>
+    QString ConvertAll(const QString& pStr_Template, MarkData markData, const TQXRowsPtr* rows, const TQXColsPtr* cols);
+    bool ExpandCompiled(QString& text, const TQXRowsPtr* rows, const TQXColsPtr* cols);
+    std::shared_ptr<const QVNTemplatePlan> PlanOf(const QString& text);
     template <typename Join> QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Join join);
 
     bool m_canceled = false;
     bool m_overLimit = false;
+    bool m_compiledEnabled = true;
+    bool m_usedCompiled = false;
+    qsizetype m_lastOutput = 0; // the compiled expansion's last output size: its first guess for the next
     qsizetype m_maxText = kDefaultMaxText;
     qint64 m_maxWork = kDefaultMaxWork;
     qint64 m_work = 0;
