@@ -41,6 +41,13 @@ class VBEvaluator;
  * text exponentially). Over a bound the expansion stops like a cancel and Exceptions holds one
  * line naming the limit; callers must not use that result. Results below the bounds are unchanged.
  *
+ * ConvertRows and ConvertCols first try the compiled expansion (QVNTemplatePlan): the template is
+ * parsed once and walked with every variable resolved against the sequence of operations these
+ * steps would apply, which gives the same text in one pass. It takes only templates and values for
+ * which that is provably so and otherwise starts over with the steps; it reports the entry text, the
+ * top set's mark text and the step texts, and checks cancel before the walk and after each row of
+ * the outermost blocks. SetCompiledExpansion(false) forces the steps.
+ *
  * Single-threaded. No member throws; malformed templates are left as written and expression
  * errors give the empty text. The engine reads no files: callers hand it texts.
  */
