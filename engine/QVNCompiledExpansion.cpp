@@ -391,7 +391,7 @@ struct QVNParser::Compiled
                 Nodes(i + 1, node.end, seq);
                 if (stop != Stop::None)
                     return;
-                const QString fixed = QVNParser::FixLength(out.View(at));
+                const QString fixed = parser.FixLength(out.View(at));
                 out.Truncate(at);
                 out.Append(fixed);
                 return;

@@ -220,6 +220,13 @@ struct QVNParser::Impl
         std::shared_ptr<const QVNTemplatePlan> plan;
     };
     std::vector<CachedPlan> plans;
+    struct Number
+    {
+        QString text;
+        double value = 0;
+        bool valid = false;
+    };
+    std::array<Number, 2> numbers; // FixLength's last width and step
 };
 
 QVNParser::QVNParser() : m_impl(std::make_unique<Impl>()) {}
@@ -782,14 +789,25 @@ QString QVNParser::ConvertFixLengthData(const QString& text)
 {
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert FixLength Data"));
-    return ScanBlocks(text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>", replacing(&QVNParser::FixLength));
+    return ScanBlocks(text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>",
+                      replacing([this](QStringView body) { return FixLength(body); }));
 }
 
 QString QVNParser::FixLength(QStringView body)
 {
+    // The width and step are nearly always the same few texts: their numbers are remembered.
+    auto number = [this](QStringView text, int slot) {
+        Impl::Number& last = m_impl->numbers[slot];
+        if (!last.valid || last.text != text) {
+            last.text = text.toString();
+            last.value = leadingWholeNumber(text);
+            last.valid = true;
+        }
+        return last.value;
+    };
     const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
-    double length = leadingWholeNumber(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"));
-    const double step = leadingWholeNumber(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"));
+    double length = number(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"), 0);
+    const double step = number(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"), 1);
     const bool padRight = blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2";
     const double chars = static_cast<double>(data.size());
     if (step > 0 && chars > length)

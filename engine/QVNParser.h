@@ -146,7 +146,7 @@ private:
     };
     QString SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count);
     /// The text of one fixed-length block's body.
-    static QString FixLength(QStringView body);
+    QString FixLength(QStringView body);
     template <typename MarkData>
     QString ConvertAll(const QString& pStr_Template, MarkData markData, const TQXRowsPtr* rows, const TQXColsPtr* cols);
     bool ExpandCompiled(QString& text, const TQXRowsPtr* rows, const TQXColsPtr* cols);
