@@ -109,6 +109,14 @@ public:
     qsizetype size() const { return m_size; }
     QStringView View(qsizetype from) const { return QStringView(m_data + from, m_size - from); }
     void Truncate(qsizetype n) { m_size = n; }
+    /// Makes the size n, growing when needed (new characters are undefined until written).
+    void Resize(qsizetype n)
+    {
+        if (n > m_cap)
+            Grow(n);
+        m_size = n;
+    }
+    char16_t* Data() { return m_data; }
     QString Take()
     {
         m_text.resize(m_size);
@@ -172,8 +180,12 @@ struct QVNParser::Compiled
             if (l.keys.size() != n)
                 continue;
             size_t i = 0;
-            while (i < n && l.keys[i] == f.cols[i]->Key())
+            while (i < n) {
+                const QString& key = f.cols[i]->Key();
+                if (!(l.keys[i].constData() == key.constData() && l.keys[i].size() == key.size()) && l.keys[i] != key)
+                    break;
                 ++i;
+            }
             if (i == n)
                 return &l;
         }
@@ -200,8 +212,8 @@ struct QVNParser::Compiled
         for (const TQXColPtr& c : set)
             f->cols.push_back(c.get());
         f->texts.assign(f->cols.size(), nullptr);
-        f->converted.clear();
-        f->converted.resize(f->cols.size());
+        if (f->converted.size() < f->cols.size())
+            f->converted.resize(f->cols.size()); // an entry is read only through texts, set in this row
         f->layout = LayoutOf(*f);
         return f;
     }
@@ -387,13 +399,7 @@ struct QVNParser::Compiled
             if (block.special & QVNTemplatePlan::kSpecialCalc)
                 ++calc;
             if (block.fixInPlace) {
-                const qsizetype at = out.size();
-                Nodes(i + 1, node.end, seq);
-                if (stop != Stop::None)
-                    return;
-                const QString fixed = parser.FixLength(out.View(at));
-                out.Truncate(at);
-                out.Append(fixed);
+                FixInPlace(i, seq);
                 return;
             }
             if (block.special & QVNTemplatePlan::kSpecialFixLength)
@@ -465,6 +471,86 @@ struct QVNParser::Compiled
             }
         }
         --depth;
+    }
+
+    /// A fixed-length block resolved where it is written. Its parts are its own children, so the
+    /// first of each kind is found while writing them, unless a row set expands one of them.
+    void FixInPlace(int i, const std::vector<Op>& seq)
+    {
+        const Node& node = plan.nodes[static_cast<size_t>(i)];
+        const qsizetype at = out.size();
+        bool plain = true;
+        for (int k = i + 1; k < node.end && plain; k = plan.nodes[static_cast<size_t>(k)].end) {
+            const Node& child = plan.nodes[static_cast<size_t>(k)];
+            if (child.kind != Kind::Block)
+                continue;
+            const int name = plan.blocks[static_cast<size_t>(child.id)].name;
+            for (const Op& op : seq)
+                plain = plain && !(op.type == Op::Rows && op.name == name);
+        }
+        if (!plain) {
+            Nodes(i + 1, node.end, seq);
+            if (stop == Stop::None) {
+                const QString fixed = parser.FixLength(out.View(at));
+                out.Truncate(at);
+                out.Append(fixed);
+            }
+            return;
+        }
+        // The parts in the order DATA, LENGTH, STEP, PADRIGHT: start and end in the output.
+        qsizetype part[4][2] = {{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}};
+        for (int k = i + 1; k < node.end && stop == Stop::None;) {
+            const Node& child = plan.nodes[static_cast<size_t>(k)];
+            if (child.kind == Kind::Literal) {
+                out.Append(src.mid(child.from, child.to - child.from));
+            } else if (child.kind == Kind::Variable) {
+                Variable(child, seq);
+            } else {
+                const QStringView name =
+                    plan.names[static_cast<size_t>(plan.blocks[static_cast<size_t>(child.id)].name)];
+                out.Append(src.mid(child.from, child.innerFrom - child.from));
+                const qsizetype from = out.size();
+                Nodes(k + 1, child.end, seq);
+                const int kind = name == u"DATA" ? 0 : name == u"LENGTH" ? 1 : name == u"STEP" ? 2 : 3;
+                if (part[kind][0] < 0) {
+                    part[kind][0] = from;
+                    part[kind][1] = out.size();
+                }
+                out.Append(src.mid(child.innerTo, child.to - child.innerTo));
+            }
+            k = child.end;
+        }
+        if (stop != Stop::None)
+            return;
+        auto view = [&](int kind) {
+            return part[kind][0] < 0 ? QStringView() : out.View(part[kind][0]).left(part[kind][1] - part[kind][0]);
+        };
+        const QStringView data = QVNParser::TrimSpaces(view(0));
+        const int width = parser.FixLengthWidth(view(1), view(2), data.size());
+        const bool padRight = view(3) != u"2";
+        bool narrow = width >= 1;
+        for (qsizetype c = 0; c < data.size() && narrow; ++c)
+            narrow = data.at(c).unicode() < 0x1100; // one column each
+        if (!narrow) {
+            const QString fixed = parser.FixLengthText(data, width, padRight);
+            out.Truncate(at);
+            out.Append(fixed);
+            return;
+        }
+        // Cut or padded with spaces, written over the block.
+        const qsizetype kept = std::min<qsizetype>(data.size(), width);
+        const qsizetype fill = width - kept;
+        const qsizetype dataAt = data.utf16() - out.View(0).utf16();
+        out.Resize(std::max(out.size(), at + width));
+        char16_t* d = out.Data();
+        if (padRight) {
+            std::memmove(d + at, d + dataAt, static_cast<size_t>(kept) * sizeof(char16_t));
+            std::fill(d + at + kept, d + at + width, u' ');
+        } else {
+            std::memmove(d + at + fill, d + dataAt, static_cast<size_t>(kept) * sizeof(char16_t));
+            std::fill(d + at, d + at + fill, u' ');
+        }
+        out.Truncate(at + width);
     }
 
     /// A finished copy in which no variable is left has its encode and selection blocks decided.

@@ -795,9 +795,17 @@ QString QVNParser::ConvertFixLengthData(const QString& text)
 
 QString QVNParser::FixLength(QStringView body)
 {
+    const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
+    const int width = FixLengthWidth(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"),
+                                     blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"), data.size());
+    return FixLengthText(data, width, blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2");
+}
+
+int QVNParser::FixLengthWidth(QStringView lengthText, QStringView stepText, qsizetype chars)
+{
     // The width and step are nearly always the same few texts: their numbers are remembered.
     auto number = [this](QStringView text, int slot) {
-        Impl::Number& last = m_impl->numbers[slot];
+        Impl::Number& last = m_impl->numbers[static_cast<size_t>(slot)];
         if (!last.valid || last.text != text) {
             last.text = text.toString();
             last.value = leadingWholeNumber(text);
@@ -805,15 +813,23 @@ QString QVNParser::FixLength(QStringView body)
         }
         return last.value;
     };
-    const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
-    double length = number(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"), 0);
-    const double step = number(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"), 1);
-    const bool padRight = blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2";
-    const double chars = static_cast<double>(data.size());
-    if (step > 0 && chars > length)
-        length += std::ceil((chars - length) / step) * step; // grow by whole steps until it fits
+    double length = number(lengthText, 0);
+    const double step = number(stepText, 1);
+    const double size = static_cast<double>(chars);
+    if (step > 0 && size > length)
+        length += std::ceil((size - length) / step) * step; // grow by whole steps until it fits
     length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
-    return Mdl_Main::Function().StrFixLength(data, static_cast<int>(length), QStringLiteral(" "), padRight);
+    return static_cast<int>(length);
+}
+
+QString QVNParser::FixLengthText(QStringView data, int width, bool padRight)
+{
+    return Mdl_Main::Function().StrFixLength(data, width, QStringLiteral(" "), padRight);
+}
+
+QStringView QVNParser::TrimSpaces(QStringView text)
+{
+    return QVNFunction::TrimSpaces(text);
 }
 
 // Selection blocks: the data of the first case whose condition does not evaluate to "False". A

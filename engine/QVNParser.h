@@ -147,6 +147,10 @@ private:
     QString SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count);
     /// The text of one fixed-length block's body.
     QString FixLength(QStringView body);
+    /// The width for data of `chars` characters, from the texts of the LENGTH and STEP parts.
+    int FixLengthWidth(QStringView lengthText, QStringView stepText, qsizetype chars);
+    static QString FixLengthText(QStringView data, int width, bool padRight);
+    static QStringView TrimSpaces(QStringView text);
     template <typename MarkData>
     QString ConvertAll(const QString& pStr_Template, MarkData markData, const TQXRowsPtr* rows, const TQXColsPtr* cols);
     bool ExpandCompiled(QString& text, const TQXRowsPtr* rows, const TQXColsPtr* cols);
