@@ -461,6 +461,12 @@ struct QVNParser::Compiled
             if (stop != Stop::None)
                 break;
             parser.m_work += bodySize + (out.size() - piece.start);
+            if (depth == 1 && counter == 1) {
+                // The first copy of an outermost block tells roughly how large the output grows.
+                const qint64 guess = qint64(out.size() - piece.start) * rows->Count() / 8 * 9;
+                if (guess < parser.m_maxText)
+                    out.Reserve(out.size() + guess);
+            }
             if (out.size() > parser.m_maxText || parser.m_work > parser.m_maxWork) {
                 stop = Stop::Again; // the rewriting decides how far it gets
                 break;
