@@ -163,11 +163,17 @@ struct QVNParser::Compiled
     std::vector<Piece> pieces;
     std::vector<const TQXCols*> chain;
     std::vector<KnownBlock> selects; // the selection blocks written, in order
+    struct Width
+    {
+        double length = 0, step = 0;
+        bool known = false;
+    };
+    std::vector<Width> widths; // per block: the numbers of constant width and step parts
     int calc = 0, fixLength = 0;
     int depth = 0;
 
     Compiled(QVNParser& p, const QVNTemplatePlan& pl)
-        : parser(p), plan(pl), src(pl.text), memos(static_cast<size_t>(pl.variables))
+        : parser(p), plan(pl), src(pl.text), memos(static_cast<size_t>(pl.variables)), widths(pl.blocks.size())
     {
     }
 
@@ -532,7 +538,19 @@ struct QVNParser::Compiled
             return part[kind][0] < 0 ? QStringView() : out.View(part[kind][0]).left(part[kind][1] - part[kind][0]);
         };
         const QStringView data = QVNParser::TrimSpaces(view(0));
-        const int width = parser.FixLengthWidth(view(1), view(2), data.size());
+        const QVNTemplatePlan::Block& block = plan.blocks[static_cast<size_t>(node.id)];
+        int width;
+        if (block.constantWidth) {
+            Width& w = widths[static_cast<size_t>(node.id)];
+            if (!w.known) {
+                w.length = QVNParser::WholeNumber(view(1));
+                w.step = QVNParser::WholeNumber(view(2));
+                w.known = true;
+            }
+            width = QVNParser::FixWidth(w.length, w.step, data.size());
+        } else {
+            width = parser.FixLengthWidth(view(1), view(2), data.size());
+        }
         const bool padRight = view(3) != u"2";
         bool narrow = width >= 1;
         for (qsizetype c = 0; c < data.size() && narrow; ++c)

@@ -813,13 +813,21 @@ int QVNParser::FixLengthWidth(QStringView lengthText, QStringView stepText, qsiz
         }
         return last.value;
     };
-    double length = number(lengthText, 0);
-    const double step = number(stepText, 1);
+    return FixWidth(number(lengthText, 0), number(stepText, 1), chars);
+}
+
+int QVNParser::FixWidth(double length, double step, qsizetype chars)
+{
     const double size = static_cast<double>(chars);
     if (step > 0 && size > length)
         length += std::ceil((size - length) / step) * step; // grow by whole steps until it fits
     length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
     return static_cast<int>(length);
+}
+
+double QVNParser::WholeNumber(QStringView text)
+{
+    return leadingWholeNumber(text);
 }
 
 QString QVNParser::FixLengthText(QStringView data, int width, bool padRight)

@@ -150,6 +150,8 @@ private:
     /// The width for data of `chars` characters, from the texts of the LENGTH and STEP parts.
     int FixLengthWidth(QStringView lengthText, QStringView stepText, qsizetype chars);
     static QString FixLengthText(QStringView data, int width, bool padRight);
+    static int FixWidth(double length, double step, qsizetype chars);
+    static double WholeNumber(QStringView text);
     static QStringView TrimSpaces(QStringView text);
     template <typename MarkData>
     QString ConvertAll(const QString& pStr_Template, MarkData markData, const TQXRowsPtr* rows, const TQXColsPtr* cols);

@@ -294,7 +294,23 @@ void QVNTemplatePlan::MarkFixInPlace(QVNTemplatePlan& plan, const std::vector<in
         return false;
     };
     for (size_t i = 0; i < plan.nodes.size(); ++i) {
-        if (candidate[i] && shielded(static_cast<int>(i), -1) && shielded(static_cast<int>(i), 1))
-            plan.blocks[static_cast<size_t>(plan.nodes[i].id)].fixInPlace = true;
+        if (!candidate[i] || !shielded(static_cast<int>(i), -1) || !shielded(static_cast<int>(i), 1))
+            continue;
+        Block& block = plan.blocks[static_cast<size_t>(plan.nodes[i].id)];
+        block.fixInPlace = true;
+        block.constantWidth = true;
+        const Node& node = plan.nodes[i];
+        for (int k = static_cast<int>(i) + 1; k < node.end; k = plan.nodes[static_cast<size_t>(k)].end) {
+            const Node& child = plan.nodes[static_cast<size_t>(k)];
+            if (child.kind != Kind::Block)
+                continue;
+            const QString& name = nameOf(child);
+            if (name != u"LENGTH" && name != u"STEP")
+                continue;
+            for (int j = k + 1; j < child.end; ++j) {
+                if (plan.nodes[static_cast<size_t>(j)].kind != Kind::Literal)
+                    block.constantWidth = false;
+            }
+        }
     }
 }

@@ -51,6 +51,7 @@ public:
         // A fixed-length block that may be resolved where it is written: what the steps between
         // substitution and the fixed-length step could see of it is the same before and after.
         bool fixInPlace = false;
+        bool constantWidth = false; // in place, with width and step parts of literal text only
     };
 
     static constexpr std::uint8_t kSpecialEncode = 1;
