@@ -82,11 +82,11 @@ constexpr int kRootCut = INT_MAX / 4;
 
 bool holdsAngle(QStringView s)
 {
-    for (const QChar c : s) {
-        if (c == u'<' || c == u'>')
-            return true;
-    }
-    return false;
+    const char16_t* d = s.utf16();
+    bool found = false;
+    for (qsizetype i = 0, n = s.size(); i < n; ++i)
+        found |= (d[i] == u'<') | (d[i] == u'>');
+    return found;
 }
 
 /// The output: a QString written through its raw buffer, grown geometrically, cut to size once.

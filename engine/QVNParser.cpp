@@ -227,6 +227,13 @@ struct QVNParser::Impl
         bool valid = false;
     };
     std::array<Number, 2> numbers; // FixLength's last width and step
+    struct Condition
+    {
+        QString text; // empty: a free slot (an empty condition is never looked up)
+        bool holds = false;
+    };
+    std::array<Condition, 8> conditions;
+    size_t nextCondition = 0;
 };
 
 QVNParser::QVNParser() : m_impl(std::make_unique<Impl>()) {}
@@ -901,7 +908,7 @@ QStringView QVNParser::SelectCase(QStringView body, bool& chosen)
         const QStringView data = blockPart(w, u"<ORVE_CASEDATA>", u"</ORVE_CASEDATA>", &dataFound, &after);
         if (condition.isEmpty() || !dataFound)
             break;
-        if (GetCalcData(QVNFunction::TrimSpaces(condition).toString()) != u"False") {
+        if (ConditionHolds(QVNFunction::TrimSpaces(condition))) {
             chosen = true;
             return data;
         }
@@ -944,6 +951,29 @@ QString QVNParser::ScanBlocks(const QString& text, QStringView begin, QStringVie
     } while (findBlock(view, pos, begin, end, b, e));
     result.append(view.mid(pos));
     return result;
+}
+
+// A condition holds unless it evaluates to "False". Conditions that call no function always give
+// the same result, and a template repeats few of them row after row: the last ones are remembered.
+bool QVNParser::ConditionHolds(QStringView condition)
+{
+    if (condition.isEmpty())
+        return GetCalcData(QString()) != u"False";
+    for (const Impl::Condition& c : m_impl->conditions) {
+        if (c.text.size() == condition.size() &&
+            std::memcmp(c.text.constData(), condition.data(), static_cast<size_t>(condition.size()) * sizeof(QChar)) ==
+                0)
+            return c.holds;
+    }
+    const QString text = condition.toString();
+    const bool holds = GetCalcData(text) != u"False";
+    if (m_evaluator->IsConstant(text)) {
+        Impl::Condition& slot = m_impl->conditions[m_impl->nextCondition];
+        m_impl->nextCondition = (m_impl->nextCondition + 1) % m_impl->conditions.size();
+        slot.text = text;
+        slot.holds = holds;
+    }
+    return holds;
 }
 
 QString QVNParser::GetCalcData(const QString& expression)

@@ -139,6 +139,7 @@ private:
     bool HasVariable(const QString& text);
     bool SubstituteOnce(QString& text, const std::vector<Replacement>& reps);
     QStringView SelectCase(QStringView body, bool& chosen);
+    bool ConditionHolds(QStringView condition);
     qsizetype SelectJoin(QString& result, QStringView prefix, QStringView body, QStringView suffix);
     struct KnownBlock
     {

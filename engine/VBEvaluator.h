@@ -27,6 +27,8 @@ public:
     QString EvaluateToText(const QString& expression);
     /// The expression's value; false (and `value` untouched) on any error.
     bool Evaluate(const QString& expression, VBValue& value);
+    /// Whether EvaluateToText has found that the expression calls no function (its text never changes).
+    bool IsConstant(const QString& expression) const { return m_constant.contains(expression); }
 
 private:
     const VBNode* Parsed(const QString& expression);

@@ -5,6 +5,7 @@
 #include "EngineTestData.h"
 #include "QVNParser.h"
 #include "QtPrinters.h"
+#include "ReferenceParser.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,7 @@ public:
                                                      "\"<ORVE>n</ORVE>\" = \"7\"",
                                                      "\"<ORVE>c</ORVE>\" = \"\"",
                                                      "",
+                                                     "  ",
                                                      "1+"};
             QString condition = Pick(conditions);
             if (Dice(0, 5) == 0)
@@ -330,4 +332,23 @@ TEST(QVNParserCompiled, ACopyWithAVariableALaterColumnResolvesKeepsItsSelectionF
     QVNParser parser;
     EXPECT_EQ(parser.ConvertCols(text, g), QStringLiteral("x\ny"));
     EXPECT_TRUE(parser.UsedCompiledExpansion());
+}
+
+TEST(QVNParserCompiled, RepeatedConditionsKeepGivingTheirOwnChoices)
+{
+    // One parser for all: conditions it has seen before (remembered when they call no function)
+    // must choose as the plain rules do, an all-space condition included.
+    static const char* const conditions[] = {"  ", "1 = 2", "1 = 1", "\"a\" = \"a\"", "Len(\"ab\") = 2",
+                                             "x",  "1+",    "False"};
+    QVNParser parser;
+    ReferenceParser reference;
+    auto cols = makeCols({{QStringLiteral("a"), TQXValue(QStringLiteral("v"))}});
+    std::mt19937 rng(5);
+    for (int i = 0; i < 200; ++i) {
+        const QString condition = QString::fromUtf8(conditions[rng() % std::size(conditions)]);
+        const QString text = QStringLiteral("<ORVE_SELECT><ORVE_CASE>") + condition +
+                             QStringLiteral("</ORVE_CASE><ORVE_CASEDATA>yes</ORVE_CASEDATA><ORVE_ELSEDATA>no"
+                                            "</ORVE_ELSEDATA></ORVE_SELECT><ORVE>a</ORVE>");
+        ASSERT_EQ(parser.ConvertCols(text, cols), reference.ConvertCols(text, cols)) << condition.toStdString();
+    }
 }
