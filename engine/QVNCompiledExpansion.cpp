@@ -333,12 +333,12 @@ struct QVNParser::Compiled
                         return;
                     break;
                 }
-            } else if (op.type == Op::Placeholders) {
-                if (key == op.block->indexKey)
+            } else if (op.type == Op::Placeholders && node.placeName == op.block->name) {
+                if (node.placeKind == 1)
                     value = op.index;
-                else if (key == op.block->countKey)
+                else if (node.placeKind == 2)
                     value = op.count;
-                else if (key == op.block->keyKey) {
+                else {
                     if (holdsAngle(*op.key)) {
                         stop = Stop::Again;
                         return;
@@ -518,12 +518,10 @@ struct QVNParser::Compiled
             } else if (child.kind == Kind::Variable) {
                 Variable(child, seq);
             } else {
-                const QStringView name =
-                    plan.names[static_cast<size_t>(plan.blocks[static_cast<size_t>(child.id)].name)];
                 out.Append(src.mid(child.from, child.innerFrom - child.from));
                 const qsizetype from = out.size();
                 Nodes(k + 1, child.end, seq);
-                const int kind = name == u"DATA" ? 0 : name == u"LENGTH" ? 1 : name == u"STEP" ? 2 : 3;
+                const int kind = plan.blocks[static_cast<size_t>(child.id)].part;
                 if (part[kind][0] < 0) {
                     part[kind][0] = from;
                     part[kind][1] = out.size();
@@ -551,7 +549,8 @@ struct QVNParser::Compiled
         } else {
             width = parser.FixLengthWidth(view(1), view(2), data.size());
         }
-        const bool padRight = view(3) != u"2";
+        const QStringView pad = view(3);
+        const bool padRight = !(pad.size() == 1 && pad.at(0) == u'2');
         bool narrow = width >= 1;
         for (qsizetype c = 0; c < data.size() && narrow; ++c)
             narrow = data.at(c).unicode() < 0x1100; // one column each

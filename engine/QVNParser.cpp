@@ -899,13 +899,16 @@ QString QVNParser::SelectKnownBlocks(QStringView text, const KnownBlock* blocks,
 /// ends the list, and an ELSEDATA part after the last CASEDATA part acts as an always-true case.
 QStringView QVNParser::SelectCase(QStringView body, bool& chosen)
 {
+    static constexpr QStringView caseBegin = u"<ORVE_CASE>", caseEnd = u"</ORVE_CASE>";
+    static constexpr QStringView dataBegin = u"<ORVE_CASEDATA>", dataEnd = u"</ORVE_CASEDATA>";
+    static constexpr QStringView elseBegin = u"<ORVE_ELSEDATA>", elseEnd = u"</ORVE_ELSEDATA>";
     chosen = false;
     QStringView w = body;
     while (true) {
-        const QStringView condition = blockPart(w, u"<ORVE_CASE>", u"</ORVE_CASE>");
+        const QStringView condition = blockPart(w, caseBegin, caseEnd);
         bool dataFound = false;
         qsizetype after = 0;
-        const QStringView data = blockPart(w, u"<ORVE_CASEDATA>", u"</ORVE_CASEDATA>", &dataFound, &after);
+        const QStringView data = blockPart(w, dataBegin, dataEnd, &dataFound, &after);
         if (condition.isEmpty() || !dataFound)
             break;
         if (ConditionHolds(QVNFunction::TrimSpaces(condition))) {
@@ -914,7 +917,7 @@ QStringView QVNParser::SelectCase(QStringView body, bool& chosen)
         }
         w = w.mid(after);
     }
-    const QStringView elseData = blockPart(w, u"<ORVE_ELSEDATA>", u"</ORVE_ELSEDATA>");
+    const QStringView elseData = blockPart(w, elseBegin, elseEnd);
     if (!elseData.isEmpty()) {
         // The else part is the case "1" = "1", which is always true.
         chosen = true;

@@ -138,10 +138,6 @@ std::shared_ptr<const QVNTemplatePlan> QVNTemplatePlan::Compile(const QString& s
             }
             Block block;
             block.name = nameId;
-            const QString prefix = QStringLiteral("ORVE_") + name;
-            block.indexKey = prefix + QStringLiteral("_ROW_INDEX");
-            block.countKey = prefix + QStringLiteral("_ROW_COUNT");
-            block.keyKey = prefix + QStringLiteral("_ROW_KEY");
             if (name == u"ENCODE")
                 block.special = kSpecialEncode;
             else if (name == u"SELECT")
@@ -208,6 +204,33 @@ std::shared_ptr<const QVNTemplatePlan> QVNTemplatePlan::Compile(const QString& s
             const int name = plan->blocks[static_cast<size_t>(child.id)].name;
             if (std::find(inner.begin(), inner.end(), name) == inner.end())
                 inner.push_back(name);
+        }
+    }
+    // Variables that may be row placeholders, and the parts of fixed-length blocks.
+    for (Node& node : plan->nodes) {
+        if (node.kind == Kind::Block) {
+            Block& block = plan->blocks[static_cast<size_t>(node.id)];
+            const QString& name = plan->names[static_cast<size_t>(block.name)];
+            block.part = name == u"DATA"       ? 0
+                         : name == u"LENGTH"   ? 1
+                         : name == u"STEP"     ? 2
+                         : name == u"PADRIGHT" ? 3
+                                               : -1;
+            continue;
+        }
+        if (node.kind != Kind::Variable)
+            continue;
+        QStringView key = t.mid(node.innerFrom, node.innerTo - node.innerFrom);
+        if (!key.startsWith(u"ORVE_"))
+            continue;
+        key = key.mid(5);
+        for (const auto& [suffix, kind] :
+             {std::pair<QStringView, int>{u"_ROW_INDEX", 1}, {u"_ROW_COUNT", 2}, {u"_ROW_KEY", 3}}) {
+            if (key.endsWith(suffix)) {
+                node.placeName = plan->NameIndex(key.chopped(suffix.size()).toString());
+                node.placeKind = kind;
+                break;
+            }
         }
     }
     MarkFixInPlace(*plan, tokenOfNode);

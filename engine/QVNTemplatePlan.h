@@ -39,19 +39,22 @@ public:
         int id = -1;                          // a variable's number; a block's index into blocks
         qsizetype fragmentFrom = -1;          // a variable after an undecided '<': where the '<' is
         int parent = -1;                      // the enclosing block's node
+        // A variable named like a row placeholder: the block name and which one (1 index, 2 count, 3 key).
+        int placeName = -1;
+        int placeKind = 0;
     };
 
     struct Block
     {
         int name = -1; // index into names
         qsizetype beginTo = 0, endFrom = 0;
-        QString indexKey, countKey, keyKey; // the row placeholders of a repetition of this name
-        std::vector<int> innerNames;        // names of the blocks inside, each once
-        std::uint8_t special = 0;           // one of the kSpecial* flags for the blocks the later steps resolve
+        std::vector<int> innerNames; // names of the blocks inside, each once
+        std::uint8_t special = 0;    // one of the kSpecial* flags for the blocks the later steps resolve
         // A fixed-length block that may be resolved where it is written: what the steps between
         // substitution and the fixed-length step could see of it is the same before and after.
         bool fixInPlace = false;
         bool constantWidth = false; // in place, with width and step parts of literal text only
+        int part = -1;              // a fixed-length part: 0 DATA, 1 LENGTH, 2 STEP, 3 PADRIGHT
     };
 
     static constexpr std::uint8_t kSpecialEncode = 1;
