@@ -163,6 +163,7 @@ struct QVNParser::Compiled
     std::vector<Piece> pieces;
     std::vector<const TQXCols*> chain;
     std::vector<KnownBlock> selects; // the selection blocks written, in order
+    QString scratch;
     struct Width
     {
         double length = 0, step = 0;
@@ -596,7 +597,8 @@ struct QVNParser::Compiled
                     b = KnownBlock{b.begin - piece.start, b.bodyFrom - piece.start, b.bodyTo - piece.start,
                                    b.end - piece.start};
                 }
-                text = parser.SelectKnownBlocks(out.View(piece.start), selects.data() + piece.selectsFrom, known);
+                parser.SelectKnownBlocks(out.View(piece.start), selects.data() + piece.selectsFrom, known, scratch);
+                text.swap(scratch); // the scratch keeps its capacity from copy to copy
                 piece.select = 0;
             } else {
                 text = out.View(piece.start).toString();
@@ -612,6 +614,8 @@ struct QVNParser::Compiled
             }
             out.Truncate(piece.start);
             out.Append(text);
+            if (text.capacity() >= scratch.capacity())
+                scratch.swap(text);
         }
         pieces.back().encode += piece.encode;
         pieces.back().select += piece.select;

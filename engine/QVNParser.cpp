@@ -877,10 +877,9 @@ qsizetype QVNParser::SelectJoin(QString& result, QStringView prefix, QStringView
 
 // ConvertSelectData for a text whose selection blocks are already known (positions in order), as
 // the compiled expansion has them: the same joins, without searching for the tags.
-QString QVNParser::SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count)
+void QVNParser::SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count, QString& result)
 {
-    QString result;
-    result.reserve(text.size());
+    result.resize(0); // keeps the capacity of earlier calls
     qsizetype pos = 0;
     for (size_t k = 0; k < count; ++k) {
         const KnownBlock& b = blocks[k];
@@ -892,7 +891,6 @@ QString QVNParser::SelectKnownBlocks(QStringView text, const KnownBlock* blocks,
         Account((pos - from) + (result.size() - before), result.size() + (text.size() - pos));
     }
     result.append(text.mid(pos));
-    return result;
 }
 
 /// Decides one selection body: cases pair up by order of appearance, a case with an empty condition

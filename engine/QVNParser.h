@@ -145,7 +145,7 @@ private:
     {
         qsizetype begin, bodyFrom, bodyTo, end; // begin tag, body and the end of the end tag
     };
-    QString SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count);
+    void SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count, QString& result);
     /// The text of one fixed-length block's body.
     QString FixLength(QStringView body);
     /// The width for data of `chars` characters, from the texts of the LENGTH and STEP parts.
