@@ -162,8 +162,8 @@ struct QVNParser::Compiled
     std::vector<Memo> memos;
     std::vector<Piece> pieces;
     std::vector<const TQXCols*> chain;
-    std::vector<KnownBlock> selects; // the selection blocks written, in order
-    QString scratch;
+    std::vector<KnownBlock> selects;                  // the selection blocks written, in order
+    std::vector<std::unique_ptr<QString>> indexTexts; // stable addresses for the placeholders
     struct Width
     {
         double length = 0, step = 0;
@@ -433,7 +433,7 @@ struct QVNParser::Compiled
         ++depth;
         for (const TQXRowPtr& row : *rows) {
             ++counter;
-            const QString index = QString::number(counter);
+            const QString& index = IndexText(counter);
             inner.assign(seq.begin(), seq.begin() + j);
             const size_t framesBefore = framesUsed;
             std::vector<const TQXCols*> outerChain;
@@ -484,6 +484,14 @@ struct QVNParser::Compiled
             }
         }
         --depth;
+    }
+
+    /// The text of a row index; row sets of one size share them.
+    const QString& IndexText(int n)
+    {
+        while (static_cast<int>(indexTexts.size()) < n)
+            indexTexts.push_back(std::make_unique<QString>(QString::number(indexTexts.size() + 1)));
+        return *indexTexts[static_cast<size_t>(n - 1)];
     }
 
     /// A fixed-length block resolved where it is written. Its parts are its own children, so the
@@ -589,33 +597,29 @@ struct QVNParser::Compiled
                 }
             }
             const size_t known = selects.size() - piece.selectsFrom;
-            QString text;
             if (piece.encode == 0 && known == static_cast<size_t>(piece.select)) {
-                // The selection blocks are known: decide them without searching for their tags.
+                // The selection blocks are known: decided where they are, without searching for tags.
                 for (size_t k = piece.selectsFrom; k < selects.size(); ++k) {
                     KnownBlock& b = selects[k];
                     b = KnownBlock{b.begin - piece.start, b.bodyFrom - piece.start, b.bodyTo - piece.start,
                                    b.end - piece.start};
                 }
-                parser.SelectKnownBlocks(out.View(piece.start), selects.data() + piece.selectsFrom, known, scratch);
-                text.swap(scratch); // the scratch keeps its capacity from copy to copy
+                const qsizetype size = parser.SelectKnownBlocks(out.Data() + piece.start, out.size() - piece.start,
+                                                                selects.data() + piece.selectsFrom, known);
+                out.Truncate(piece.start + size);
                 piece.select = 0;
             } else {
-                text = out.View(piece.start).toString();
+                QString text = out.View(piece.start).toString();
                 text = parser.ConvertEncodeData(text);
                 text = parser.ConvertSelectData(text);
                 piece.encode = text.contains(u"<ORVE_ENCODE>") ? 1 : 0;
                 piece.select = text.contains(u"<ORVE_SELECT>") ? 1 : 0;
+                out.Truncate(piece.start);
+                out.Append(text);
             }
             selects.resize(piece.selectsFrom); // decided, or no longer where they were
-            if (parser.m_canceled || parser.m_overLimit) {
+            if (parser.m_canceled || parser.m_overLimit)
                 stop = parser.m_canceled ? Stop::Cancel : Stop::Again;
-                return;
-            }
-            out.Truncate(piece.start);
-            out.Append(text);
-            if (text.capacity() >= scratch.capacity())
-                scratch.swap(text);
         }
         pieces.back().encode += piece.encode;
         pieces.back().select += piece.select;

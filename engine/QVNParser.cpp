@@ -875,22 +875,41 @@ qsizetype QVNParser::SelectJoin(QString& result, QStringView prefix, QStringView
     return 0;
 }
 
-// ConvertSelectData for a text whose selection blocks are already known (positions in order), as
-// the compiled expansion has them: the same joins, without searching for the tags.
-void QVNParser::SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count, QString& result)
+// ConvertSelectData over a text whose selection blocks are already known (positions in order), as
+// the compiled expansion has them: the same joins without searching for the tags, written over the
+// text itself (the result never outgrows what it has read). Returns the new size.
+qsizetype QVNParser::SelectKnownBlocks(char16_t* text, qsizetype size, const KnownBlock* blocks, size_t count)
 {
-    result.resize(0); // keeps the capacity of earlier calls
+    const QStringView view(text, size);
+    qsizetype w = 0;
+    auto put = [&](QStringView part) {
+        std::memmove(text + w, part.utf16(), static_cast<size_t>(part.size()) * sizeof(char16_t));
+        w += part.size();
+    };
     qsizetype pos = 0;
     for (size_t k = 0; k < count; ++k) {
         const KnownBlock& b = blocks[k];
         const qsizetype from = pos;
-        const qsizetype before = result.size();
+        const qsizetype before = w;
+        const QStringView prefix = view.mid(pos, b.begin - pos);
+        bool chosen = false;
+        const QStringView data = SelectCase(view.mid(b.bodyFrom, b.bodyTo - b.bodyFrom), chosen);
+        const QStringView suffix = view.mid(b.end);
+        const QStringView prefixTrimmed = trimSpacesRight(prefix);
+        const QStringView suffixTrimmed = trimSpacesLeft(suffix);
+        const qsizetype brk = breakAtStart(suffixTrimmed);
         pos = b.end;
-        pos += SelectJoin(result, text.mid(from, b.begin - from), text.mid(b.bodyFrom, b.bodyTo - b.bodyFrom),
-                          text.mid(pos));
-        Account((pos - from) + (result.size() - before), result.size() + (text.size() - pos));
+        if (!chosen && breakAtEnd(prefixTrimmed) > 0 && brk > 0) {
+            put(prefixTrimmed);
+            pos += suffix.size() - suffixTrimmed.size() + brk;
+        } else {
+            put(prefix);
+            put(data);
+        }
+        Account((pos - from) + (w - before), w + (size - pos));
     }
-    result.append(text.mid(pos));
+    put(view.mid(pos));
+    return w;
 }
 
 /// Decides one selection body: cases pair up by order of appearance, a case with an empty condition

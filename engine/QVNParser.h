@@ -145,7 +145,7 @@ private:
     {
         qsizetype begin, bodyFrom, bodyTo, end; // begin tag, body and the end of the end tag
     };
-    void SelectKnownBlocks(QStringView text, const KnownBlock* blocks, size_t count, QString& result);
+    qsizetype SelectKnownBlocks(char16_t* text, qsizetype size, const KnownBlock* blocks, size_t count);
     /// The text of one fixed-length block's body.
     QString FixLength(QStringView body);
     /// The width for data of `chars` characters, from the texts of the LENGTH and STEP parts.
