@@ -522,12 +522,11 @@ struct QVNParser::Compiled
         qsizetype part[4][2] = {{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}};
         for (int k = i + 1; k < node.end && stop == Stop::None;) {
             const Node& child = plan.nodes[static_cast<size_t>(k)];
-            if (child.kind == Kind::Literal) {
-                out.Append(src.mid(child.from, child.to - child.from));
-            } else if (child.kind == Kind::Variable) {
+            // Only the parts' bodies are kept; text between them and their tags vanish with the
+            // block, but a variable there is still resolved (it decides whether the copy holds one).
+            if (child.kind == Kind::Variable) {
                 Variable(child, seq);
-            } else {
-                out.Append(src.mid(child.from, child.innerFrom - child.from));
+            } else if (child.kind == Kind::Block) {
                 const qsizetype from = out.size();
                 Nodes(k + 1, child.end, seq);
                 const int kind = plan.blocks[static_cast<size_t>(child.id)].part;
@@ -535,7 +534,6 @@ struct QVNParser::Compiled
                     part[kind][0] = from;
                     part[kind][1] = out.size();
                 }
-                out.Append(src.mid(child.innerTo, child.to - child.innerTo));
             }
             k = child.end;
         }
