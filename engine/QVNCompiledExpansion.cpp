@@ -103,7 +103,14 @@ public:
         const qsizetype len = v.size();
         if (m_size + len > m_cap)
             Grow(m_size + len);
-        std::memcpy(m_data + m_size, v.utf16(), static_cast<size_t>(len) * sizeof(char16_t));
+        char16_t* to = m_data + m_size;
+        const char16_t* from = v.utf16();
+        if (len <= 16) {
+            for (qsizetype i = 0; i < len; ++i) // most pieces are short: no call for them
+                to[i] = from[i];
+        } else {
+            std::memcpy(to, from, static_cast<size_t>(len) * sizeof(char16_t));
+        }
         m_size += len;
     }
     qsizetype size() const { return m_size; }
