@@ -13,7 +13,10 @@
 //     (its columns, nested sets in place, then the placeholders), then the ones after it; a block
 //     no expansion names stays as written;
 //   - a copy in which no variable is left has its encode and selection blocks decided at once, as
-//     the rewriting does; that is done with the very same steps on the copy's text.
+//     the rewriting does, with the same joins (selection blocks at the positions where they were
+//     written, any other case with the very same steps on the copy's text);
+//   - a fixed-length block that no step in between can read is resolved where it is written.
+// The steps after substitution then run over the result only for the blocks left to them.
 // Every case the walk does not model (a value holding '<' or '>', a value that would complete a tag
 // the template leaves open, a decided copy holding blocks a later expansion would still reach, a
 // limit or a cancel) stops it, and the caller expands the template step by step instead.
