@@ -237,7 +237,7 @@ struct QVNParser::Compiled
 
     /// The operations of a column set in order: runs of plain columns, row sets, nested sets in
     /// place (a set already being substituted in this chain is skipped, as the rewriting does).
-    void Flatten(const TQXCols* set, std::vector<Op>& seq)
+    void Flatten(const TQXCols* set, std::vector<Op>& seq, int first = 0)
     {
         if (!set || std::find(chain.begin(), chain.end(), set) != chain.end())
             return;
@@ -245,7 +245,7 @@ struct QVNParser::Compiled
         Frame* f = Enter(*set);
         const int n = static_cast<int>(f->cols.size());
         int run = -1;
-        for (int i = 0; i < n; ++i) {
+        for (int i = first; i < n; ++i) {
             const TQXValue& v = f->cols[static_cast<size_t>(i)]->Value();
             const TQXValue::Type type = v.type();
             if (type != TQXValue::Type::Rows && type != TQXValue::Type::Cols) {
@@ -636,9 +636,45 @@ struct QVNParser::Compiled
 
 bool QVNParser::ExpandCompiled(QString& text, const TQXRowsPtr* rows, const TQXColsPtr* cols)
 {
-    const std::shared_ptr<const QVNTemplatePlan> plan = PlanOf(text);
-    if (!plan)
+    // Leading plain columns whose values hold tags (the sections of a variable file, say) insert
+    // template text for the later columns. They are substituted first, step by step, as the
+    // rewriting does with any run of plain columns; the walk continues with the columns after them.
+    QString prefixed;
+    const QString* source = &text;
+    int first = 0;
+    if (cols && *cols) {
+        int last = -1;
+        int i = 0;
+        for (const TQXColPtr& c : **cols) {
+            const TQXValue& v = c->Value();
+            if (v.type() == TQXValue::Type::Rows || v.type() == TQXValue::Type::Cols)
+                break;
+            if (const QString* t = v.textPtr(); t && holdsAngle(*t))
+                last = i;
+            ++i;
+        }
+        if (last >= 0) {
+            prefixed = text;
+            auto end = (*cols)->begin();
+            for (int k = 0; k <= last; ++k)
+                ++end;
+            SubstituteRun(prefixed, (*cols)->begin(), end);
+            if (m_overLimit) {
+                m_work = 0;
+                m_overLimit = false;
+                Exceptions.Clear();
+                return false;
+            }
+            source = &prefixed;
+            first = last + 1;
+        }
+    }
+
+    const std::shared_ptr<const QVNTemplatePlan> plan = PlanOf(*source);
+    if (!plan) {
+        m_work = 0; // the steps start over from the template
         return false;
+    }
     if (m_listener) {
         if (rows)
             RaiseProgress(QStringLiteral("Convert RowsMark (") + (*rows ? (*rows)->Tag() : QString()) + u')');
@@ -656,7 +692,7 @@ bool QVNParser::ExpandCompiled(QString& text, const TQXRowsPtr* rows, const TQXC
     if (rows)
         run.PushRows(rows->get(), seq);
     else
-        run.Flatten(cols->get(), seq);
+        run.Flatten(cols->get(), seq, first);
     run.out.Reserve(std::max(plan->text.size() * 2, m_lastOutput));
     run.pieces.push_back(Piece{kRootCut, false, 0, 0, 0, 0});
     run.Nodes(0, static_cast<int>(plan->nodes.size()), seq);

@@ -249,10 +249,10 @@ TEST(QVNParserCompiled, FallsBackWhereTheTextCouldMakeOrBreakATag)
     };
     const Case cases[] = {
         {u"List<<ORVE>d</ORVE>>", u"List<String>", true},
-        // A value completing "<ORVE>" with the text around it: the later column sees a variable.
-        {u"<<ORVE>a</ORVE>>d</ORVE>", u"String", false},
-        // A value holding a variable of a later column.
-        {u"<ORVE>b</ORVE>", u"<ORVE>a</ORVE>", false},
+        // A value completing "<ORVE>" with the text around it, and a value holding a variable of an
+        // earlier column: leading columns like these are substituted before the walk.
+        {u"<<ORVE>a</ORVE>>d</ORVE>", u"String", true},
+        {u"<ORVE>b</ORVE>", u"<ORVE>a</ORVE>", true},
         // A '<' left open before a tag, markers that do not alternate, a key holding '<'.
         {u"<ORVE_<ORVE_X>x</ORVE_X>", u"<ORVE_<ORVE_X>x</ORVE_X>", false},
         {u"<ORVE>d</ORVE></ORVE>", u"String</ORVE>", false},
@@ -351,4 +351,42 @@ TEST(QVNParserCompiled, RepeatedConditionsKeepGivingTheirOwnChoices)
                                             "</ORVE_ELSEDATA></ORVE_SELECT><ORVE>a</ORVE>");
         ASSERT_EQ(parser.ConvertCols(text, cols), reference.ConvertCols(text, cols)) << condition.toStdString();
     }
+}
+
+TEST(QVNParserCompiled, LeadingValuesThatHoldTagsAreInsertedFirstAndTheRestIsCompiled)
+{
+    // A variable file's sections come first in a model's set and insert template text for the
+    // columns after them.
+    auto t = makeRows(QStringLiteral("T"), QStringLiteral("c"), {QStringLiteral("x"), QStringLiteral("y")});
+    auto cols =
+        makeCols({{QStringLiteral("HEADER"), TQXValue(QStringLiteral("// <ORVE>NAME</ORVE> <ORVE>LATE</ORVE>"))},
+                  {QStringLiteral("LINE"), TQXValue(QStringLiteral("<ORVE>c</ORVE>;"))},
+                  {QStringLiteral("NAME"), TQXValue(QStringLiteral("n"))},
+                  {QStringLiteral("T"), TQXValue(t)},
+                  {QStringLiteral("LATE"), TQXValue(QStringLiteral("l"))}});
+    const QString text = QStringLiteral("<ORVE>HEADER</ORVE>\n<ORVE_T><ORVE>LINE</ORVE></ORVE_T>");
+    QVNParser parser;
+    EXPECT_EQ(parser.ConvertCols(text, cols), QStringLiteral("// n l\nx;y;"));
+    EXPECT_TRUE(parser.UsedCompiledExpansion());
+
+    // A section that opens a block the template closes pairs with it, as in the steps.
+    auto open =
+        makeCols({{QStringLiteral("OPEN"), TQXValue(QStringLiteral("<ORVE_T>"))}, {QStringLiteral("T"), TQXValue(t)}});
+    QVNParser literal;
+    literal.SetCompiledExpansion(false);
+    const QString split = QStringLiteral("<ORVE>OPEN</ORVE><ORVE>c</ORVE></ORVE_T>");
+    EXPECT_EQ(parser.ConvertCols(split, open), literal.ConvertCols(split, open));
+    EXPECT_EQ(parser.ConvertCols(split, open), QStringLiteral("xy"));
+}
+
+TEST(QVNParserCompiled, AValueThatHoldsATagAfterARowSetIsLeftToTheSteps)
+{
+    auto t = makeRows(QStringLiteral("T"), QStringLiteral("c"), {QStringLiteral("x")});
+    auto cols = makeCols({{QStringLiteral("T"), TQXValue(t)},
+                          {QStringLiteral("v"), TQXValue(QStringLiteral("<ORVE>w</ORVE>"))},
+                          {QStringLiteral("w"), TQXValue(QStringLiteral("2"))}});
+    const QString text = QStringLiteral("<ORVE_T><ORVE>c</ORVE></ORVE_T>|<ORVE>v</ORVE>");
+    QVNParser parser;
+    EXPECT_EQ(parser.ConvertCols(text, cols), QStringLiteral("x|2"));
+    EXPECT_FALSE(parser.UsedCompiledExpansion());
 }
