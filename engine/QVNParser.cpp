@@ -3,6 +3,7 @@
 #include "Mdl_Main.h"
 #include "QVNEncode.h"
 #include "QVNFunction.h"
+#include "QVNTemplatePlan.h"
 #include "VBEvaluator.h"
 
 #include <QHash>
@@ -211,6 +212,28 @@ struct QVNParser::Impl
     std::vector<Span> inserted;
     std::array<SpanCache, 4> spanCache;
     std::uint64_t tick = 0;
+    // Plans of the last templates expanded (a model expands the same few templates again and
+    // again); a null plan marks a text the compiled expansion does not take.
+    struct CachedPlan
+    {
+        QString text;
+        std::shared_ptr<const QVNTemplatePlan> plan;
+    };
+    std::vector<CachedPlan> plans;
+    struct Number
+    {
+        QString text;
+        double value = 0;
+        bool valid = false;
+    };
+    std::array<Number, 2> numbers; // FixLength's last width and step
+    struct Condition
+    {
+        QString text; // empty: a free slot (an empty condition is never looked up)
+        bool holds = false;
+    };
+    std::array<Condition, 8> conditions;
+    size_t nextCondition = 0;
 };
 
 QVNParser::QVNParser() : m_impl(std::make_unique<Impl>()) {}
@@ -271,17 +294,25 @@ bool QVNParser::Account(qint64 produced, qint64 size)
 
 // The steps after the entry's progress text: the tag-line rule, then, only when a tag can occur,
 // variables and repetition blocks, calculated, selection and fixed-length blocks, in that order.
-template <typename MarkData> QString QVNParser::ConvertAll(const QString& pStr_Template, MarkData markData)
+template <typename MarkData>
+QString QVNParser::ConvertAll(const QString& pStr_Template, MarkData markData, const TQXRowsPtr* rows,
+                              const TQXColsPtr* cols)
 {
-    return ConvertMarked(DeleteUselessEnter(pStr_Template), markData);
+    return ConvertMarked(DeleteUselessEnter(pStr_Template), markData, rows, cols);
 }
 
 // The steps after the tag-line rule. A prepared text (tag-line rule and leading columns applied)
 // goes through the same test: it holds "<ORVE" whenever the text it came from did, unless the
 // leading columns removed every tag, and then the steps below change nothing either.
-template <typename MarkData> QString QVNParser::ConvertMarked(QString text, MarkData markData)
+template <typename MarkData>
+QString QVNParser::ConvertMarked(QString text, MarkData markData, const TQXRowsPtr* rows, const TQXColsPtr* cols)
 {
+    m_usedCompiled = false;
     if (text.contains(u"<ORVE")) {
+        if (m_compiledEnabled && ExpandCompiled(text, rows, cols)) {
+            m_usedCompiled = true;
+            return text;
+        }
         text = markData(text);
         for (auto step : {&QVNParser::ConvertEncodeData, &QVNParser::ConvertCalcData, &QVNParser::ConvertSelectData,
                           &QVNParser::ConvertFixLengthData}) {
@@ -298,7 +329,9 @@ QString QVNParser::ConvertRows(const QString& pStr_Template, const TQXRowsPtr& p
     Start();
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Rows (") + (pRows_Data ? pRows_Data->Tag() : QString()) + u')');
-    return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertRowsMarkData(text, pRows_Data); });
+    return ConvertAll(
+        pStr_Template, [&](const QString& text) { return ConvertRowsMarkData(text, pRows_Data); }, &pRows_Data,
+        nullptr);
 }
 
 QString QVNParser::ConvertCols(const QString& pStr_Template, const TQXColsPtr& pCols_Data)
@@ -306,7 +339,25 @@ QString QVNParser::ConvertCols(const QString& pStr_Template, const TQXColsPtr& p
     Start();
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Cols (") + (pCols_Data ? pCols_Data->Tag() : QString()) + u')');
-    return ConvertAll(pStr_Template, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); });
+    return ConvertAll(
+        pStr_Template, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); }, nullptr,
+        &pCols_Data);
+}
+
+std::shared_ptr<const QVNTemplatePlan> QVNParser::PlanOf(const QString& text)
+{
+    std::vector<Impl::CachedPlan>& plans = m_impl->plans;
+    for (auto it = plans.begin(); it != plans.end(); ++it) {
+        if (it->text == text) {
+            std::rotate(plans.begin(), it, it + 1); // most recent first
+            return plans.front().plan;
+        }
+    }
+    constexpr size_t kPlans = 8;
+    if (plans.size() == kPlans)
+        plans.pop_back();
+    plans.insert(plans.begin(), Impl::CachedPlan{text, QVNTemplatePlan::Compile(text)});
+    return plans.front().plan;
 }
 
 QString QVNParser::PrepareCols(const QString& pStr_Template, const TQXColsPtr& pCols_Leading)
@@ -325,7 +376,9 @@ QString QVNParser::ConvertColsPrepared(const QString& pStr_Prepared, const TQXCo
     Start();
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert Cols (") + (pCols_Data ? pCols_Data->Tag() : QString()) + u')');
-    return ConvertMarked(pStr_Prepared, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); });
+    return ConvertMarked(
+        pStr_Prepared, [&](const QString& text) { return ConvertColsMarkData(text, pCols_Data); }, nullptr,
+        &pCols_Data);
 }
 
 QString QVNParser::GetBeginEndData(const QString& text, const QString& pStr_Begin, const QString& pStr_End,
@@ -772,18 +825,55 @@ QString QVNParser::ConvertFixLengthData(const QString& text)
 {
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert FixLength Data"));
-    return ScanBlocks(
-        text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>", replacing([](QStringView body) {
-            const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
-            double length = leadingWholeNumber(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"));
-            const double step = leadingWholeNumber(blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"));
-            const bool padRight = blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2";
-            const double chars = static_cast<double>(data.size());
-            if (step > 0 && chars > length)
-                length += std::ceil((chars - length) / step) * step; // grow by whole steps until it fits
-            length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
-            return Mdl_Main::Function().StrFixLength(data, static_cast<int>(length), QStringLiteral(" "), padRight);
-        }));
+    return ScanBlocks(text, u"<ORVE_FIXLENGTH>", u"</ORVE_FIXLENGTH>",
+                      replacing([this](QStringView body) { return FixLength(body); }));
+}
+
+QString QVNParser::FixLength(QStringView body)
+{
+    const QStringView data = QVNFunction::TrimSpaces(blockPart(body, u"<ORVE_DATA>", u"</ORVE_DATA>"));
+    const int width = FixLengthWidth(blockPart(body, u"<ORVE_LENGTH>", u"</ORVE_LENGTH>"),
+                                     blockPart(body, u"<ORVE_STEP>", u"</ORVE_STEP>"), data.size());
+    return FixLengthText(data, width, blockPart(body, u"<ORVE_PADRIGHT>", u"</ORVE_PADRIGHT>") != u"2");
+}
+
+int QVNParser::FixLengthWidth(QStringView lengthText, QStringView stepText, qsizetype chars)
+{
+    // The width and step are nearly always the same few texts: their numbers are remembered.
+    auto number = [this](QStringView text, int slot) {
+        Impl::Number& last = m_impl->numbers[static_cast<size_t>(slot)];
+        if (!last.valid || last.text != text) {
+            last.text = text.toString();
+            last.value = leadingWholeNumber(text);
+            last.valid = true;
+        }
+        return last.value;
+    };
+    return FixWidth(number(lengthText, 0), number(stepText, 1), chars);
+}
+
+int QVNParser::FixWidth(double length, double step, qsizetype chars)
+{
+    const double size = static_cast<double>(chars);
+    if (step > 0 && size > length)
+        length += std::ceil((size - length) / step) * step; // grow by whole steps until it fits
+    length = std::clamp(length, -kMaxFixLength, kMaxFixLength);
+    return static_cast<int>(length);
+}
+
+double QVNParser::WholeNumber(QStringView text)
+{
+    return leadingWholeNumber(text);
+}
+
+QString QVNParser::FixLengthText(QStringView data, int width, bool padRight)
+{
+    return Mdl_Main::Function().StrFixLength(data, width, QStringLiteral(" "), padRight);
+}
+
+QStringView QVNParser::TrimSpaces(QStringView text)
+{
+    return QVNFunction::TrimSpaces(text);
 }
 
 // Selection blocks: the data of the first case whose condition does not evaluate to "False". A
@@ -793,42 +883,87 @@ QString QVNParser::ConvertSelectData(const QString& text)
     if (m_listener)
         RaiseProgress(QStringLiteral("Convert SelectData"));
     return ScanBlocks(text, u"<ORVE_SELECT>", u"</ORVE_SELECT>",
-                      [this](QString& result, QStringView prefix, QStringView body, QStringView suffix) -> qsizetype {
-                          bool chosen = false;
-                          const QStringView data = SelectCase(body, chosen);
-                          const QStringView prefixTrimmed = trimSpacesRight(prefix);
-                          const QStringView suffixTrimmed = trimSpacesLeft(suffix);
-                          const qsizetype brk = breakAtStart(suffixTrimmed);
-                          if (!chosen && breakAtEnd(prefixTrimmed) > 0 && brk > 0) {
-                              result.append(prefixTrimmed);
-                              return suffix.size() - suffixTrimmed.size() + brk;
-                          }
-                          result.append(prefix);
-                          result.append(data);
-                          return 0;
+                      [this](QString& result, QStringView prefix, QStringView body, QStringView suffix) {
+                          return SelectJoin(result, prefix, body, suffix);
                       });
+}
+
+qsizetype QVNParser::SelectJoin(QString& result, QStringView prefix, QStringView body, QStringView suffix)
+{
+    bool chosen = false;
+    const QStringView data = SelectCase(body, chosen);
+    const QStringView prefixTrimmed = trimSpacesRight(prefix);
+    const QStringView suffixTrimmed = trimSpacesLeft(suffix);
+    const qsizetype brk = breakAtStart(suffixTrimmed);
+    if (!chosen && breakAtEnd(prefixTrimmed) > 0 && brk > 0) {
+        result.append(prefixTrimmed);
+        return suffix.size() - suffixTrimmed.size() + brk;
+    }
+    result.append(prefix);
+    result.append(data);
+    return 0;
+}
+
+// ConvertSelectData over a text whose selection blocks are already known (positions in order), as
+// the compiled expansion has them: the same joins without searching for the tags, written over the
+// text itself (the result never outgrows what it has read). Returns the new size.
+qsizetype QVNParser::SelectKnownBlocks(char16_t* text, qsizetype size, const KnownBlock* blocks, size_t count)
+{
+    const QStringView view(text, size);
+    qsizetype w = 0;
+    auto put = [&](QStringView part) {
+        std::memmove(text + w, part.utf16(), static_cast<size_t>(part.size()) * sizeof(char16_t));
+        w += part.size();
+    };
+    qsizetype pos = 0;
+    for (size_t k = 0; k < count; ++k) {
+        const KnownBlock& b = blocks[k];
+        const qsizetype from = pos;
+        const qsizetype before = w;
+        const QStringView prefix = view.mid(pos, b.begin - pos);
+        bool chosen = false;
+        const QStringView data = SelectCase(view.mid(b.bodyFrom, b.bodyTo - b.bodyFrom), chosen);
+        const QStringView suffix = view.mid(b.end);
+        const QStringView prefixTrimmed = trimSpacesRight(prefix);
+        const QStringView suffixTrimmed = trimSpacesLeft(suffix);
+        const qsizetype brk = breakAtStart(suffixTrimmed);
+        pos = b.end;
+        if (!chosen && breakAtEnd(prefixTrimmed) > 0 && brk > 0) {
+            put(prefixTrimmed);
+            pos += suffix.size() - suffixTrimmed.size() + brk;
+        } else {
+            put(prefix);
+            put(data);
+        }
+        Account((pos - from) + (w - before), w + (size - pos));
+    }
+    put(view.mid(pos));
+    return w;
 }
 
 /// Decides one selection body: cases pair up by order of appearance, a case with an empty condition
 /// ends the list, and an ELSEDATA part after the last CASEDATA part acts as an always-true case.
 QStringView QVNParser::SelectCase(QStringView body, bool& chosen)
 {
+    static constexpr QStringView caseBegin = u"<ORVE_CASE>", caseEnd = u"</ORVE_CASE>";
+    static constexpr QStringView dataBegin = u"<ORVE_CASEDATA>", dataEnd = u"</ORVE_CASEDATA>";
+    static constexpr QStringView elseBegin = u"<ORVE_ELSEDATA>", elseEnd = u"</ORVE_ELSEDATA>";
     chosen = false;
     QStringView w = body;
     while (true) {
-        const QStringView condition = blockPart(w, u"<ORVE_CASE>", u"</ORVE_CASE>");
+        const QStringView condition = blockPart(w, caseBegin, caseEnd);
         bool dataFound = false;
         qsizetype after = 0;
-        const QStringView data = blockPart(w, u"<ORVE_CASEDATA>", u"</ORVE_CASEDATA>", &dataFound, &after);
+        const QStringView data = blockPart(w, dataBegin, dataEnd, &dataFound, &after);
         if (condition.isEmpty() || !dataFound)
             break;
-        if (GetCalcData(QVNFunction::TrimSpaces(condition).toString()) != u"False") {
+        if (ConditionHolds(QVNFunction::TrimSpaces(condition))) {
             chosen = true;
             return data;
         }
         w = w.mid(after);
     }
-    const QStringView elseData = blockPart(w, u"<ORVE_ELSEDATA>", u"</ORVE_ELSEDATA>");
+    const QStringView elseData = blockPart(w, elseBegin, elseEnd);
     if (!elseData.isEmpty()) {
         // The else part is the case "1" = "1", which is always true.
         chosen = true;
@@ -865,6 +1000,29 @@ QString QVNParser::ScanBlocks(const QString& text, QStringView begin, QStringVie
     } while (findBlock(view, pos, begin, end, b, e));
     result.append(view.mid(pos));
     return result;
+}
+
+// A condition holds unless it evaluates to "False". Conditions that call no function always give
+// the same result, and a template repeats few of them row after row: the last ones are remembered.
+bool QVNParser::ConditionHolds(QStringView condition)
+{
+    if (condition.isEmpty())
+        return GetCalcData(QString()) != u"False";
+    for (const Impl::Condition& c : m_impl->conditions) {
+        if (c.text.size() == condition.size() &&
+            std::memcmp(c.text.constData(), condition.data(), static_cast<size_t>(condition.size()) * sizeof(QChar)) ==
+                0)
+            return c.holds;
+    }
+    const QString text = condition.toString();
+    const bool holds = GetCalcData(text) != u"False";
+    if (m_evaluator->IsConstant(text)) {
+        Impl::Condition& slot = m_impl->conditions[m_impl->nextCondition];
+        m_impl->nextCondition = (m_impl->nextCondition + 1) % m_impl->conditions.size();
+        slot.text = text;
+        slot.holds = holds;
+    }
+    return holds;
 }
 
 QString QVNParser::GetCalcData(const QString& expression)

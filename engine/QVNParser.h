@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class QVNTemplatePlan;
 class VBEvaluator;
 
 /**
@@ -40,6 +41,13 @@ class VBEvaluator;
  * text exponentially). Over a bound the expansion stops like a cancel and Exceptions holds one
  * line naming the limit; callers must not use that result. Results below the bounds are unchanged.
  *
+ * ConvertRows and ConvertCols first try the compiled expansion (QVNTemplatePlan): the template is
+ * parsed once and walked with every variable resolved against the sequence of operations these
+ * steps would apply, which gives the same text in one pass. It takes only templates and values for
+ * which that is provably so and otherwise starts over with the steps; it reports the entry text, the
+ * top set's mark text and the step texts, and checks cancel before the walk and after each row of
+ * the outermost blocks. SetCompiledExpansion(false) forces the steps.
+ *
  * Single-threaded. No member throws; malformed templates are left as written and expression
  * errors give the empty text. The engine reads no files: callers hand it texts.
  */
@@ -64,6 +72,11 @@ public:
     void SetLimits(qsizetype maxText, qint64 maxWork);
     /// The Progress(Message, Cancel) event; setting cancel to true sets Canceled().
     void SetProgressListener(QVNProgressListener listener);
+    /// Whether ConvertRows/ConvertCols may use the compiled expansion (on by default). Off, every
+    /// call takes the rewriting steps one by one; the results are the same either way.
+    void SetCompiledExpansion(bool enabled) { m_compiledEnabled = enabled; }
+    /// Whether the last ConvertRows/ConvertCols was expanded by the compiled expansion.
+    bool UsedCompiledExpansion() const { return m_usedCompiled; }
 
     /// Entry points: reset Canceled, apply the tag-line rule, then (when "<ORVE" occurs) variables and
     /// repetition blocks, encode blocks, calculated blocks, selection blocks and fixed-length blocks.
@@ -104,6 +117,7 @@ public:
 
 private:
     struct Impl;
+    struct Compiled;
     struct Replacement
     {
         QStringView key;      // the text between "<ORVE>" and "</ORVE>"
@@ -132,12 +146,34 @@ private:
     bool HasVariable(const QString& text);
     bool SubstituteOnce(QString& text, const std::vector<Replacement>& reps);
     QStringView SelectCase(QStringView body, bool& chosen);
-    template <typename MarkData> QString ConvertAll(const QString& pStr_Template, MarkData markData);
-    template <typename MarkData> QString ConvertMarked(QString text, MarkData markData);
+    bool ConditionHolds(QStringView condition);
+    qsizetype SelectJoin(QString& result, QStringView prefix, QStringView body, QStringView suffix);
+    struct KnownBlock
+    {
+        qsizetype begin, bodyFrom, bodyTo, end; // begin tag, body and the end of the end tag
+    };
+    qsizetype SelectKnownBlocks(char16_t* text, qsizetype size, const KnownBlock* blocks, size_t count);
+    /// The text of one fixed-length block's body.
+    QString FixLength(QStringView body);
+    /// The width for data of `chars` characters, from the texts of the LENGTH and STEP parts.
+    int FixLengthWidth(QStringView lengthText, QStringView stepText, qsizetype chars);
+    static QString FixLengthText(QStringView data, int width, bool padRight);
+    static int FixWidth(double length, double step, qsizetype chars);
+    static double WholeNumber(QStringView text);
+    static QStringView TrimSpaces(QStringView text);
+    template <typename MarkData>
+    QString ConvertAll(const QString& pStr_Template, MarkData markData, const TQXRowsPtr* rows, const TQXColsPtr* cols);
+    template <typename MarkData>
+    QString ConvertMarked(QString text, MarkData markData, const TQXRowsPtr* rows, const TQXColsPtr* cols);
+    bool ExpandCompiled(QString& text, const TQXRowsPtr* rows, const TQXColsPtr* cols);
+    std::shared_ptr<const QVNTemplatePlan> PlanOf(const QString& text);
     template <typename Join> QString ScanBlocks(const QString& text, QStringView begin, QStringView end, Join join);
 
     bool m_canceled = false;
     bool m_overLimit = false;
+    bool m_compiledEnabled = true;
+    bool m_usedCompiled = false;
+    qsizetype m_lastOutput = 0; // the compiled expansion's last output size: its first guess for the next
     qsizetype m_maxText = kDefaultMaxText;
     qint64 m_maxWork = kDefaultMaxWork;
     qint64 m_work = 0;

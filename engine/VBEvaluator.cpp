@@ -64,12 +64,38 @@ bool VBEvaluator::Evaluate(const QString& expression, VBValue& value)
 
 QString VBEvaluator::EvaluateToText(const QString& expression)
 {
+    const auto known = m_constant.constFind(expression);
+    if (known != m_constant.constEnd())
+        return *known;
     VBValue value;
-    if (!Evaluate(expression, value))
-        return QString();
-    try {
-        return value.ToTextOrEmpty(); // a Null result cannot become text: the empty text
-    } catch (...) {
-        return QString();
+    QString text;
+    if (Evaluate(expression, value)) {
+        try {
+            text = value.ToTextOrEmpty(); // a Null result cannot become text: the empty text
+        } catch (...) {
+            text.clear();
+        }
     }
+    try {
+        const VBNode* tree = Parsed(expression);
+        if (tree && !CallsAFunction(*tree)) {
+            if (m_constant.size() >= kCacheLimit)
+                m_constant.clear();
+            m_constant.insert(expression, text);
+        }
+    } catch (...) {
+        // Not remembered; the next evaluation computes it again.
+    }
+    return text;
+}
+
+bool VBEvaluator::CallsAFunction(const VBNode& node)
+{
+    if (node.kind == VBNode::Kind::Call)
+        return true;
+    for (const auto& child : node.children) {
+        if (CallsAFunction(*child))
+            return true;
+    }
+    return false;
 }
