@@ -98,10 +98,16 @@ bool QVNRecordset::Fetch()
 
 bool QVNRecordset::ReadValue(int index)
 {
-    // Read in pieces: long texts arrive in as many chunks as the driver needs.
+    // Read in pieces: long texts arrive in as many chunks as the driver needs. The first piece
+    // goes straight into the field's text, whose storage is reused from record to record while
+    // nobody else holds it.
     constexpr SQLLEN chunkChars = 2048;
     SQLWCHAR buffer[chunkChars + 1];
-    QString value;
+    QString& value = m_values[index];
+    if (value.isDetached())
+        value.resize(0);
+    else
+        value = QString();
     bool isNull = false;
     for (;;) {
         SQLLEN indicator = 0;
@@ -112,6 +118,8 @@ bool QVNRecordset::ReadValue(int index)
             m_errors = Odbc::Diagnostics(SQL_HANDLE_STMT, m_statement.get());
             if (m_errors.isEmpty())
                 m_errors << QStringLiteral("reading field %1 failed").arg(m_fields[index].name);
+            value = QString();
+            m_nulls[index] = false;
             return false;
         }
         if (indicator == SQL_NULL_DATA) {
@@ -123,14 +131,13 @@ bool QVNRecordset::ReadValue(int index)
             chars = chunkChars; // a full piece; more follows
         else
             chars = indicator / SQLLEN(sizeof(SQLWCHAR));
-        value += Odbc::FromWide(buffer, chars);
+        value.append(reinterpret_cast<const QChar*>(buffer), chars);
         if (rc == SQL_SUCCESS)
             break;
         // SQL_SUCCESS_WITH_INFO: truncated piece (01004), ask again for the rest.
         if (indicator != SQL_NO_TOTAL && indicator / SQLLEN(sizeof(SQLWCHAR)) <= chunkChars)
             break;
     }
-    m_values[index] = value;
     m_nulls[index] = isNull;
     return true;
 }

@@ -38,7 +38,7 @@ public:
     const Field& FieldInfo(int index) const { return m_fields[index]; }
     QString FieldName(int index) const { return m_fields[index].name; }
     /// The value as the driver renders it in text; the empty text for a database null.
-    QString Value(int index) const { return m_values[index]; }
+    QString Value(int index) const { return m_values[index].isEmpty() ? QString() : m_values[index]; }
     bool IsNull(int index) const { return m_nulls[index]; }
     /// Position of the field with this name (ignoring case and surrounding spaces), or -1.
     int FieldIndex(const QString& name) const;
