@@ -1110,6 +1110,8 @@ std::vector<QVNDatabase::ColumnFacts> QVNDatabase::ReadColumnFacts(const QString
             int at[Count];
             for (int i = 0; i < Count; ++i)
                 at[i] = rs.FieldIndex(QString::fromLatin1(kNames[i]));
+            // psqlodbc adds a handful of its own fields to the standard eighteen; only these are read.
+            rs.ReadOnlyFields(std::vector<int>(std::begin(at), std::end(at)));
             auto text = [&](int field) { return at[field] >= 0 ? rs.Value(at[field]).trimmed() : QString(); };
             while (!rs.IsEof()) {
                 ColumnFacts f;

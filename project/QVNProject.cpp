@@ -592,24 +592,24 @@ QString QVNProject::AutoColumnType(const QString& pStr_ShowType, const QString& 
 {
     // Rounds halves to the even neighbour, as the program's number conversion always has.
     const double n = std::nearbyint(Mdl_Main::Function().ToNumeric(pStr_Length));
-    const QString kind = pStr_ShowType.toLower();
-    const QString type = pStr_DataType.toLower();
+    auto kindIs = [&](QLatin1String word) { return pStr_ShowType.compare(word, Qt::CaseInsensitive) == 0; };
+    auto typeIs = [&](QLatin1String word) { return pStr_DataType.compare(word, Qt::CaseInsensitive) == 0; };
     // The update and search screens differ only in their boolean and long-text codes.
-    const bool update = kind == QLatin1String("update");
-    if (update || kind == QLatin1String("search")) {
-        if (type == QLatin1String("date"))
+    const bool update = kindIs(QLatin1String("update"));
+    if (update || kindIs(QLatin1String("search"))) {
+        if (typeIs(QLatin1String("date")))
             return QStringLiteral("3");
-        if (type == QLatin1String("numeric"))
+        if (typeIs(QLatin1String("numeric")))
             return QStringLiteral("4");
-        if (type == QLatin1String("boolean"))
+        if (typeIs(QLatin1String("boolean")))
             return update ? QStringLiteral("6") : QStringLiteral("5");
-        if (update && type == QLatin1String("string") && n >= 101)
+        if (update && typeIs(QLatin1String("string")) && n >= 101)
             return QStringLiteral("2");
         return QStringLiteral("1");
     }
-    if (kind == QLatin1String("main"))
+    if (kindIs(QLatin1String("main")))
         return QStringLiteral("4");
-    if (kind == QLatin1String("show"))
+    if (kindIs(QLatin1String("show")))
         return QStringLiteral("1");
     return QString();
 }

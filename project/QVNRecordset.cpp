@@ -87,6 +87,15 @@ bool QVNRecordset::Fetch()
         return false;
     }
     m_eof = false;
+    if (!m_read.empty()) {
+        for (const int i : m_read) {
+            if (!ReadValue(i)) {
+                m_eof = true;
+                return false;
+            }
+        }
+        return true;
+    }
     for (int i = 0; i < FieldCount(); ++i) {
         if (!ReadValue(i)) {
             m_eof = true;
@@ -94,6 +103,27 @@ bool QVNRecordset::Fetch()
         }
     }
     return true;
+}
+
+void QVNRecordset::ReadOnlyFields(const std::vector<int>& fields)
+{
+    m_read.clear();
+    if (fields.empty())
+        return;
+    std::vector<bool> wanted(m_fields.size(), false);
+    for (const int i : fields) {
+        if (i >= 0 && i < FieldCount())
+            wanted[i] = true;
+    }
+    // In ascending order: drivers need not return fields out of order.
+    for (int i = 0; i < FieldCount(); ++i) {
+        if (wanted[i])
+            m_read.push_back(i);
+        else {
+            m_values[i] = QString();
+            m_nulls[i] = true;
+        }
+    }
 }
 
 bool QVNRecordset::ReadValue(int index)

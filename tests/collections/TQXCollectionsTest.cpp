@@ -234,6 +234,40 @@ TEST(TQXCol, NameTypeAndTagAreCopiedWithTheColumnAndStayApart)
     EXPECT_TRUE(target->Item(QStringLiteral("P"))->Name().isEmpty());
 }
 
+TEST(TQXCols, ReservedColumnsLiveAsLongAsTheirHoldersAndRefusedOnesLeaveNoTrace)
+{
+    TQXColPtr kept, shared;
+    {
+        auto cols = TQXCols::Create();
+        cols->Reserve(3);
+        kept = cols->Add(TQXValue("a"), QStringLiteral("A"));
+        EXPECT_EQ(cols->Add(TQXValue("dup"), QStringLiteral("a")), nullptr); // refused: its slot is reused
+        const TQXColPtr b = cols->Add(TQXValue("b"), QStringLiteral("B"), QStringLiteral("name"));
+        ASSERT_NE(b, nullptr);
+        EXPECT_TRUE(b->Key() == QStringLiteral("B") && b->Name() == QStringLiteral("name"));
+        cols->Add(TQXValue("c"), QStringLiteral("C"));
+        cols->Add(TQXValue("d"), QStringLiteral("D")); // beyond what was reserved
+        EXPECT_EQ(cols->Count(), 4);
+        QStringList seen;
+        for (const TQXColPtr& c : *cols)
+            seen << c->Key() + QLatin1Char('=') + c->Value().ToText();
+        EXPECT_EQ(seen.join(QLatin1Char(',')), QStringLiteral("A=a,B=b,C=c,D=d"));
+        // A column shared into another set, then the first set cleared and gone.
+        auto other = TQXCols::Create();
+        other->AddRef(b, QStringLiteral("elsewhere"));
+        cols->Clear();
+        shared = other->Item(QStringLiteral("ELSEWHERE"));
+        cols->Reserve(2);
+        cols->Add(TQXValue("new"), QStringLiteral("A"));
+    }
+    ASSERT_NE(kept, nullptr);
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(kept->Value().ToText(), QStringLiteral("a"));
+    EXPECT_EQ(shared->Value().ToText(), QStringLiteral("b"));
+    kept->SetValue(TQXValue("changed"));
+    EXPECT_EQ(shared->Value().ToText(), QStringLiteral("b"));
+}
+
 TEST(TQXCols, KeysStayFoundAcrossTheSwitchToAnIndex)
 {
     // Small sets are searched in order, larger ones through an index: every size in between must
