@@ -789,7 +789,6 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
             m_firstOfName.clear();
             m_tableKeys.clear();
             m_cache.clear();
-            m_cacheExtras.clear();
         }
         TQXRowsPtr rows = KeyTables(listed);
         if (whole) {
@@ -965,6 +964,7 @@ std::vector<QVNDatabase::ColumnInfo> QVNDatabase::GetColumnInfo(const QString& t
         if (it != m_cache.end()) {
             it->hasColumns = false;
             std::vector<ColumnFacts>().swap(it->columns);
+            it->extras = QHash<QString, ColumnExtra>();
         }
     }
     return columns;
@@ -984,7 +984,7 @@ std::vector<QVNDatabase::ColumnInfo> QVNDatabase::ColumnInfosOf(const QString& t
     if (lost)
         return {}; // the server stopped answering; the reason is in Exceptions
     if (const CachedTable* cached = Cached(table); cached && cached->hasColumns)
-        return ColumnRecords(table, cached->columns, m_cacheExtras);
+        return ColumnRecords(table, cached->columns, cached->extras);
     // The table argument of SQLColumns is a search pattern ("_" matches any character), so the
     // rows are filtered to the exact name afterwards.
     const std::vector<ColumnFacts> raw = ReadColumnFacts(table.schema, table.object, [&](const ColumnFacts& f) {
@@ -1112,7 +1112,17 @@ std::vector<QVNDatabase::ColumnFacts> QVNDatabase::ReadColumnFacts(const QString
                 at[i] = rs.FieldIndex(QString::fromLatin1(kNames[i]));
             // psqlodbc adds a handful of its own fields to the standard eighteen; only these are read.
             rs.ReadOnlyFields(std::vector<int>(std::begin(at), std::end(at)));
-            auto text = [&](int field) { return at[field] >= 0 ? rs.Value(at[field]).trimmed() : QString(); };
+            // Neighbouring rows mostly repeat the catalog, schema, table and type texts: a value equal
+            // to the one before shares its text, so the recordset's buffer is reused for the next row.
+            QString last[Count];
+            auto text = [&](int field) {
+                if (at[field] < 0)
+                    return QString();
+                const QString value = rs.Value(at[field]).trimmed();
+                if (value != last[field])
+                    last[field] = value;
+                return last[field];
+            };
             while (!rs.IsEof()) {
                 ColumnFacts f;
                 f.catalog = text(Cat);

@@ -191,7 +191,9 @@ private:
     /// The database's own view of some columns (type in its own words, identity, generated);
     /// keyed "schema\x1Ftable\x1Fcolumn". tables empty = every table of the list.
     QHash<QString, ColumnExtra> ColumnExtras(const QList<TableName>& tables);
-    QHash<QString, ColumnExtra> PgColumnExtras(const QList<TableName>& tables);
+    /// byTable given: the extras go there instead, split by "schema\x1Fname" (same keys within).
+    QHash<QString, ColumnExtra> PgColumnExtras(const QList<TableName>& tables,
+                                               QHash<QString, QHash<QString, ColumnExtra>>* byTable = nullptr);
     QHash<QString, ColumnExtra> SqliteColumnExtras(const TableName& table);
     /// The columns of a table: the driver's catalog fields completed by ColumnExtras; a name
     /// repeated (ignoring case) keeps its first column, as the keyed rowset does.
@@ -213,6 +215,8 @@ private:
     {
         /// The columns as read, turned into records only when asked for (smaller meanwhile).
         std::vector<ColumnFacts> columns;
+        /// ColumnExtras of these columns (released with them).
+        QHash<QString, ColumnExtra> extras;
         bool hasColumns = false;
         TQXRowsPtr primaryKeys, foreignKeyRows;
     };
@@ -230,5 +234,4 @@ private:
     QHash<QString, QString> m_tableKeys;
     /// Catalog facts read by PrepareCatalog, by "schema\x1Fname".
     QHash<QString, CachedTable> m_cache;
-    QHash<QString, ColumnExtra> m_cacheExtras;
 };

@@ -590,8 +590,6 @@ TQXRowsPtr QVNProject::GetColumnConverts(const QString& captions, const QString&
 QString QVNProject::AutoColumnType(const QString& pStr_ShowType, const QString& pStr_DataType,
                                    const QString& pStr_Length)
 {
-    // Rounds halves to the even neighbour, as the program's number conversion always has.
-    const double n = std::nearbyint(Mdl_Main::Function().ToNumeric(pStr_Length));
     auto kindIs = [&](QLatin1String word) { return pStr_ShowType.compare(word, Qt::CaseInsensitive) == 0; };
     auto typeIs = [&](QLatin1String word) { return pStr_DataType.compare(word, Qt::CaseInsensitive) == 0; };
     // The update and search screens differ only in their boolean and long-text codes.
@@ -603,7 +601,9 @@ QString QVNProject::AutoColumnType(const QString& pStr_ShowType, const QString& 
             return QStringLiteral("4");
         if (typeIs(QLatin1String("boolean")))
             return update ? QStringLiteral("6") : QStringLiteral("5");
-        if (update && typeIs(QLatin1String("string")) && n >= 101)
+        // Rounds halves to the even neighbour, as the program's number conversion always has.
+        if (update && typeIs(QLatin1String("string")) &&
+            std::nearbyint(Mdl_Main::Function().ToNumeric(pStr_Length)) >= 101)
             return QStringLiteral("2");
         return QStringLiteral("1");
     }
@@ -690,17 +690,21 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
         // A value the database produces itself is not offered for editing.
         if ((identity || generated) && note[UpdateType].isEmpty())
             note[UpdateType] = QStringLiteral("0");
-        if (note[UpdateType].isEmpty() || note[SearchType].isEmpty() || note[MainType].isEmpty() ||
-            note[ShowType].isEmpty()) {
-            // The length as a number and back to text: its leading numeric part, fractions kept,
-            // so AutoColumnType rounds it rather than this cutting it off.
-            const QString lengthNumber = TQXValue(fn.ToNumeric(length)).ToText();
-            // Unbounded text has no length to show, but is typed as the long text it is.
-            const QString typingLength = length.isEmpty() && cc.unbounded ? QStringLiteral("2147483647") : lengthNumber;
-            for (int k = 0; k < 4; ++k) {
-                if (note[UpdateType + k].isEmpty())
-                    note[UpdateType + k] = AutoColumnType(kindTexts[k], type2, typingLength);
+        // Only the update screen of a text column looks at the length.
+        if (note[UpdateType].isEmpty()) {
+            QString typingLength;
+            if (type2.compare(QLatin1String("string"), Qt::CaseInsensitive) == 0) {
+                // Unbounded text has no length to show, but is typed as the long text it is. Else
+                // the length as a number and back to text: its leading numeric part, fractions
+                // kept, so AutoColumnType rounds it rather than this cutting it off.
+                typingLength = length.isEmpty() && cc.unbounded ? QStringLiteral("2147483647")
+                                                                : TQXValue(fn.ToNumeric(length)).ToText();
             }
+            note[UpdateType] = AutoColumnType(kindTexts[0], type2, typingLength);
+        }
+        for (int k = 1; k < 4; ++k) {
+            if (note[UpdateType + k].isEmpty())
+                note[UpdateType + k] = AutoColumnType(kindTexts[k], type2, QString());
         }
         if (note[Default].isEmpty())
             note[Default] = cc.defaultValue.trimmed();
