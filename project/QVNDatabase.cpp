@@ -663,11 +663,16 @@ template <typename List> bool Contains(const List& list, int value)
 
 QString QVNDatabase::DataType2Name(int t)
 {
-    for (const TypeName& entry : kTypeNames) {
-        if (entry.number == t)
-            return QString::fromLatin1(entry.name);
-    }
-    return QStringLiteral("*UNKNOWN*");
+    // Made once: every column asks, and the texts are shared rather than made per column.
+    static const QHash<int, QString> names = [] {
+        QHash<int, QString> made;
+        for (const TypeName& entry : kTypeNames) {
+            if (!made.contains(entry.number))
+                made.insert(entry.number, QString::fromLatin1(entry.name));
+        }
+        return made;
+    }();
+    return names.value(t, QStringLiteral("*UNKNOWN*"));
 }
 
 QString QVNDatabase::DataType2Name2(int t)

@@ -221,6 +221,18 @@ TEST(TQXCol, NameTypeAndTagAreCopiedWithTheColumnAndStayApart)
     TQXCol moved(std::move(copy));
     EXPECT_EQ(moved.DataType(), QStringLiteral("int"));
 
+    // Rows keep their name and tag apart the same way; a copy shares the column set.
+    TQXRow row;
+    row.SetKey(QStringLiteral("R"));
+    row.SetTag(QStringLiteral("rt"));
+    row.Cols()->Add(TQXValue(1), QStringLiteral("C"));
+    TQXRow rowCopy(row);
+    row.SetTag(QString());
+    rowCopy.SetName(QStringLiteral("rn"));
+    EXPECT_TRUE(row.Tag().isEmpty() && row.Name().isEmpty());
+    EXPECT_EQ(rowCopy.Key() + rowCopy.Name() + rowCopy.Tag(), QStringLiteral("Rrnrt"));
+    EXPECT_EQ(rowCopy.Cols(), row.Cols());
+
     // A set copy keeps them per column, and a nested set stays independent of its source.
     auto source = TQXCols::Create();
     source->Add(TQXValue("plain"), QStringLiteral("P"));
