@@ -367,6 +367,8 @@ QVNDatabase::PgColumnExtras(const QList<TableName>& tables, QHash<QString, QHash
         types.insert(text);
         return text;
     };
+    QHash<QString, ColumnExtra>* into = nullptr;
+    QString intoSchema, intoTable;
     for (const QStringList& r : rows) {
         ColumnExtra e;
         e.dbType = shared(r.at(3));
@@ -376,10 +378,17 @@ QVNDatabase::PgColumnExtras(const QList<TableName>& tables, QHash<QString, QHash
         e.generated = r.at(7) == QLatin1String("1");
         e.genExpr = r.at(8);
         const QString key = r.at(0) + kSep + r.at(1) + kSep + r.at(2);
-        if (byTable)
-            (*byTable)[Joined(r.at(0), r.at(1))].insert(key, e);
-        else
+        if (byTable) {
+            // Rows come table by table: the table's set is looked up once per table.
+            if (!into || r.at(0) != intoSchema || r.at(1) != intoTable) {
+                intoSchema = r.at(0);
+                intoTable = r.at(1);
+                into = &(*byTable)[Joined(intoSchema, intoTable)];
+            }
+            into->insert(key, e);
+        } else {
             result.insert(key, e);
+        }
     }
     return result;
 }
@@ -527,12 +536,26 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     // Columns: one catalog call per schema, every table of it at once.
     QHash<QString, std::vector<ColumnFacts>> raw;
     for (const QString& schema : schemas) {
+        // A table's columns come one after another: the answer for the table before is reused.
+        QString lastTable;
+        bool lastWanted = false;
         std::vector<ColumnFacts> all = ReadColumnFacts(schema, QString(), [&](const ColumnFacts& f) {
-            return f.schema == schema && wanted.contains(Joined(schema, f.table));
+            if (f.schema != schema)
+                return false;
+            if (lastTable.isNull() || f.table != lastTable) {
+                lastTable = f.table;
+                lastWanted = wanted.contains(Joined(schema, f.table));
+            }
+            return lastWanted;
         });
+        std::vector<ColumnFacts>* into = nullptr;
+        lastTable = QString();
         for (ColumnFacts& f : all) {
-            const QString id = Joined(schema, f.table);
-            raw[id].push_back(std::move(f));
+            if (!into || f.table != lastTable) {
+                lastTable = f.table;
+                into = &raw[Joined(schema, f.table)];
+            }
+            into->push_back(std::move(f));
         }
     }
     QHash<QString, QHash<QString, ColumnExtra>> extras;
