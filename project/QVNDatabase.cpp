@@ -989,7 +989,7 @@ std::vector<QVNDatabase::ColumnInfo> QVNDatabase::ColumnInfosOf(const QString& t
     if (lost)
         return {}; // the server stopped answering; the reason is in Exceptions
     if (const CachedTable* cached = Cached(table); cached && cached->hasColumns)
-        return ColumnRecords(table, cached->columns, cached->extras);
+        return ColumnRecords(table, cached->columns, cached->extras, true);
     // The table argument of SQLColumns is a search pattern ("_" matches any character), so the
     // rows are filtered to the exact name afterwards.
     const std::vector<ColumnFacts> raw = ReadColumnFacts(table.schema, table.object, [&](const ColumnFacts& f) {
@@ -1219,16 +1219,18 @@ std::vector<QVNDatabase::ColumnFacts> QVNDatabase::CompleteSqliteColumns(const T
 
 std::vector<QVNDatabase::ColumnInfo> QVNDatabase::ColumnRecords(const TableName& table,
                                                                 const std::vector<ColumnFacts>& raw,
-                                                                const QHash<QString, ColumnExtra>& extras)
+                                                                const QHash<QString, ColumnExtra>& extras, bool byName)
 {
     std::vector<ColumnInfo> result;
     result.reserve(raw.size());
-    QString key = table.schema + QChar(0x1F) + table.object + QChar(0x1F);
+    QString key = byName ? QString() : table.schema + QChar(0x1F) + table.object + QChar(0x1F);
     const qsizetype prefix = key.size();
     for (const ColumnFacts& f : raw) {
-        key.truncate(prefix);
-        key += f.name;
-        const auto extra = extras.constFind(key);
+        if (!byName) {
+            key.truncate(prefix);
+            key += f.name;
+        }
+        const auto extra = extras.constFind(byName ? f.name : key);
         result.push_back(DescribeColumn(f, extra == extras.cend() ? nullptr : &extra.value()));
     }
     return FirstOfEachName(std::move(result));

@@ -191,14 +191,15 @@ private:
     /// The database's own view of some columns (type in its own words, identity, generated);
     /// keyed "schema\x1Ftable\x1Fcolumn". tables empty = every table of the list.
     QHash<QString, ColumnExtra> ColumnExtras(const QList<TableName>& tables);
-    /// byTable given: the extras go there instead, split by "schema\x1Fname" (same keys within).
+    /// byTable given: the extras go there instead, by "schema\x1Fname" and then by column name.
     QHash<QString, ColumnExtra> PgColumnExtras(const QList<TableName>& tables,
                                                QHash<QString, QHash<QString, ColumnExtra>>* byTable = nullptr);
     QHash<QString, ColumnExtra> SqliteColumnExtras(const TableName& table);
     /// The columns of a table: the driver's catalog fields completed by ColumnExtras; a name
     /// repeated (ignoring case) keeps its first column, as the keyed rowset does.
+    /// extras are keyed as ColumnExtras keys them, or by the column name alone when byName.
     std::vector<ColumnInfo> ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
-                                          const QHash<QString, ColumnExtra>& extras);
+                                          const QHash<QString, ColumnExtra>& extras, bool byName = false);
     /// The driver's columns of a SQLite table with the generated columns it leaves out put in.
     std::vector<ColumnFacts> CompleteSqliteColumns(const TableName& table, const std::vector<ColumnFacts>& raw);
     /// SQLColumns of a schema and table (empty = every one), the rows keep() accepts, in the
@@ -215,7 +216,7 @@ private:
     {
         /// The columns as read, turned into records only when asked for (smaller meanwhile).
         std::vector<ColumnFacts> columns;
-        /// ColumnExtras of these columns (released with them).
+        /// ColumnExtras of these columns by column name (released with them).
         QHash<QString, ColumnExtra> extras;
         bool hasColumns = false;
         TQXRowsPtr primaryKeys, foreignKeyRows;

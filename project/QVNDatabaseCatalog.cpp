@@ -377,7 +377,6 @@ QVNDatabase::PgColumnExtras(const QList<TableName>& tables, QHash<QString, QHash
         e.identity = r.at(6) == QLatin1String("1");
         e.generated = r.at(7) == QLatin1String("1");
         e.genExpr = r.at(8);
-        const QString key = r.at(0) + kSep + r.at(1) + kSep + r.at(2);
         if (byTable) {
             // Rows come table by table: the table's set is looked up once per table.
             if (!into || r.at(0) != intoSchema || r.at(1) != intoTable) {
@@ -385,9 +384,9 @@ QVNDatabase::PgColumnExtras(const QList<TableName>& tables, QHash<QString, QHash
                 intoTable = r.at(1);
                 into = &(*byTable)[Joined(intoSchema, intoTable)];
             }
-            into->insert(key, e);
+            into->insert(r.at(2), e);
         } else {
-            result.insert(key, e);
+            result.insert(r.at(0) + kSep + r.at(1) + kSep + r.at(2), e);
         }
     }
     return result;
