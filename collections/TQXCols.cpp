@@ -8,15 +8,37 @@
 TQXColPtr TQXCols::Add(const TQXValue& value, const QString& key, const QString& name, const QString& dataType,
                        const QString& tag)
 {
-    auto col = std::make_shared<TQXCol>();
+    TQXColPtr col;
+    const bool fromBlock = m_blockUsed < m_blockSize;
+    if (fromBlock)
+        col = TQXColPtr(m_block, &m_block[m_blockUsed++]);
+    else
+        col = std::make_shared<TQXCol>();
     col->SetValue(value);
     col->SetKey(key);
     col->SetName(name);
     col->SetDataType(dataType);
     col->SetTag(tag);
-    if (!m_set.append(col, key))
+    if (!m_set.append(col, key)) {
+        if (fromBlock) {
+            // Nobody else saw it: the slot is free again.
+            *col = TQXCol();
+            --m_blockUsed;
+        }
         return nullptr;
+    }
     return col;
+}
+
+void TQXCols::Reserve(qsizetype n)
+{
+    m_set.reserve(n);
+    const qsizetype wanted = n - m_set.count();
+    if (wanted <= m_blockSize - m_blockUsed)
+        return;
+    m_block = std::make_shared<TQXCol[]>(static_cast<size_t>(wanted));
+    m_blockSize = wanted;
+    m_blockUsed = 0;
 }
 
 bool TQXCols::AddRef(const TQXColPtr& col, const QString& key)
@@ -29,6 +51,9 @@ bool TQXCols::AddRef(const TQXColPtr& col, const QString& key)
 bool TQXCols::Clear()
 {
     m_set.clear();
+    m_block.reset();
+    m_blockSize = 0;
+    m_blockUsed = 0;
     return true;
 }
 
@@ -41,7 +66,7 @@ bool TQXCols::Copy(const std::shared_ptr<TQXCols>& source)
     snapshot.reserve(static_cast<size_t>(source->Count()));
     for (const TQXColPtr& c : *source)
         snapshot.push_back(c);
-    m_set.reserve(m_set.count() + static_cast<qsizetype>(snapshot.size()));
+    Reserve(m_set.count() + static_cast<qsizetype>(snapshot.size()));
 
     for (const TQXColPtr& c : snapshot) {
         const TQXValue& v = c->Value();

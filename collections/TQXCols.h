@@ -57,7 +57,9 @@ public:
     /// (TQXShow); false otherwise. The viewer only reads the set.
     bool Show() const;
 
-    void Reserve(qsizetype n) { m_set.reserve(n); }
+    /// Room for n columns in all. The columns added next are made in one block (each stays an
+    /// ordinary shared column; the block lives while any of them is held).
+    void Reserve(qsizetype n);
 
     iterator begin() const { return iterator(m_set.entries().cbegin()); }
     iterator end() const { return iterator(m_set.entries().cend()); }
@@ -65,6 +67,9 @@ public:
 private:
     TQXSet<TQXCol> m_set;
     QString m_tag;
+    std::shared_ptr<TQXCol[]> m_block; // columns made ahead by Reserve
+    qsizetype m_blockSize = 0;
+    qsizetype m_blockUsed = 0;
 };
 
 using TQXColsPtr = std::shared_ptr<TQXCols>;

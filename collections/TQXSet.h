@@ -69,7 +69,7 @@ public:
         size_t hash = 0; // qHash of the key (folded), when there is one
     };
 
-    static constexpr qsizetype kLinearKeys = 24;
+    static constexpr qsizetype kLinearKeys = 32;
 
     qsizetype count() const { return m_entries.size(); }
 

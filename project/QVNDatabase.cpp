@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <iterator>
@@ -139,18 +140,21 @@ using ColumnFacts = QVNDatabase::ColumnFacts;
 /// length for text and binary types, precision and scale for numbers. A declared "(p[,s])" in the
 /// type name wins over reported sizes, because some drivers report those wrongly (the SQLite
 /// driver gives numeric(10,2) as a double of size 2).
-TQXColsPtr ColumnRecord(const ColumnFacts& f, const QVNDatabase::ColumnExtra* extra)
+QVNDatabase::ColumnInfo DescribeColumn(const ColumnFacts& f, const QVNDatabase::ColumnExtra* extra)
 {
     int sqlType = f.sqlType;
-    const QString lowerType = f.typeName.trimmed().toLower();
+    const QStringView typeName = QStringView(f.typeName).trimmed();
+    auto typeIs = [&](QLatin1String word) { return typeName.compare(word, Qt::CaseInsensitive) == 0; };
+    auto typeStarts = [&](QLatin1String word) { return typeName.startsWith(word, Qt::CaseInsensitive); };
     // psqlodbc reports boolean columns as text unless told otherwise; the type name is reliable.
-    if (IsCharType(sqlType) && (lowerType == QLatin1String("bool") || lowerType == QLatin1String("boolean")))
+    if (IsCharType(sqlType) && (typeIs(QLatin1String("bool")) || typeIs(QLatin1String("boolean"))))
         sqlType = SQL_BIT;
     static const QRegularExpression declared(QStringLiteral("\\(\\s*(\\d+)\\s*(?:,\\s*(\\d+)\\s*)?\\)"));
-    const QRegularExpressionMatch m = declared.match(f.typeName);
+    QRegularExpressionMatch m;
+    if (f.typeName.contains(QLatin1Char('(')))
+        m = declared.match(f.typeName);
     // psqlodbc reports a varchar longer than its MaxVarcharSize option as long text.
-    const bool declaredVarchar =
-        lowerType.startsWith(QLatin1String("varchar")) || lowerType.startsWith(QLatin1String("character varying"));
+    const bool declaredVarchar = typeStarts(QLatin1String("varchar")) || typeStarts(QLatin1String("character varying"));
     if (sqlType == SQL_LONGVARCHAR && declaredVarchar)
         sqlType = SQL_VARCHAR;
     else if (sqlType == SQL_WLONGVARCHAR && declaredVarchar)
@@ -159,14 +163,14 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f, const QVNDatabase::ColumnExtra* ex
     // says what they are. Its sizes then describe the double or the text, not the declaration.
     bool typedByName = false;
     if (IsFloatType(sqlType) || IsCharType(sqlType)) {
-        if (lowerType.startsWith(QLatin1String("numeric")))
+        if (typeStarts(QLatin1String("numeric")))
             sqlType = SQL_NUMERIC;
-        else if (lowerType.startsWith(QLatin1String("decimal")))
+        else if (typeStarts(QLatin1String("decimal")))
             sqlType = SQL_DECIMAL;
         typedByName = sqlType == SQL_NUMERIC || sqlType == SQL_DECIMAL;
     }
 
-    QString length, precision, scale;
+    QVNDatabase::ColumnInfo c;
     if (IsCharType(sqlType) || IsBinaryType(sqlType)) {
         qint64 n = f.hasSize ? f.size : 0;
         if (m.hasMatch() && m.captured(2).isEmpty())
@@ -174,47 +178,47 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f, const QVNDatabase::ColumnExtra* ex
         if (n <= 0 && IsLongType(sqlType))
             n = kUnboundedLength;
         if (n > 0)
-            length = QString::number(n);
+            c.length = QString::number(n);
     } else if (sqlType == SQL_NUMERIC || sqlType == SQL_DECIMAL || IsFloatType(sqlType)) {
         if (m.hasMatch()) {
-            precision = m.captured(1);
-            scale = m.captured(2).isEmpty() ? QStringLiteral("0") : m.captured(2);
+            c.precision = m.captured(1);
+            c.scale = m.captured(2).isEmpty() ? QStringLiteral("0") : m.captured(2);
         } else if (!typedByName) {
             if (f.hasSize && f.size > 0)
-                precision = QString::number(f.size);
+                c.precision = QString::number(f.size);
             if (!IsFloatType(sqlType) && f.hasDigits && f.digits >= 0 && (!f.hasSize || f.digits <= f.size))
-                scale = QString::number(f.digits);
+                c.scale = QString::number(f.digits);
         }
     } else if (IsIntegerType(sqlType)) {
         // The precision of an integer type is fixed by ODBC; some drivers report it wrongly (the
         // SQLite driver gives 9 for INTEGER).
-        precision = QString::number(sqlType == SQL_TINYINT    ? 3
-                                    : sqlType == SQL_SMALLINT ? 5
-                                    : sqlType == SQL_INTEGER  ? 10
-                                                              : 19);
-        scale = QStringLiteral("0");
+        c.precision = sqlType == SQL_TINYINT    ? QStringLiteral("3")
+                      : sqlType == SQL_SMALLINT ? QStringLiteral("5")
+                      : sqlType == SQL_INTEGER  ? QStringLiteral("10")
+                                                : QStringLiteral("19");
+        c.scale = QStringLiteral("0");
     }
 
     // What the database says of the type beneath the driver's view: unbounded texts and an
     // unconstrained numeric have no size, whatever the driver makes up for them.
-    bool unbounded = false;
     if (extra && !extra->dbBase.isEmpty()) {
         const QString base = extra->dbBase.toLower();
         const bool modified = base.contains(QLatin1Char('('));
         static const QRegularExpression modifiers(QStringLiteral("\\([^)]*\\)"));
-        const QString bare = QString(base).remove(modifiers).trimmed();
+        const QString bare = modified ? QString(base).remove(modifiers).trimmed() : base.trimmed();
         static const QStringList kUnboundedTypes{"text", "json", "jsonb", "xml", "tsvector", "tsquery", "bytea"};
-        unbounded = extra->dbKind == QLatin1String("array") ||
-                    (extra->dbKind != QLatin1String("enum") && kUnboundedTypes.contains(bare)) ||
-                    (!modified && (bare == QLatin1String("character varying") || bare == QLatin1String("bit varying")));
-        if (unbounded || extra->dbKind == QLatin1String("enum") || bare == QLatin1String("interval"))
-            length.clear();
+        c.unbounded =
+            extra->dbKind == QLatin1String("array") ||
+            (extra->dbKind != QLatin1String("enum") && kUnboundedTypes.contains(bare)) ||
+            (!modified && (bare == QLatin1String("character varying") || bare == QLatin1String("bit varying")));
+        if (c.unbounded || extra->dbKind == QLatin1String("enum") || bare == QLatin1String("interval"))
+            c.length.clear();
         if (bare == QLatin1String("numeric") && !modified) {
-            precision.clear();
-            scale.clear();
+            c.precision.clear();
+            c.scale.clear();
         }
-    } else if (IsLongType(sqlType) && length == QString::number(kUnboundedLength)) {
-        unbounded = true;
+    } else if (IsLongType(sqlType) && c.length == QLatin1String("2147483647")) {
+        c.unbounded = true;
     }
 
     QString defaultValue = f.defaultValue.trimmed();
@@ -225,38 +229,97 @@ TQXColsPtr ColumnRecord(const ColumnFacts& f, const QVNDatabase::ColumnExtra* ex
     if (defaultValue.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
         defaultValue.clear();
     // A quoted literal, with the casts some servers add ('NEW'::character varying), is its text.
-    static const QRegularExpression literal(QStringLiteral("^'((?:[^']|'')*)'(?:::[A-Za-z_][\\w .\"\\[\\]()]*)*$"));
-    const QRegularExpressionMatch lit = literal.match(defaultValue);
-    if (lit.hasMatch())
-        defaultValue = lit.captured(1).replace(QLatin1String("''"), QLatin1String("'"));
+    if (defaultValue.startsWith(QLatin1Char('\''))) {
+        static const QRegularExpression literal(QStringLiteral("^'((?:[^']|'')*)'(?:::[A-Za-z_][\\w .\"\\[\\]()]*)*$"));
+        const QRegularExpressionMatch lit = literal.match(defaultValue);
+        if (lit.hasMatch())
+            defaultValue = lit.captured(1).replace(QLatin1String("''"), QLatin1String("'"));
+    }
 
-    bool nullable = f.nullable == SQL_NULLABLE;
+    c.nullable = f.nullable == SQL_NULLABLE;
     if (f.nullable == SQL_NULLABLE_UNKNOWN)
-        nullable = f.isNullableText.trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
+        c.nullable = f.isNullableText.trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
 
+    c.catalog = f.catalog;
+    c.schema = f.schema;
+    c.table = f.table;
+    c.name = f.name;
+    c.ordinal = f.ordinal;
+    c.defaultValue = defaultValue;
+    c.dataType = QVNDatabase::SqlTypeToDataType(sqlType);
+    c.typeName = typeName.size() == f.typeName.size() ? f.typeName : typeName.toString();
+    c.description = f.description;
+    c.dbType = extra && !extra->dbType.isEmpty() ? extra->dbType : c.typeName;
+    c.dbBase = extra && !extra->dbBase.isEmpty() ? extra->dbBase : c.dbType;
+    if (extra) {
+        c.dbKind = extra->dbKind;
+        c.identity = extra->identity;
+        c.generated = extra->generated;
+        c.genExpr = extra->genExpr;
+    }
+    return c;
+}
+
+QString Flag(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+/// The full columns rowset record of one column.
+TQXColsPtr ColumnRecord(const QVNDatabase::ColumnInfo& c)
+{
     auto cols = TQXCols::Create();
-    cols->Add(f.catalog, QStringLiteral("TABLE_CATALOG"));
-    cols->Add(f.schema, QStringLiteral("TABLE_SCHEMA"));
-    cols->Add(f.table, QStringLiteral("TABLE_NAME"));
-    cols->Add(f.name, QStringLiteral("COLUMN_NAME"));
-    cols->Add(f.ordinal, QStringLiteral("ORDINAL_POSITION"));
-    cols->Add(defaultValue, QStringLiteral("COLUMN_DEFAULT"));
-    cols->Add(nullable ? QStringLiteral("True") : QStringLiteral("False"), QStringLiteral("IS_NULLABLE"));
-    cols->Add(QString::number(QVNDatabase::SqlTypeToDataType(sqlType)), QStringLiteral("DATA_TYPE"));
-    cols->Add(f.typeName.trimmed(), QStringLiteral("TYPE_NAME"));
-    cols->Add(length, QStringLiteral("CHARACTER_MAXIMUM_LENGTH"));
-    cols->Add(precision, QStringLiteral("NUMERIC_PRECISION"));
-    cols->Add(scale, QStringLiteral("NUMERIC_SCALE"));
-    cols->Add(f.description, QStringLiteral("DESCRIPTION"));
-    const QString dbType = extra && !extra->dbType.isEmpty() ? extra->dbType : f.typeName.trimmed();
-    cols->Add(dbType, QStringLiteral("DB_TYPE"));
-    cols->Add(extra && !extra->dbBase.isEmpty() ? extra->dbBase : dbType, QStringLiteral("DB_BASE"));
-    cols->Add(extra ? extra->dbKind : QString(), QStringLiteral("DB_KIND"));
-    cols->Add(extra && extra->identity ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("IS_IDENTITY"));
-    cols->Add(extra && extra->generated ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("IS_GENERATED"));
-    cols->Add(extra ? extra->genExpr : QString(), QStringLiteral("GENERATION_EXPRESSION"));
-    cols->Add(unbounded ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("UNBOUNDED"));
+    cols->Reserve(20);
+    cols->Add(c.catalog, QStringLiteral("TABLE_CATALOG"));
+    cols->Add(c.schema, QStringLiteral("TABLE_SCHEMA"));
+    cols->Add(c.table, QStringLiteral("TABLE_NAME"));
+    cols->Add(c.name, QStringLiteral("COLUMN_NAME"));
+    cols->Add(c.ordinal, QStringLiteral("ORDINAL_POSITION"));
+    cols->Add(c.defaultValue, QStringLiteral("COLUMN_DEFAULT"));
+    cols->Add(c.nullable ? QStringLiteral("True") : QStringLiteral("False"), QStringLiteral("IS_NULLABLE"));
+    cols->Add(QString::number(c.dataType), QStringLiteral("DATA_TYPE"));
+    cols->Add(c.typeName, QStringLiteral("TYPE_NAME"));
+    cols->Add(c.length, QStringLiteral("CHARACTER_MAXIMUM_LENGTH"));
+    cols->Add(c.precision, QStringLiteral("NUMERIC_PRECISION"));
+    cols->Add(c.scale, QStringLiteral("NUMERIC_SCALE"));
+    cols->Add(c.description, QStringLiteral("DESCRIPTION"));
+    cols->Add(c.dbType, QStringLiteral("DB_TYPE"));
+    cols->Add(c.dbBase, QStringLiteral("DB_BASE"));
+    cols->Add(c.dbKind, QStringLiteral("DB_KIND"));
+    cols->Add(Flag(c.identity), QStringLiteral("IS_IDENTITY"));
+    cols->Add(Flag(c.generated), QStringLiteral("IS_GENERATED"));
+    cols->Add(c.genExpr, QStringLiteral("GENERATION_EXPRESSION"));
+    cols->Add(Flag(c.unbounded), QStringLiteral("UNBOUNDED"));
     return cols;
+}
+
+/// Keeps the first column of every name (ignoring case), as a rowset keyed by the name does;
+/// columns without a name are all kept.
+std::vector<QVNDatabase::ColumnInfo> FirstOfEachName(std::vector<QVNDatabase::ColumnInfo> columns)
+{
+    QSet<TQXKey> seen;
+    seen.reserve(static_cast<qsizetype>(columns.size()));
+    std::vector<QVNDatabase::ColumnInfo> kept;
+    kept.reserve(columns.size());
+    for (QVNDatabase::ColumnInfo& c : columns) {
+        if (!c.name.isEmpty()) {
+            const TQXKey key{c.name};
+            if (seen.contains(key))
+                continue;
+            seen.insert(key);
+        }
+        kept.push_back(std::move(c));
+    }
+    return kept;
+}
+
+TQXRowsPtr ColumnRows(const std::vector<QVNDatabase::ColumnInfo>& columns)
+{
+    auto result = TQXRows::Create();
+    result->Reserve(static_cast<qsizetype>(columns.size()));
+    for (const QVNDatabase::ColumnInfo& c : columns)
+        result->Add(ColumnRecord(c), c.name);
+    return result;
 }
 } // namespace
 
@@ -600,11 +663,16 @@ template <typename List> bool Contains(const List& list, int value)
 
 QString QVNDatabase::DataType2Name(int t)
 {
-    for (const TypeName& entry : kTypeNames) {
-        if (entry.number == t)
-            return QString::fromLatin1(entry.name);
-    }
-    return QStringLiteral("*UNKNOWN*");
+    // Made once: every column asks, and the texts are shared rather than made per column.
+    static const QHash<int, QString> names = [] {
+        QHash<int, QString> made;
+        for (const TypeName& entry : kTypeNames) {
+            if (!made.contains(entry.number))
+                made.insert(entry.number, QString::fromLatin1(entry.name));
+        }
+        return made;
+    }();
+    return names.value(t, QStringLiteral("*UNKNOWN*"));
 }
 
 QString QVNDatabase::DataType2Name2(int t)
@@ -726,7 +794,6 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
             m_firstOfName.clear();
             m_tableKeys.clear();
             m_cache.clear();
-            m_cacheExtras.clear();
         }
         TQXRowsPtr rows = KeyTables(listed);
         if (whole) {
@@ -863,14 +930,36 @@ TQXRowsPtr QVNDatabase::GetIndexes(const QString& indexName)
 
 TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
 {
-    static const char* const kFields[] = {"COLUMN_NAME",  "COLUMN_DEFAULT",           "IS_NULLABLE",
-                                          "DATA_TYPE",    "CHARACTER_MAXIMUM_LENGTH", "NUMERIC_PRECISION",
-                                          "NUMERIC_SCALE"};
-    // What the database itself says beyond the ODBC catalog (the database's own type name,
-    // identity and generated columns) follows the seven.
-    static const char* const kExtraFields[] = {
-        "DB_TYPE", "DB_BASE", "DB_KIND", "IS_IDENTITY", "IS_GENERATED", "GENERATION_EXPRESSION", "UNBOUNDED"};
-    TQXRowsPtr all = ColumnsOf(tableName.trimmed());
+    auto rows = TQXRows::Create();
+    const std::vector<ColumnInfo> columns = GetColumnInfo(tableName);
+    rows->Reserve(static_cast<qsizetype>(columns.size()));
+    for (const ColumnInfo& c : columns) {
+        auto cols = TQXCols::Create();
+        cols->Reserve(14);
+        cols->Add(c.name, QStringLiteral("COLUMN_NAME"));
+        cols->Add(c.defaultValue, QStringLiteral("COLUMN_DEFAULT"));
+        cols->Add(c.nullable ? QStringLiteral("True") : QStringLiteral("False"), QStringLiteral("IS_NULLABLE"));
+        cols->Add(QString::number(c.dataType), QStringLiteral("DATA_TYPE"));
+        cols->Add(c.length, QStringLiteral("CHARACTER_MAXIMUM_LENGTH"));
+        cols->Add(c.precision, QStringLiteral("NUMERIC_PRECISION"));
+        cols->Add(c.scale, QStringLiteral("NUMERIC_SCALE"));
+        // What the database itself says beyond the ODBC catalog (the database's own type name,
+        // identity and generated columns) follows the seven.
+        cols->Add(c.dbType, QStringLiteral("DB_TYPE"));
+        cols->Add(c.dbBase, QStringLiteral("DB_BASE"));
+        cols->Add(c.dbKind, QStringLiteral("DB_KIND"));
+        cols->Add(Flag(c.identity), QStringLiteral("IS_IDENTITY"));
+        cols->Add(Flag(c.generated), QStringLiteral("IS_GENERATED"));
+        cols->Add(c.genExpr, QStringLiteral("GENERATION_EXPRESSION"));
+        cols->Add(Flag(c.unbounded), QStringLiteral("UNBOUNDED"));
+        rows->Add(cols, c.name);
+    }
+    return rows;
+}
+
+std::vector<QVNDatabase::ColumnInfo> QVNDatabase::GetColumnInfo(const QString& tableName)
+{
+    std::vector<ColumnInfo> columns = ColumnInfosOf(tableName.trimmed());
     Exceptions.Clear(); // the column import reports nothing; an unknown table is just empty
     // The import reads a table's columns once per build: what was read in bulk for it is
     // released now (asking again reads the table alone, with the same result).
@@ -880,37 +969,34 @@ TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
         if (it != m_cache.end()) {
             it->hasColumns = false;
             std::vector<ColumnFacts>().swap(it->columns);
+            it->extras = QHash<QString, ColumnExtra>();
         }
     }
-    auto rows = TQXRows::Create();
-    for (const TQXRowPtr& row : *all) {
-        auto cols = TQXCols::Create();
-        for (const char* field : kFields)
-            cols->Add(row->Cols()->Text(QString::fromLatin1(field)), QString::fromLatin1(field));
-        for (const char* field : kExtraFields)
-            cols->Add(row->Cols()->Text(QString::fromLatin1(field)), QString::fromLatin1(field));
-        rows->Add(cols, row->Key());
-    }
-    return rows;
+    return columns;
 }
 
 TQXRowsPtr QVNDatabase::ColumnsOf(const QString& tableName)
 {
+    return ColumnRows(ColumnInfosOf(tableName));
+}
+
+std::vector<QVNDatabase::ColumnInfo> QVNDatabase::ColumnInfosOf(const QString& tableName)
+{
     if (tableName.isEmpty())
-        return TQXRows::Create();
+        return {};
     bool lost = false;
     const TableName table = Qualified(ResolveTable(tableName), lost);
     if (lost)
-        return TQXRows::Create(); // the server stopped answering; the reason is in Exceptions
+        return {}; // the server stopped answering; the reason is in Exceptions
     if (const CachedTable* cached = Cached(table); cached && cached->hasColumns)
-        return ColumnRecords(table, cached->columns, m_cacheExtras);
+        return ColumnRecords(table, cached->columns, cached->extras, true);
     // The table argument of SQLColumns is a search pattern ("_" matches any character), so the
     // rows are filtered to the exact name afterwards.
     const std::vector<ColumnFacts> raw = ReadColumnFacts(table.schema, table.object, [&](const ColumnFacts& f) {
         return f.table == table.object && (table.schema.isEmpty() || f.schema == table.schema);
     });
     if (raw.empty())
-        return IsConnected() ? DescribeColumnsBySelect(tableName) : TQXRows::Create();
+        return IsConnected() ? DescribeColumnsBySelect(tableName) : std::vector<ColumnInfo>();
     if (Kind() == Dbms::SQLite)
         return ColumnRecords(table, CompleteSqliteColumns(table, raw), ColumnExtras({table}));
     return ColumnRecords(table, raw, ColumnExtras({table}));
@@ -1029,7 +1115,19 @@ std::vector<QVNDatabase::ColumnFacts> QVNDatabase::ReadColumnFacts(const QString
             int at[Count];
             for (int i = 0; i < Count; ++i)
                 at[i] = rs.FieldIndex(QString::fromLatin1(kNames[i]));
-            auto text = [&](int field) { return at[field] >= 0 ? rs.Value(at[field]).trimmed() : QString(); };
+            // psqlodbc adds a handful of its own fields to the standard eighteen; only these are read.
+            rs.ReadOnlyFields(std::vector<int>(std::begin(at), std::end(at)));
+            // Neighbouring rows mostly repeat the catalog, schema, table and type texts: a value equal
+            // to the one before shares its text, so the recordset's buffer is reused for the next row.
+            QString last[Count];
+            auto text = [&](int field) {
+                if (at[field] < 0)
+                    return QString();
+                const QString value = rs.Value(at[field]).trimmed();
+                if (value != last[field])
+                    last[field] = value;
+                return last[field];
+            };
             while (!rs.IsEof()) {
                 ColumnFacts f;
                 f.catalog = text(Cat);
@@ -1119,17 +1217,23 @@ std::vector<QVNDatabase::ColumnFacts> QVNDatabase::CompleteSqliteColumns(const T
     return result;
 }
 
-TQXRowsPtr QVNDatabase::ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
-                                      const QHash<QString, ColumnExtra>& extras)
+std::vector<QVNDatabase::ColumnInfo> QVNDatabase::ColumnRecords(const TableName& table,
+                                                                const std::vector<ColumnFacts>& raw,
+                                                                const QHash<QString, ColumnExtra>& extras, bool byName)
 {
-    auto result = TQXRows::Create();
-    result->Reserve(static_cast<qsizetype>(raw.size()));
-    const QString prefix = table.schema + QChar(0x1F) + table.object + QChar(0x1F);
+    std::vector<ColumnInfo> result;
+    result.reserve(raw.size());
+    QString key = byName ? QString() : table.schema + QChar(0x1F) + table.object + QChar(0x1F);
+    const qsizetype prefix = key.size();
     for (const ColumnFacts& f : raw) {
-        const auto extra = extras.constFind(prefix + f.name);
-        result->Add(ColumnRecord(f, extra == extras.cend() ? nullptr : &extra.value()), f.name);
+        if (!byName) {
+            key.truncate(prefix);
+            key += f.name;
+        }
+        const auto extra = extras.constFind(byName ? f.name : key);
+        result.push_back(DescribeColumn(f, extra == extras.cend() ? nullptr : &extra.value()));
     }
-    return result;
+    return FirstOfEachName(std::move(result));
 }
 
 QString QVNDatabase::QuoteIdentifier(const QString& name)
@@ -1149,11 +1253,11 @@ QString QVNDatabase::QuoteIdentifier(const QString& name)
     return quote + inner + quote;
 }
 
-TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
+std::vector<QVNDatabase::ColumnInfo> QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
 {
     // Some drivers list no columns for views (the SQLite driver); the shape of an empty query
     // over the object gives the same facts.
-    auto result = TQXRows::Create();
+    std::vector<ColumnInfo> result;
     const TableName table = ResolveTable(tableName);
     const QString schemaName = table.schema;
     QString source = QuoteIdentifier(table.object);
@@ -1179,7 +1283,7 @@ TQXRowsPtr QVNDatabase::DescribeColumnsBySelect(const QString& tableName)
         f.digits = field.decimalDigits;
         f.nullable = field.nullable;
         f.ordinal = QString::number(i + 1);
-        result->Add(ColumnRecord(f, nullptr), f.name);
+        result.push_back(DescribeColumn(f, nullptr));
     }
-    return result;
+    return FirstOfEachName(std::move(result));
 }

@@ -92,6 +92,18 @@ public:
     /// ("True"/"False"), DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, NUMERIC_SCALE.
     /// Nothing is added to Exceptions; an unknown table gives an empty set.
     TQXRowsPtr GetColumns(const QString& tableName);
+
+    /// One column of the columns rowset as plain values (GetColumns1 gives them as texts: the data
+    /// type number, "True"/"False" and "1"/"0").
+    struct ColumnInfo
+    {
+        QString catalog, schema, table, name, ordinal, defaultValue, typeName, length, precision, scale, description;
+        QString dbType, dbBase, dbKind, genExpr;
+        int dataType = 0;
+        bool nullable = false, identity = false, generated = false, unbounded = false;
+    };
+    /// What GetColumns returns, one entry per row in its order, without building the row set.
+    std::vector<ColumnInfo> GetColumnInfo(const QString& tableName);
     TQXRowsPtr GetPrimaryKeys(const QString& tableName);
     /// One row per referencing column keyed by FK_COLUMN_NAME (a column in several keys keeps the
     /// first one reported).
@@ -161,7 +173,9 @@ private:
     TQXRowsPtr ReadCatalogOnce(const CatalogCall& call, const QString& keyField, const QHash<QString, QString>& rename,
                                const RowFilter& filter, bool& connectionLost);
     TQXRowsPtr ColumnsOf(const QString& tableName);
-    TQXRowsPtr DescribeColumnsBySelect(const QString& tableName);
+    /// The columns of a table, from the bulk facts when held, else from the catalog.
+    std::vector<ColumnInfo> ColumnInfosOf(const QString& tableName);
+    std::vector<ColumnInfo> DescribeColumnsBySelect(const QString& tableName);
     QString QuoteIdentifier(const QString& name);
     void NoteTimeout();
     /// The table with its schema filled in where the database has schemas and the last table
@@ -177,11 +191,15 @@ private:
     /// The database's own view of some columns (type in its own words, identity, generated);
     /// keyed "schema\x1Ftable\x1Fcolumn". tables empty = every table of the list.
     QHash<QString, ColumnExtra> ColumnExtras(const QList<TableName>& tables);
-    QHash<QString, ColumnExtra> PgColumnExtras(const QList<TableName>& tables);
+    /// byTable given: the extras go there instead, by "schema\x1Fname" and then by column name.
+    QHash<QString, ColumnExtra> PgColumnExtras(const QList<TableName>& tables,
+                                               QHash<QString, QHash<QString, ColumnExtra>>* byTable = nullptr);
     QHash<QString, ColumnExtra> SqliteColumnExtras(const TableName& table);
-    /// The columns rowset of a table: the driver's catalog fields completed by ColumnExtras.
-    TQXRowsPtr ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
-                             const QHash<QString, ColumnExtra>& extras);
+    /// The columns of a table: the driver's catalog fields completed by ColumnExtras; a name
+    /// repeated (ignoring case) keeps its first column, as the keyed rowset does.
+    /// extras are keyed as ColumnExtras keys them, or by the column name alone when byName.
+    std::vector<ColumnInfo> ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
+                                          const QHash<QString, ColumnExtra>& extras, bool byName = false);
     /// The driver's columns of a SQLite table with the generated columns it leaves out put in.
     std::vector<ColumnFacts> CompleteSqliteColumns(const TableName& table, const std::vector<ColumnFacts>& raw);
     /// SQLColumns of a schema and table (empty = every one), the rows keep() accepts, in the
@@ -198,6 +216,8 @@ private:
     {
         /// The columns as read, turned into records only when asked for (smaller meanwhile).
         std::vector<ColumnFacts> columns;
+        /// ColumnExtras of these columns by column name (released with them).
+        QHash<QString, ColumnExtra> extras;
         bool hasColumns = false;
         TQXRowsPtr primaryKeys, foreignKeyRows;
     };
@@ -215,5 +235,4 @@ private:
     QHash<QString, QString> m_tableKeys;
     /// Catalog facts read by PrepareCatalog, by "schema\x1Fname".
     QHash<QString, CachedTable> m_cache;
-    QHash<QString, ColumnExtra> m_cacheExtras;
 };

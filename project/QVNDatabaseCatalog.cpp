@@ -243,8 +243,12 @@ std::vector<QStringList> QVNDatabase::SelectTexts(const QString& sql, bool& ok)
     while (!rs.IsEof()) {
         QStringList row;
         row.reserve(count);
-        for (int i = 0; i < count; ++i)
-            row << rs.Value(i);
+        // A value equal to the one above it shares that text (names and kinds repeat row after row).
+        const QStringList* above = result.empty() ? nullptr : &result.back();
+        for (int i = 0; i < count; ++i) {
+            QString value = rs.Value(i);
+            row << (above && above->at(i) == value ? above->at(i) : value);
+        }
         result.push_back(std::move(row));
         rs.MoveNext();
     }
@@ -328,7 +332,8 @@ QHash<QString, QVNDatabase::ColumnExtra> QVNDatabase::ColumnExtras(const QList<T
     }
 }
 
-QHash<QString, QVNDatabase::ColumnExtra> QVNDatabase::PgColumnExtras(const QList<TableName>& tables)
+QHash<QString, QVNDatabase::ColumnExtra>
+QVNDatabase::PgColumnExtras(const QList<TableName>& tables, QHash<QString, QHash<QString, ColumnExtra>>* byTable)
 {
     QHash<QString, ColumnExtra> result;
     bool ok = false;
@@ -349,16 +354,40 @@ QHash<QString, QVNDatabase::ColumnExtra> QVNDatabase::PgColumnExtras(const QList
                        "where a.attnum > 0 and not a.attisdropped and c.relkind in ('r', 'v', 'm', 'p', 'f') and ") +
             PgFilter(tables),
         ok);
-    result.reserve(static_cast<qsizetype>(rows.size()));
+    if (!byTable)
+        result.reserve(static_cast<qsizetype>(rows.size()));
+    // A schema uses a few dozen types: each type text is kept once and shared by its columns.
+    QSet<QString> types;
+    auto shared = [&](const QString& text) {
+        if (text.isEmpty())
+            return text;
+        const auto known = types.constFind(text);
+        if (known != types.cend())
+            return *known;
+        types.insert(text);
+        return text;
+    };
+    QHash<QString, ColumnExtra>* into = nullptr;
+    QString intoSchema, intoTable;
     for (const QStringList& r : rows) {
         ColumnExtra e;
-        e.dbType = r.at(3);
-        e.dbBase = r.at(4);
-        e.dbKind = r.at(5);
+        e.dbType = shared(r.at(3));
+        e.dbBase = shared(r.at(4));
+        e.dbKind = shared(r.at(5));
         e.identity = r.at(6) == QLatin1String("1");
         e.generated = r.at(7) == QLatin1String("1");
         e.genExpr = r.at(8);
-        result.insert(r.at(0) + kSep + r.at(1) + kSep + r.at(2), e);
+        if (byTable) {
+            // Rows come table by table: the table's set is looked up once per table.
+            if (!into || r.at(0) != intoSchema || r.at(1) != intoTable) {
+                intoSchema = r.at(0);
+                intoTable = r.at(1);
+                into = &(*byTable)[Joined(intoSchema, intoTable)];
+            }
+            into->insert(r.at(2), e);
+        } else {
+            result.insert(r.at(0) + kSep + r.at(1) + kSep + r.at(2), e);
+        }
     }
     return result;
 }
@@ -479,7 +508,6 @@ const QVNDatabase::CachedTable* QVNDatabase::Cached(const TableName& table) cons
 void QVNDatabase::ForgetCatalog()
 {
     m_cache.clear();
-    m_cacheExtras.clear();
 }
 
 void QVNDatabase::PrepareCatalog(const QStringList& keys)
@@ -507,15 +535,30 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     // Columns: one catalog call per schema, every table of it at once.
     QHash<QString, std::vector<ColumnFacts>> raw;
     for (const QString& schema : schemas) {
+        // A table's columns come one after another: the answer for the table before is reused.
+        QString lastTable;
+        bool lastWanted = false;
         std::vector<ColumnFacts> all = ReadColumnFacts(schema, QString(), [&](const ColumnFacts& f) {
-            return f.schema == schema && wanted.contains(Joined(schema, f.table));
+            if (f.schema != schema)
+                return false;
+            if (lastTable.isNull() || f.table != lastTable) {
+                lastTable = f.table;
+                lastWanted = wanted.contains(Joined(schema, f.table));
+            }
+            return lastWanted;
         });
+        std::vector<ColumnFacts>* into = nullptr;
+        lastTable = QString();
         for (ColumnFacts& f : all) {
-            const QString id = Joined(schema, f.table);
-            raw[id].push_back(std::move(f));
+            if (!into || f.table != lastTable) {
+                lastTable = f.table;
+                into = &raw[Joined(schema, f.table)];
+            }
+            into->push_back(std::move(f));
         }
     }
-    m_cacheExtras = PgColumnExtras(tables);
+    QHash<QString, QHash<QString, ColumnExtra>> extras;
+    PgColumnExtras(tables, &extras);
     QHash<QString, TQXRowsPtr> primary, foreign;
     bool primaryOk = false, foreignOk = false;
     PgKeyRows(false, tables, &primary, primaryOk);
@@ -526,13 +569,14 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
         const auto columns = raw.find(id);
         if (columns != raw.end()) {
             entry.columns = std::move(columns.value());
+            entry.extras = extras.take(id);
             entry.hasColumns = true;
         }
         if (primaryOk)
             entry.primaryKeys = primary.value(id) ? primary.value(id) : TQXRows::Create();
         if (foreignOk)
             entry.foreignKeyRows = foreign.value(id) ? foreign.value(id) : TQXRows::Create();
-        m_cache.insert(id, entry);
+        m_cache.insert(id, std::move(entry));
         QVNEvents::DoEvents();
     }
 }

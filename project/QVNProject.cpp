@@ -590,26 +590,26 @@ TQXRowsPtr QVNProject::GetColumnConverts(const QString& captions, const QString&
 QString QVNProject::AutoColumnType(const QString& pStr_ShowType, const QString& pStr_DataType,
                                    const QString& pStr_Length)
 {
-    // Rounds halves to the even neighbour, as the program's number conversion always has.
-    const double n = std::nearbyint(Mdl_Main::Function().ToNumeric(pStr_Length));
-    const QString kind = pStr_ShowType.toLower();
-    const QString type = pStr_DataType.toLower();
+    auto kindIs = [&](QLatin1String word) { return pStr_ShowType.compare(word, Qt::CaseInsensitive) == 0; };
+    auto typeIs = [&](QLatin1String word) { return pStr_DataType.compare(word, Qt::CaseInsensitive) == 0; };
     // The update and search screens differ only in their boolean and long-text codes.
-    const bool update = kind == QLatin1String("update");
-    if (update || kind == QLatin1String("search")) {
-        if (type == QLatin1String("date"))
+    const bool update = kindIs(QLatin1String("update"));
+    if (update || kindIs(QLatin1String("search"))) {
+        if (typeIs(QLatin1String("date")))
             return QStringLiteral("3");
-        if (type == QLatin1String("numeric"))
+        if (typeIs(QLatin1String("numeric")))
             return QStringLiteral("4");
-        if (type == QLatin1String("boolean"))
+        if (typeIs(QLatin1String("boolean")))
             return update ? QStringLiteral("6") : QStringLiteral("5");
-        if (update && type == QLatin1String("string") && n >= 101)
+        // Rounds halves to the even neighbour, as the program's number conversion always has.
+        if (update && typeIs(QLatin1String("string")) &&
+            std::nearbyint(Mdl_Main::Function().ToNumeric(pStr_Length)) >= 101)
             return QStringLiteral("2");
         return QStringLiteral("1");
     }
-    if (kind == QLatin1String("main"))
+    if (kindIs(QLatin1String("main")))
         return QStringLiteral("4");
-    if (kind == QLatin1String("show"))
+    if (kindIs(QLatin1String("show")))
         return QStringLiteral("1");
     return QString();
 }
@@ -633,9 +633,10 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
 {
     QVNDatabase& db = ProjectDatabase();
     const QString table = pStr_TableName.trimmed();
-    TQXRowsPtr catalog = db.GetColumns(table);
+    const std::vector<QVNDatabase::ColumnInfo> catalog = db.GetColumnInfo(table);
     auto result = TQXRows::Create();
     result->SetTag(QStringLiteral("COLUMNS"));
+    result->Reserve(static_cast<qsizetype>(catalog.size()));
 
     TQXRowsPtr saved;
     QString pk;
@@ -647,71 +648,74 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
     }
     QVNFunction& fn = Mdl_Main::Function();
 
-    for (const TQXRowPtr& row : *catalog) {
-        const TQXColsPtr& cc = row->Cols();
-        const QString name = Trimmed(cc, QStringLiteral("COLUMN_NAME"));
+    // The saved annotations of a column, in the order of kSavedAnnotations.
+    enum { Cname, Desc, UpdateType, SearchType, MainType, ShowType, Default, ConvertCaption, ConvertValue, Notes };
+    static_assert(Notes == 9, "one slot per saved annotation");
+    const QString kindTexts[4] = {QStringLiteral("update"), QStringLiteral("search"), QStringLiteral("main"),
+                                  QStringLiteral("show")};
+
+    for (const QVNDatabase::ColumnInfo& cc : catalog) {
+        const QString name = cc.name.trimmed();
         QString cname2 = name;
-        const QString cnull =
-            Trimmed(cc, QStringLiteral("IS_NULLABLE")).compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
-                ? QStringLiteral("1")
-                : QStringLiteral("0");
-        const int t = Trimmed(cc, QStringLiteral("DATA_TYPE")).toInt();
+        const QString cnull = cc.nullable ? QStringLiteral("1") : QStringLiteral("0");
+        const int t = cc.dataType;
         const QString type = QVNDatabase::DataType2Name(t);
         const QString type2 = QVNDatabase::DataType2Name2(t);
 
-        QString length = Trimmed(cc, QStringLiteral("CHARACTER_MAXIMUM_LENGTH"));
+        QString length = cc.length.trimmed();
         QString length2;
         if (!length.isEmpty() && length != QLatin1String("0")) {
             length2 = length;
         } else {
-            length = Trimmed(cc, QStringLiteral("NUMERIC_PRECISION"));
+            length = cc.precision.trimmed();
             if (!length.isEmpty() && length != QLatin1String("0")) {
-                const QString scale = Trimmed(cc, QStringLiteral("NUMERIC_SCALE"));
+                const QString scale = cc.scale.trimmed();
                 length2 =
                     (!scale.isEmpty() && scale != QLatin1String("0")) ? length + QLatin1Char(',') + scale : length;
             }
         }
 
-        QHash<QString, QString> note;
+        QString note[Notes];
         if (saved) {
             if (const TQXRowPtr s = saved->Item(name)) {
-                for (const QString& field : kSavedAnnotations)
-                    note.insert(field, Trimmed(s->Cols(), field));
+                for (int i = 0; i < Notes; ++i)
+                    note[i] = Trimmed(s->Cols(), kSavedAnnotations.at(i));
             }
         }
-        const QString cname = note.value(QStringLiteral("CL_CNAME"));
+        const QString cname = note[Cname];
         if (!cname.isEmpty())
             cname2 = cname;
-        // The length as a number and back to text: its leading numeric part, fractions kept, so
-        // AutoColumnType rounds it rather than this cutting it off.
-        const QString lengthNumber = TQXValue(fn.ToNumeric(length)).ToText();
-        const QString kinds[4][2] = {{"CL_UPDATE_TYPE", "update"},
-                                     {"CL_SEARCH_TYPE", "search"},
-                                     {"CL_MAIN_TYPE", "main"},
-                                     {"CL_SHOW_TYPE", "show"}};
-        const bool identity = Trimmed(cc, QStringLiteral("IS_IDENTITY")) == QLatin1String("1");
-        const bool generated = Trimmed(cc, QStringLiteral("IS_GENERATED")) == QLatin1String("1");
+        const bool identity = cc.identity;
+        const bool generated = cc.generated;
         // A value the database produces itself is not offered for editing.
-        if ((identity || generated) && note.value(QStringLiteral("CL_UPDATE_TYPE")).isEmpty())
-            note.insert(QStringLiteral("CL_UPDATE_TYPE"), QStringLiteral("0"));
-        // Unbounded text has no length to show, but is typed as the long text it is.
-        const QString typingLength = length.isEmpty() && Trimmed(cc, QStringLiteral("UNBOUNDED")) == QLatin1String("1")
-                                         ? QStringLiteral("2147483647")
-                                         : lengthNumber;
-        for (const auto& k : kinds) {
-            if (note.value(k[0]).isEmpty())
-                note.insert(k[0], AutoColumnType(k[1], type2, typingLength));
+        if ((identity || generated) && note[UpdateType].isEmpty())
+            note[UpdateType] = QStringLiteral("0");
+        // Only the update screen of a text column looks at the length.
+        if (note[UpdateType].isEmpty()) {
+            QString typingLength;
+            if (type2.compare(QLatin1String("string"), Qt::CaseInsensitive) == 0) {
+                // Unbounded text has no length to show, but is typed as the long text it is. Else
+                // the length as a number and back to text: its leading numeric part, fractions
+                // kept, so AutoColumnType rounds it rather than this cutting it off.
+                typingLength = length.isEmpty() && cc.unbounded ? QStringLiteral("2147483647")
+                                                                : TQXValue(fn.ToNumeric(length)).ToText();
+            }
+            note[UpdateType] = AutoColumnType(kindTexts[0], type2, typingLength);
         }
-        if (note.value(QStringLiteral("CL_DEFAULT")).isEmpty())
-            note.insert(QStringLiteral("CL_DEFAULT"), Trimmed(cc, QStringLiteral("COLUMN_DEFAULT")));
+        for (int k = 1; k < 4; ++k) {
+            if (note[UpdateType + k].isEmpty())
+                note[UpdateType + k] = AutoColumnType(kindTexts[k], type2, QString());
+        }
+        if (note[Default].isEmpty())
+            note[Default] = cc.defaultValue.trimmed();
 
         auto cols = TQXCols::Create();
-        cols->Reserve(26);
+        cols->Reserve(28);
         cols->Add(name, QStringLiteral("CL_NAME"));
         cols->Add(QString(), QStringLiteral("CL_PKMARK"));
         cols->Add(cname, QStringLiteral("CL_CNAME"));
         cols->Add(cname2, QStringLiteral("CL_CNAME2"));
-        cols->Add(note.value(QStringLiteral("CL_DESC")), QStringLiteral("CL_DESC"));
+        cols->Add(note[Desc], QStringLiteral("CL_DESC"));
         cols->Add(QStringLiteral("0"), QStringLiteral("CL_PK"));
         cols->Add(QString(), QStringLiteral("CL_FK"));
         cols->Add(cnull, QStringLiteral("CL_NULL"));
@@ -719,23 +723,22 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
         cols->Add(type2, QStringLiteral("CL_TYPE2"));
         cols->Add(length, QStringLiteral("CL_LENGTH"));
         cols->Add(length2, QStringLiteral("CL_LENGTH2"));
-        for (const auto& k : kinds)
-            cols->Add(note.value(k[0]), k[0]);
-        cols->Add(note.value(QStringLiteral("CL_DEFAULT")), QStringLiteral("CL_DEFAULT"));
-        const QString captions = note.value(QStringLiteral("CL_CONVERT_CAPTION"));
-        const QString values = note.value(QStringLiteral("CL_CONVERT_VALUE"));
-        cols->Add(captions, QStringLiteral("CL_CONVERT_CAPTION"));
-        cols->Add(values, QStringLiteral("CL_CONVERT_VALUE"));
-        cols->Add(GetColumnConverts(captions, values), QStringLiteral("CL_CONVERTS"));
-        const QString dbType = Trimmed(cc, QStringLiteral("DB_TYPE"));
-        const QString dbBase = Trimmed(cc, QStringLiteral("DB_BASE"));
+        cols->Add(note[UpdateType], QStringLiteral("CL_UPDATE_TYPE"));
+        cols->Add(note[SearchType], QStringLiteral("CL_SEARCH_TYPE"));
+        cols->Add(note[MainType], QStringLiteral("CL_MAIN_TYPE"));
+        cols->Add(note[ShowType], QStringLiteral("CL_SHOW_TYPE"));
+        cols->Add(note[Default], QStringLiteral("CL_DEFAULT"));
+        cols->Add(note[ConvertCaption], QStringLiteral("CL_CONVERT_CAPTION"));
+        cols->Add(note[ConvertValue], QStringLiteral("CL_CONVERT_VALUE"));
+        cols->Add(GetColumnConverts(note[ConvertCaption], note[ConvertValue]), QStringLiteral("CL_CONVERTS"));
+        const QString dbType = cc.dbType.trimmed();
+        const QString dbBase = cc.dbBase.trimmed();
         cols->Add(dbType, QStringLiteral("CL_DBTYPE"));
         cols->Add(dbBase.isEmpty() ? dbType : dbBase, QStringLiteral("CL_DBBASE"));
-        cols->Add(Trimmed(cc, QStringLiteral("DB_KIND")), QStringLiteral("CL_DBKIND"));
+        cols->Add(cc.dbKind.trimmed(), QStringLiteral("CL_DBKIND"));
         cols->Add(identity ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("CL_IDENTITY"));
         cols->Add(generated ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("CL_GENERATED"));
-        cols->Add(generated ? Trimmed(cc, QStringLiteral("GENERATION_EXPRESSION")) : QString(),
-                  QStringLiteral("CL_GENEXPR"));
+        cols->Add(generated ? cc.genExpr.trimmed() : QString(), QStringLiteral("CL_GENEXPR"));
         result->Add(cols, name);
     }
 

@@ -87,6 +87,15 @@ bool QVNRecordset::Fetch()
         return false;
     }
     m_eof = false;
+    if (!m_read.empty()) {
+        for (const int i : m_read) {
+            if (!ReadValue(i)) {
+                m_eof = true;
+                return false;
+            }
+        }
+        return true;
+    }
     for (int i = 0; i < FieldCount(); ++i) {
         if (!ReadValue(i)) {
             m_eof = true;
@@ -96,12 +105,39 @@ bool QVNRecordset::Fetch()
     return true;
 }
 
+void QVNRecordset::ReadOnlyFields(const std::vector<int>& fields)
+{
+    m_read.clear();
+    if (fields.empty())
+        return;
+    std::vector<bool> wanted(m_fields.size(), false);
+    for (const int i : fields) {
+        if (i >= 0 && i < FieldCount())
+            wanted[i] = true;
+    }
+    // In ascending order: drivers need not return fields out of order.
+    for (int i = 0; i < FieldCount(); ++i) {
+        if (wanted[i])
+            m_read.push_back(i);
+        else {
+            m_values[i] = QString();
+            m_nulls[i] = true;
+        }
+    }
+}
+
 bool QVNRecordset::ReadValue(int index)
 {
-    // Read in pieces: long texts arrive in as many chunks as the driver needs.
+    // Read in pieces: long texts arrive in as many chunks as the driver needs. The first piece
+    // goes straight into the field's text, whose storage is reused from record to record while
+    // nobody else holds it.
     constexpr SQLLEN chunkChars = 2048;
     SQLWCHAR buffer[chunkChars + 1];
-    QString value;
+    QString& value = m_values[index];
+    if (value.isDetached())
+        value.resize(0);
+    else
+        value = QString();
     bool isNull = false;
     for (;;) {
         SQLLEN indicator = 0;
@@ -112,6 +148,8 @@ bool QVNRecordset::ReadValue(int index)
             m_errors = Odbc::Diagnostics(SQL_HANDLE_STMT, m_statement.get());
             if (m_errors.isEmpty())
                 m_errors << QStringLiteral("reading field %1 failed").arg(m_fields[index].name);
+            value = QString();
+            m_nulls[index] = false;
             return false;
         }
         if (indicator == SQL_NULL_DATA) {
@@ -123,14 +161,13 @@ bool QVNRecordset::ReadValue(int index)
             chars = chunkChars; // a full piece; more follows
         else
             chars = indicator / SQLLEN(sizeof(SQLWCHAR));
-        value += Odbc::FromWide(buffer, chars);
+        value.append(reinterpret_cast<const QChar*>(buffer), chars);
         if (rc == SQL_SUCCESS)
             break;
         // SQL_SUCCESS_WITH_INFO: truncated piece (01004), ask again for the rest.
         if (indicator != SQL_NO_TOTAL && indicator / SQLLEN(sizeof(SQLWCHAR)) <= chunkChars)
             break;
     }
-    m_values[index] = value;
     m_nulls[index] = isNull;
     return true;
 }

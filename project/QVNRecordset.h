@@ -38,10 +38,14 @@ public:
     const Field& FieldInfo(int index) const { return m_fields[index]; }
     QString FieldName(int index) const { return m_fields[index].name; }
     /// The value as the driver renders it in text; the empty text for a database null.
-    QString Value(int index) const { return m_values[index]; }
+    QString Value(int index) const { return m_values[index].isEmpty() ? QString() : m_values[index]; }
     bool IsNull(int index) const { return m_nulls[index]; }
     /// Position of the field with this name (ignoring case and surrounding spaces), or -1.
     int FieldIndex(const QString& name) const;
+
+    /// Reads only these fields (positions; others read as null) from the next record on, for a
+    /// caller that needs a few fields of a wide result. Empty = every field again.
+    void ReadOnlyFields(const std::vector<int>& fields);
 
     bool MoveNext();
     void Close();
@@ -57,6 +61,7 @@ private:
     std::vector<Field> m_fields;
     QStringList m_values;
     std::vector<bool> m_nulls;
+    std::vector<int> m_read; // the fields Fetch reads, in order; empty = all
     bool m_eof = true;
     QStringList m_errors;
 };

@@ -194,6 +194,114 @@ TEST(TQXRows, EnumerationFollowsInsertionOrder)
     EXPECT_EQ(keys.join(QLatin1Char(',')), QStringLiteral("r0,r1,r2,r3,r4"));
 }
 
+TEST(TQXCol, NameTypeAndTagAreCopiedWithTheColumnAndStayApart)
+{
+    // A plain column has no name, type or tag; setting one and clearing it again reads back empty.
+    TQXCol plain;
+    plain.SetName(QString());
+    EXPECT_TRUE(plain.Name().isEmpty() && plain.DataType().isEmpty() && plain.Tag().isEmpty());
+    TQXCol described;
+    described.SetKey(QStringLiteral("K"));
+    described.SetValue(TQXValue(7));
+    described.SetTag(QStringLiteral("tag"));
+    described.SetName(QStringLiteral("name"));
+    TQXCol copy(described);
+    copy.SetTag(QStringLiteral("other"));
+    described.SetName(QString());
+    EXPECT_EQ(copy.Name(), QStringLiteral("name"));
+    EXPECT_EQ(copy.Tag(), QStringLiteral("other"));
+    EXPECT_EQ(described.Tag(), QStringLiteral("tag"));
+    EXPECT_TRUE(described.Name().isEmpty());
+    plain = copy;
+    copy.SetDataType(QStringLiteral("int"));
+    EXPECT_EQ(plain.Key(), QStringLiteral("K"));
+    EXPECT_EQ(plain.Value().toInteger(), 7);
+    EXPECT_EQ(plain.Tag(), QStringLiteral("other"));
+    EXPECT_TRUE(plain.DataType().isEmpty());
+    TQXCol moved(std::move(copy));
+    EXPECT_EQ(moved.DataType(), QStringLiteral("int"));
+
+    // Rows keep their name and tag apart the same way; a copy shares the column set.
+    TQXRow row;
+    row.SetKey(QStringLiteral("R"));
+    row.SetTag(QStringLiteral("rt"));
+    row.Cols()->Add(TQXValue(1), QStringLiteral("C"));
+    TQXRow rowCopy(row);
+    row.SetTag(QString());
+    rowCopy.SetName(QStringLiteral("rn"));
+    EXPECT_TRUE(row.Tag().isEmpty() && row.Name().isEmpty());
+    EXPECT_EQ(rowCopy.Key() + rowCopy.Name() + rowCopy.Tag(), QStringLiteral("Rrnrt"));
+    EXPECT_EQ(rowCopy.Cols(), row.Cols());
+
+    // A set copy keeps them per column, and a nested set stays independent of its source.
+    auto source = TQXCols::Create();
+    source->Add(TQXValue("plain"), QStringLiteral("P"));
+    source->Add(TQXValue("full"), QStringLiteral("F"), QStringLiteral("n"), QStringLiteral("d"), QStringLiteral("t"));
+    auto target = TQXCols::Create();
+    target->Copy(source);
+    source->Item(QStringLiteral("F"))->SetName(QStringLiteral("changed"));
+    const TQXColPtr full = target->Item(QStringLiteral("f"));
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(full->Name() + full->DataType() + full->Tag(), QStringLiteral("ndt"));
+    EXPECT_TRUE(target->Item(QStringLiteral("P"))->Name().isEmpty());
+}
+
+TEST(TQXCols, ReservedColumnsLiveAsLongAsTheirHoldersAndRefusedOnesLeaveNoTrace)
+{
+    TQXColPtr kept, shared;
+    {
+        auto cols = TQXCols::Create();
+        cols->Reserve(3);
+        kept = cols->Add(TQXValue("a"), QStringLiteral("A"));
+        EXPECT_EQ(cols->Add(TQXValue("dup"), QStringLiteral("a")), nullptr); // refused: its slot is reused
+        const TQXColPtr b = cols->Add(TQXValue("b"), QStringLiteral("B"), QStringLiteral("name"));
+        ASSERT_NE(b, nullptr);
+        EXPECT_TRUE(b->Key() == QStringLiteral("B") && b->Name() == QStringLiteral("name"));
+        cols->Add(TQXValue("c"), QStringLiteral("C"));
+        cols->Add(TQXValue("d"), QStringLiteral("D")); // beyond what was reserved
+        EXPECT_EQ(cols->Count(), 4);
+        QStringList seen;
+        for (const TQXColPtr& c : *cols)
+            seen << c->Key() + QLatin1Char('=') + c->Value().ToText();
+        EXPECT_EQ(seen.join(QLatin1Char(',')), QStringLiteral("A=a,B=b,C=c,D=d"));
+        // A column shared into another set, then the first set cleared and gone.
+        auto other = TQXCols::Create();
+        other->AddRef(b, QStringLiteral("elsewhere"));
+        cols->Clear();
+        shared = other->Item(QStringLiteral("ELSEWHERE"));
+        cols->Reserve(2);
+        cols->Add(TQXValue("new"), QStringLiteral("A"));
+    }
+    ASSERT_NE(kept, nullptr);
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(kept->Value().ToText(), QStringLiteral("a"));
+    EXPECT_EQ(shared->Value().ToText(), QStringLiteral("b"));
+    kept->SetValue(TQXValue("changed"));
+    EXPECT_EQ(shared->Value().ToText(), QStringLiteral("b"));
+}
+
+TEST(TQXCols, KeysStayFoundAcrossTheSwitchToAnIndex)
+{
+    // Small sets are searched in order, larger ones through an index: every size in between must
+    // find, refuse and remove keys alike.
+    for (int size : {1, 24, 31, 32, 33, 34, 70}) {
+        auto cols = TQXCols::Create();
+        for (int i = 0; i < size; ++i)
+            ASSERT_NE(cols->Add(TQXValue(i), QStringLiteral("Field_%1").arg(i)), nullptr) << size;
+        for (int i = 0; i < size; ++i) {
+            const TQXColPtr c = cols->Item(QStringLiteral("FIELD_%1").arg(i));
+            ASSERT_NE(c, nullptr) << size << " " << i;
+            EXPECT_EQ(c->Value().toInteger(), i);
+            EXPECT_EQ(cols->Add(TQXValue(-1), QStringLiteral("field_%1").arg(i)), nullptr);
+        }
+        EXPECT_TRUE(cols->Remove(QStringLiteral("field_0")));
+        EXPECT_FALSE(cols->Exists(QStringLiteral("Field_0")));
+        EXPECT_NE(cols->Add(TQXValue(0), QStringLiteral("Field_0")), nullptr);
+        EXPECT_EQ(cols->Count(), size);
+        EXPECT_EQ(cols->Item(size)->Key(), QStringLiteral("Field_0"));
+    }
+}
+
 TEST(TQXCols, HundredThousandKeyedAddsAndLookupsAreFast)
 {
     QStringList keys, lookups;

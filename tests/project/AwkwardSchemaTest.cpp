@@ -255,6 +255,56 @@ TEST_F(AwkwardPgTest, TheBulkReadGivesWhatEachTableGivesAlone)
     }
 }
 
+TEST_F(AwkwardPgTest, TheImportKeepsTheFirstOfNamesThatDifferInCaseAndAgreesWithTheFullColumnRows)
+{
+    // Quoted names may differ only in case; the keyed rows keep the first of them, in the full
+    // catalog rows, the import's own rows and the project's columns alike, bulk or table by table.
+    QString error;
+    const QString cs = Pg::CreateDatabase(
+        QStringLiteral("create table twins (\"Code\" integer default 7, code varchar(5), \"CODE\" text, "
+                       "\"Note\" numeric(8,3) default 1.5, n2 text default 'it''s', label varchar(20) default ' x ', "
+                       "flag boolean not null);"
+                       "create table other (id serial primary key, twin integer);"),
+        error);
+    ASSERT_FALSE(cs.isEmpty()) << error.toStdString();
+    AwkwardProject single, bulk;
+    ASSERT_TRUE(single.Open(cs, error)) << error.toStdString();
+    ASSERT_TRUE(bulk.Open(cs, error)) << error.toStdString();
+    QVNDatabase& one = single.project.ProjectDatabase();
+    one.AdoConnectString = single.project.ConnectionString();
+    const TQXRowsPtr full = one.GetColumns1(QStringLiteral("twins"));
+    const TQXRowsPtr imported = one.GetColumns(QStringLiteral("twins"));
+    QStringList keys;
+    for (const TQXRowPtr& row : *imported)
+        keys << row->Key();
+    EXPECT_EQ(keys.join(QLatin1Char(',')), QStringLiteral("Code,Note,n2,label,flag"));
+    ASSERT_EQ(full->Count(), imported->Count());
+    for (const TQXRowPtr& row : *imported) {
+        for (const TQXColPtr& c : *row->Cols())
+            EXPECT_EQ(c->Value().ToText(), Text(full, row->Key(), c->Key().toLatin1().constData()))
+                << row->Key().toStdString() << " " << c->Key().toStdString();
+    }
+    EXPECT_EQ(Text(imported, QStringLiteral("Code"), "COLUMN_DEFAULT"), QStringLiteral("7"));
+    EXPECT_EQ(Text(imported, QStringLiteral("n2"), "COLUMN_DEFAULT"), QStringLiteral("it's"));
+    EXPECT_EQ(Text(imported, QStringLiteral("flag"), "IS_NULLABLE"), QStringLiteral("False"));
+    EXPECT_EQ(Text(imported, QStringLiteral("Note"), "NUMERIC_PRECISION") + QLatin1Char(',') +
+                  Text(imported, QStringLiteral("Note"), "NUMERIC_SCALE"),
+              QStringLiteral("8,3"));
+
+    QVNDatabase& db = bulk.project.ProjectDatabase();
+    db.AdoConnectString = bulk.project.ConnectionString();
+    db.PrepareCatalog({QStringLiteral("twins"), QStringLiteral("other")});
+    const TQXRowsPtr columns = bulk.project.GetColumns(QStringLiteral("twins"));
+    EXPECT_EQ(Dump(columns), Dump(single.project.GetColumns(QStringLiteral("twins"))));
+    // The literal keeps its spaces in the catalog rows; the column import trims them.
+    EXPECT_EQ(Text(imported, QStringLiteral("label"), "COLUMN_DEFAULT"), QStringLiteral(" x "));
+    EXPECT_EQ(Text(columns, QStringLiteral("label"), "CL_DEFAULT"), QStringLiteral("x"));
+    EXPECT_EQ(Text(columns, QStringLiteral("Note"), "CL_LENGTH2"), QStringLiteral("8,3"));
+    EXPECT_EQ(Dump(bulk.project.GetColumns(QStringLiteral("other"))),
+              Dump(single.project.GetColumns(QStringLiteral("other"))));
+    db.ForgetCatalog();
+}
+
 TEST_F(AwkwardPgTest, AProjectSavedBeforeKeepsItsAnnotationsOnTheFirstOfTwoSameNamedTables)
 {
     // A file written before same-named tables were told apart knows the first one as "orders".
