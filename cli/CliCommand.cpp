@@ -29,3 +29,10 @@ void CliError(const QString& line)
     std::fputs(line.toUtf8().constData(), stderr);
     std::fputc('\n', stderr);
 }
+
+void LeaveToExit(std::shared_ptr<const void> object)
+{
+    // Never freed: held from a static pointer, so the objects stay reachable to the end.
+    static auto* const kept = new std::vector<std::shared_ptr<const void>>();
+    kept->push_back(std::move(object));
+}

@@ -65,7 +65,11 @@ int runGenerate(const QStringList& args)
             vars.append({c->Key(), c->Value().ToText()});
         if (out.isEmpty())
             out = QVNGenerate::DefaultOutputFolder(folder, project); // as the build dialog proposes it
-        return RunGenerate(model, out, tables, vars, overrides);
+        const int rc = RunGenerate(model, out, tables, vars, overrides);
+        // The schema's sets are all this process still holds; the system frees them faster.
+        LeaveToExit(tables);
+        LeaveToExit(collector.ProjectTables());
+        return rc;
     }
 
     TQXValue value;

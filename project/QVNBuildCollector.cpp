@@ -90,6 +90,7 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
     m_canceled = false;
     m_badProjectFile = false;
     m_unknown.clear();
+    m_projectTables.reset();
     tables = TQXRows::Create();
     tables->SetTag(QStringLiteral("TABLES"));
     projectVariables = TQXCols::Create();
@@ -104,6 +105,7 @@ bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& t
     }
     const bool ok = Collect(project, tableNames, tables, projectVariables, projectFolder);
     project.ProjectDatabase().DisConnectFromServer();
+    m_projectTables = project.TABLES;
     return ok;
 }
 

@@ -56,8 +56,13 @@ public:
     /// True when the last Collect failed on bad input: unknown table names, or a project file that
     /// is missing, unreadable or damaged (as opposed to a database that cannot be reached).
     bool BadInput() const { return m_badProjectFile || !m_unknown.isEmpty(); }
+    /// The table list of the project the last Collect read from a file (its tables, columns and
+    /// annotations), kept by the collector: the program decides when that memory goes, after the
+    /// project itself is closed.
+    const TQXRowsPtr& ProjectTables() const { return m_projectTables; }
 
 private:
+    TQXRowsPtr m_projectTables;
     bool m_canceled = false;
     bool m_badProjectFile = false;
     QStringList m_unknown;
