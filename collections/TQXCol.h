@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TQXRareTexts.h"
 #include "TQXValue.h"
 
 #include <memory>
@@ -14,70 +15,22 @@
 class STAVELIN_EXPORT TQXCol
 {
 public:
-    TQXCol() = default;
-    TQXCol(const TQXCol& other)
-        : m_key(other.m_key), m_value(other.m_value), m_more(other.m_more ? new More(*other.m_more) : nullptr)
-    {
-    }
-    TQXCol(TQXCol&&) noexcept = default;
-    TQXCol& operator=(const TQXCol& other)
-    {
-        if (this != &other) {
-            m_key = other.m_key;
-            m_value = other.m_value;
-            m_more.reset(other.m_more ? new More(*other.m_more) : nullptr);
-        }
-        return *this;
-    }
-    TQXCol& operator=(TQXCol&&) noexcept = default;
-    ~TQXCol() = default;
-
     const QString& Key() const { return m_key; }
     void SetKey(const QString& v) { m_key = v; }
-    const QString& Name() const { return m_more ? m_more->name : Empty(); }
-    void SetName(const QString& v)
-    {
-        if (m_more || !v.isEmpty())
-            More_().name = v;
-    }
-    const QString& DataType() const { return m_more ? m_more->dataType : Empty(); }
-    void SetDataType(const QString& v)
-    {
-        if (m_more || !v.isEmpty())
-            More_().dataType = v;
-    }
-    const QString& Tag() const { return m_more ? m_more->tag : Empty(); }
-    void SetTag(const QString& v)
-    {
-        if (m_more || !v.isEmpty())
-            More_().tag = v;
-    }
+    const QString& Name() const { return m_rare.Name(); }
+    void SetName(const QString& v) { m_rare.SetName(v); }
+    const QString& DataType() const { return m_rare.DataType(); }
+    void SetDataType(const QString& v) { m_rare.SetDataType(v); }
+    const QString& Tag() const { return m_rare.Tag(); }
+    void SetTag(const QString& v) { m_rare.SetTag(v); }
 
     const TQXValue& Value() const { return m_value; }
     void SetValue(TQXValue v) { m_value = std::move(v); }
 
 private:
-    struct More
-    {
-        QString name;
-        QString dataType;
-        QString tag;
-    };
-    static const QString& Empty()
-    {
-        static const QString empty;
-        return empty;
-    }
-    More& More_()
-    {
-        if (!m_more)
-            m_more.reset(new More);
-        return *m_more;
-    }
-
     QString m_key;
     TQXValue m_value;
-    std::unique_ptr<More> m_more;
+    TQXRareTexts m_rare;
 };
 
 using TQXColPtr = std::shared_ptr<TQXCol>;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TQXCols.h"
+#include "TQXRareTexts.h"
 
 /**
  * One row; its column set is shared, and created empty on the first read of Cols().
@@ -11,38 +12,12 @@
 class STAVELIN_EXPORT TQXRow
 {
 public:
-    TQXRow() = default;
-    TQXRow(const TQXRow& other)
-        : m_key(other.m_key), m_cols(other.m_cols), m_more(other.m_more ? new More(*other.m_more) : nullptr)
-    {
-    }
-    TQXRow(TQXRow&&) noexcept = default;
-    TQXRow& operator=(const TQXRow& other)
-    {
-        if (this != &other) {
-            m_key = other.m_key;
-            m_cols = other.m_cols;
-            m_more.reset(other.m_more ? new More(*other.m_more) : nullptr);
-        }
-        return *this;
-    }
-    TQXRow& operator=(TQXRow&&) noexcept = default;
-    ~TQXRow() = default;
-
     const QString& Key() const { return m_key; }
     void SetKey(const QString& v) { m_key = v; }
-    const QString& Name() const { return m_more ? m_more->name : Empty(); }
-    void SetName(const QString& v)
-    {
-        if (m_more || !v.isEmpty())
-            More_().name = v;
-    }
-    const QString& Tag() const { return m_more ? m_more->tag : Empty(); }
-    void SetTag(const QString& v)
-    {
-        if (m_more || !v.isEmpty())
-            More_().tag = v;
-    }
+    const QString& Name() const { return m_rare.Name(); }
+    void SetName(const QString& v) { m_rare.SetName(v); }
+    const QString& Tag() const { return m_rare.Tag(); }
+    void SetTag(const QString& v) { m_rare.SetTag(v); }
 
     /// The row's columns; a fresh empty set is created and kept when none is held.
     const TQXColsPtr& Cols() const;
@@ -50,26 +25,9 @@ public:
     void SetCols(TQXColsPtr cols) { m_cols = std::move(cols); }
 
 private:
-    struct More
-    {
-        QString name;
-        QString tag;
-    };
-    static const QString& Empty()
-    {
-        static const QString empty;
-        return empty;
-    }
-    More& More_()
-    {
-        if (!m_more)
-            m_more.reset(new More);
-        return *m_more;
-    }
-
     QString m_key;
     mutable TQXColsPtr m_cols;
-    std::unique_ptr<More> m_more;
+    TQXRareTexts m_rare;
 };
 
 using TQXRowPtr = std::shared_ptr<TQXRow>;

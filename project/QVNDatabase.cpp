@@ -266,6 +266,19 @@ QString Flag(bool on)
 }
 
 /// The full columns rowset record of one column.
+/// What the database itself says beyond the ODBC catalog (its own type name, identity and generated
+/// columns): the last fields of both column records.
+void AddOwnFacts(TQXCols& cols, const QVNDatabase::ColumnInfo& c)
+{
+    cols.Add(c.dbType, QStringLiteral("DB_TYPE"));
+    cols.Add(c.dbBase, QStringLiteral("DB_BASE"));
+    cols.Add(c.dbKind, QStringLiteral("DB_KIND"));
+    cols.Add(Flag(c.identity), QStringLiteral("IS_IDENTITY"));
+    cols.Add(Flag(c.generated), QStringLiteral("IS_GENERATED"));
+    cols.Add(c.genExpr, QStringLiteral("GENERATION_EXPRESSION"));
+    cols.Add(Flag(c.unbounded), QStringLiteral("UNBOUNDED"));
+}
+
 TQXColsPtr ColumnRecord(const QVNDatabase::ColumnInfo& c)
 {
     auto cols = TQXCols::Create();
@@ -283,13 +296,7 @@ TQXColsPtr ColumnRecord(const QVNDatabase::ColumnInfo& c)
     cols->Add(c.precision, QStringLiteral("NUMERIC_PRECISION"));
     cols->Add(c.scale, QStringLiteral("NUMERIC_SCALE"));
     cols->Add(c.description, QStringLiteral("DESCRIPTION"));
-    cols->Add(c.dbType, QStringLiteral("DB_TYPE"));
-    cols->Add(c.dbBase, QStringLiteral("DB_BASE"));
-    cols->Add(c.dbKind, QStringLiteral("DB_KIND"));
-    cols->Add(Flag(c.identity), QStringLiteral("IS_IDENTITY"));
-    cols->Add(Flag(c.generated), QStringLiteral("IS_GENERATED"));
-    cols->Add(c.genExpr, QStringLiteral("GENERATION_EXPRESSION"));
-    cols->Add(Flag(c.unbounded), QStringLiteral("UNBOUNDED"));
+    AddOwnFacts(*cols, c);
     return cols;
 }
 
@@ -943,15 +950,8 @@ TQXRowsPtr QVNDatabase::GetColumns(const QString& tableName)
         cols->Add(c.length, QStringLiteral("CHARACTER_MAXIMUM_LENGTH"));
         cols->Add(c.precision, QStringLiteral("NUMERIC_PRECISION"));
         cols->Add(c.scale, QStringLiteral("NUMERIC_SCALE"));
-        // What the database itself says beyond the ODBC catalog (the database's own type name,
-        // identity and generated columns) follows the seven.
-        cols->Add(c.dbType, QStringLiteral("DB_TYPE"));
-        cols->Add(c.dbBase, QStringLiteral("DB_BASE"));
-        cols->Add(c.dbKind, QStringLiteral("DB_KIND"));
-        cols->Add(Flag(c.identity), QStringLiteral("IS_IDENTITY"));
-        cols->Add(Flag(c.generated), QStringLiteral("IS_GENERATED"));
-        cols->Add(c.genExpr, QStringLiteral("GENERATION_EXPRESSION"));
-        cols->Add(Flag(c.unbounded), QStringLiteral("UNBOUNDED"));
+        AddOwnFacts(*cols, c); // after the seven
+
         rows->Add(cols, c.name);
     }
     return rows;
