@@ -580,7 +580,8 @@ struct QVNParser::Compiled
         // Cut or padded with spaces, written over the block.
         const qsizetype kept = std::min<qsizetype>(data.size(), width);
         const qsizetype fill = width - kept;
-        const qsizetype dataAt = data.utf16() - out.View(0).utf16();
+        // An empty data part may be a view without data: nothing of it is moved then.
+        const qsizetype dataAt = kept > 0 ? data.utf16() - out.View(0).utf16() : 0;
         out.Resize(std::max(out.size(), at + width));
         char16_t* d = out.Data();
         if (padRight) {

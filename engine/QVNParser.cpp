@@ -912,6 +912,8 @@ qsizetype QVNParser::SelectKnownBlocks(char16_t* text, qsizetype size, const Kno
     const QStringView view(text, size);
     qsizetype w = 0;
     auto put = [&](QStringView part) {
+        if (part.isEmpty())
+            return; // an empty view may have no data at all, which memmove must not be given
         std::memmove(text + w, part.utf16(), static_cast<size_t>(part.size()) * sizeof(char16_t));
         w += part.size();
     };
