@@ -1,5 +1,7 @@
 #include "QVNConnectionString.h"
 
+#include "QVNDatabase.h"
+
 bool QVNConnectionString::Parse(const QString& text)
 {
     m_entries.clear();
@@ -65,11 +67,9 @@ bool QVNConnectionString::Parse(const QString& text)
 
 QString QVNConnectionString::Quote(const QString& key, const QString& value)
 {
-    const bool driver = key.compare(QLatin1String("DRIVER"), Qt::CaseInsensitive) == 0;
-    const bool plain = !driver && !value.contains(QLatin1Char(';')) && !value.startsWith(QLatin1Char('{')) &&
-                       !value.contains(QLatin1Char('}')) && value.trimmed() == value;
-    if (plain)
-        return value;
+    if (key.compare(QLatin1String("DRIVER"), Qt::CaseInsensitive) != 0)
+        return QVNDatabase::QuoteConnectionValue(value);
+    // A driver's name is always braced.
     QString escaped = value;
     escaped.replace(QLatin1String("}"), QLatin1String("}}"));
     return QLatin1Char('{') + escaped + QLatin1Char('}');
