@@ -429,7 +429,6 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
             } else if (mfType.compare(QLatin1String("EACHFILE"), Qt::CaseInsensitive) == 0) {
                 for (const TQXRowPtr& table : *tableSet) {
                     auto rest = TQXCols::Create();
-                    rest->Reserve(table->Cols()->Count() + callerVars->Count() + 1);
                     for (const TQXColPtr& col : *table->Cols())
                         addRest(rest, col);
                     if (!sections->Exists(QStringLiteral("RVG_HEXTIME")))
