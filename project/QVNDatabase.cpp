@@ -1225,6 +1225,9 @@ std::vector<QVNDatabase::ColumnInfo> QVNDatabase::ColumnRecords(const TableName&
     result.reserve(raw.size());
     QString key = byName ? QString() : table.schema + QChar(0x1F) + table.object + QChar(0x1F);
     const qsizetype prefix = key.size();
+    // psqlodbc numbers the rows of its answer, not the columns of each table: a whole schema, or a
+    // table whose name as a search pattern also matches tables listed before it, starts past 1.
+    const bool renumber = Kind() == Dbms::PostgreSQL;
     for (const ColumnFacts& f : raw) {
         if (!byName) {
             key.truncate(prefix);
@@ -1232,6 +1235,8 @@ std::vector<QVNDatabase::ColumnInfo> QVNDatabase::ColumnRecords(const TableName&
         }
         const auto extra = extras.constFind(byName ? f.name : key);
         result.push_back(DescribeColumn(f, extra == extras.cend() ? nullptr : &extra.value()));
+        if (renumber)
+            result.back().ordinal = QString::number(result.size());
     }
     return FirstOfEachName(std::move(result));
 }

@@ -7,6 +7,7 @@
 #include "TQXRows.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -156,6 +157,15 @@ public:
     /// query per kind; other databases table by table through the ODBC catalog calls.
     void PrepareCatalog(const QStringList& keys);
     void ForgetCatalog();
+    /// How the last PrepareCatalog read the columns: in one query of the system catalog, checked
+    /// against the driver's catalog of driverTables tables, or (oneQuery false) through the
+    /// driver's catalog of each schema.
+    struct CatalogRead
+    {
+        bool oneQuery = false;
+        int driverTables = 0;
+    };
+    CatalogRead LastCatalogRead() const { return m_lastRead; }
 
 private:
     using CatalogCall = std::function<SQLRETURN(SQLHSTMT)>;
@@ -206,6 +216,16 @@ private:
     /// catalog's order; retried once on a connection that died.
     std::vector<ColumnFacts> ReadColumnFacts(const QString& schema, const QString& table,
                                              const std::function<bool(const ColumnFacts&)>& keep);
+    /// The driver's columns of every wanted table ("schema\x1Fname") of these schemas, by table.
+    void ReadSchemaColumns(const QStringList& schemas, const QSet<QString>& wanted,
+                           QHash<QString, std::vector<ColumnFacts>>& raw);
+    /// The columns of these PostgreSQL tables with their extras (by table, then column name),
+    /// exactly as the driver's catalog and PgColumnExtras give them, in one query. False (nothing
+    /// filled) when that cannot be vouched for: the caller reads them the long way. True with
+    /// nothing filled when the server stopped answering (the reason is in Exceptions).
+    bool PgBulkColumns(const QList<TableName>& tables, const QSet<QString>& wanted,
+                       QHash<QString, std::vector<ColumnFacts>>& raw,
+                       QHash<QString, QHash<QString, ColumnExtra>>& extras);
     /// Primary-key (foreign = false) or foreign-key rows from PostgreSQL's catalog, in the fields
     /// of the ODBC catalog rows; distributed into byTable by "schema\x1Fname" when given.
     TQXRowsPtr PgKeyRows(bool foreign, const QList<TableName>& tables, QHash<QString, TQXRowsPtr>* byTable, bool& ok);
@@ -235,4 +255,5 @@ private:
     QHash<QString, QString> m_tableKeys;
     /// Catalog facts read by PrepareCatalog, by "schema\x1Fname".
     QHash<QString, CachedTable> m_cache;
+    CatalogRead m_lastRead;
 };

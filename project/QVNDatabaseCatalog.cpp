@@ -497,43 +497,9 @@ TQXRowsPtr QVNDatabase::PgKeyRows(bool foreign, const QList<TableName>& tables, 
     return all;
 }
 
-const QVNDatabase::CachedTable* QVNDatabase::Cached(const TableName& table) const
+void QVNDatabase::ReadSchemaColumns(const QStringList& schemas, const QSet<QString>& wanted,
+                                    QHash<QString, std::vector<ColumnFacts>>& raw)
 {
-    if (m_cache.isEmpty())
-        return nullptr;
-    const auto it = m_cache.constFind(Joined(table.schema, table.object));
-    return it == m_cache.cend() ? nullptr : &it.value();
-}
-
-void QVNDatabase::ForgetCatalog()
-{
-    m_cache.clear();
-}
-
-void QVNDatabase::PrepareCatalog(const QStringList& keys)
-{
-    ForgetCatalog();
-    if (keys.isEmpty() || Kind() != Dbms::PostgreSQL)
-        return; // other databases answer table by table
-    QList<TableName> tables;
-    QSet<QString> wanted;
-    for (const QString& key : keys) {
-        const TableName t = ResolveTable(key);
-        if (!wanted.contains(Joined(t.schema, t.object))) {
-            wanted.insert(Joined(t.schema, t.object));
-            tables << t;
-        }
-    }
-    QStringList schemas;
-    for (const TableName& t : tables) {
-        if (!schemas.contains(t.schema))
-            schemas << t.schema;
-    }
-    // Columns: one catalog call per schema (the filter names schemas when there are several tables).
-    if (tables.size() == 1)
-        return; // one table is read as it is asked for
-    // Columns: one catalog call per schema, every table of it at once.
-    QHash<QString, std::vector<ColumnFacts>> raw;
     for (const QString& schema : schemas) {
         // A table's columns come one after another: the answer for the table before is reused.
         QString lastTable;
@@ -557,8 +523,267 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
             into->push_back(std::move(f));
         }
     }
+}
+
+namespace {
+/// What the driver's catalog says of one kind of column; learned from a column of that kind.
+struct DriverView
+{
+    bool known = false;
+    int sqlType = 0;
+    QString typeName;
+    bool hasSize = false, hasDigits = false;
+    qint64 size = 0;
+    int digits = 0;
+    int nullable = SQL_NULLABLE_UNKNOWN;
+    QString isNullableText;
+
+    explicit DriverView() = default;
+    explicit DriverView(const QVNDatabase::ColumnFacts& f)
+        : known(true), sqlType(f.sqlType), typeName(f.typeName), hasSize(f.hasSize), hasDigits(f.hasDigits),
+          size(f.size), digits(f.digits), nullable(f.nullable), isNullableText(f.isNullableText)
+    {
+    }
+    bool operator==(const DriverView&) const = default;
+};
+} // namespace
+
+bool QVNDatabase::PgBulkColumns(const QList<TableName>& tables, const QSet<QString>& wanted,
+                                QHash<QString, std::vector<ColumnFacts>>& raw,
+                                QHash<QString, QHash<QString, ColumnExtra>>& extras)
+{
+    // psqlodbc builds its column catalog from pg_attribute in the client, row by row; for a whole
+    // database that is most of the import's time. The same facts come here in one plain query.
+    // How the driver renders a column's type (ODBC type, name, size, nullability) depends only on
+    // the column's type, modifier and NOT NULL, and on the connection's options: it is taken from
+    // the driver's own catalog of a few tables that together hold every such kind of column, and
+    // those tables also check every other field read here. Anything unexpected gives up.
+    OdbcStatement stmt;
+    SQLRETURN rc = SQL_ERROR;
+    const QString sql =
+        QStringLiteral("select n.nspname, c.relname, a.attname, a.atttypid || ' ' || a.atttypmod || ' ' || "
+                       "case when a.attnotnull then 'n' else '-' end || case when a.attidentity <> '' then 'i' "
+                       "else '-' end || case when a.attgenerated <> '' then 'g' else '-' end || "
+                       "case when t.typtype = 'e' then 'e' when t.typtype = 'd' then 'd' "
+                       "when t.typcategory = 'A' then 'a' else '-' end || "
+                       "case when col_description(c.oid, a.attnum) is null then '-' else 'c' end, "
+                       "pg_get_expr(d.adbin, d.adrelid), format_type(a.atttypid, a.atttypmod), "
+                       "case t.typtype when 'd' then format_type(t.typbasetype, t.typtypmod) when 'e' then 'text' end "
+                       "from pg_catalog.pg_attribute a join pg_catalog.pg_class c on c.oid = a.attrelid "
+                       "join pg_catalog.pg_namespace n on n.oid = c.relnamespace "
+                       "join pg_catalog.pg_type t on t.oid = a.atttypid "
+                       "left join pg_catalog.pg_attrdef d on a.atthasdef and d.adrelid = a.attrelid and "
+                       "d.adnum = a.attnum where a.attnum > 0 and not a.attisdropped and "
+                       "c.relkind in ('r', 'v', 'm', 'p', 'f') and ") +
+        PgFilter(tables) + QStringLiteral(" order by n.nspname, c.relname, a.attnum");
+    // A server that does not answer is not asked the long way as well: the tables are then read
+    // one by one as they are asked for, each within the time limit.
+    auto failed = [&] {
+        if (!m_watchdog.Tripped())
+            return false;
+        NoteTimeout();
+        return true;
+    };
+    if (!Execute(sql, SchemaTimeout, stmt, rc) || !SQL_SUCCEEDED(rc))
+        return failed();
+
+    struct Table
+    {
+        TableName name;
+        std::vector<ColumnFacts> columns;
+        std::vector<int> kinds; // per column, an index into views
+        QHash<QString, ColumnExtra> extras;
+    };
+    std::vector<Table> read;
+    QHash<QString, int> kindOf; // "type modifier flags" -> index into views
+    std::vector<DriverView> views;
+    QSet<QString> texts; // type texts repeat column after column: each is kept once
+    auto shared = [&](const QString& text) {
+        if (text.isEmpty())
+            return text;
+        const auto known = texts.constFind(text);
+        if (known != texts.cend())
+            return *known;
+        texts.insert(text);
+        return text;
+    };
+    {
+        QVNRecordset rs(std::move(stmt), &m_watchdog, SchemaTimeout);
+        if (rs.FieldCount() != 7)
+            return false;
+        Table* into = nullptr;
+        bool started = false, intoWanted = false;
+        QString schema, table;
+        while (!rs.IsEof()) {
+            if (!started || rs.Value(1) != table || rs.Value(0) != schema) {
+                started = true;
+                schema = rs.Value(0);
+                table = rs.Value(1);
+                intoWanted = wanted.contains(Joined(schema, table));
+                if (intoWanted) {
+                    read.push_back({{schema, table}, {}, {}, {}});
+                    into = &read.back();
+                } else {
+                    into = nullptr;
+                }
+            }
+            if (intoWanted) {
+                const QString attribute = rs.Value(2);
+                const QString kind = rs.Value(3);
+                const QString def = rs.Value(4);
+                const int space = kind.lastIndexOf(QLatin1Char(' '));
+                const QStringView flags = space < 0 ? QStringView() : QStringView(kind).mid(space + 1);
+                if (flags.size() != 5)
+                    return false;
+                // The kind of column as the driver sees it: type, modifier, NOT NULL, whether it has
+                // a default and a comment (so that the tables checked include such columns).
+                QString kindKey = kind.left(space + 2);
+                kindKey += def.isEmpty() ? QLatin1Char('-') : QLatin1Char('d');
+                kindKey += flags.at(4);
+                auto k = kindOf.constFind(kindKey);
+                if (k == kindOf.cend()) {
+                    k = kindOf.insert(kindKey, static_cast<int>(views.size()));
+                    views.emplace_back();
+                }
+                ColumnFacts f;
+                f.schema = into->name.schema;
+                f.table = into->name.object;
+                f.name = attribute.trimmed();
+                f.defaultValue = def.trimmed();
+                f.ordinal = QString::number(into->columns.size() + 1);
+                into->columns.push_back(std::move(f));
+                into->kinds.push_back(k.value());
+
+                ColumnExtra e;
+                e.dbType = shared(rs.Value(5));
+                e.dbBase = rs.IsNull(6) ? e.dbType : shared(rs.Value(6));
+                const QChar sort = flags.at(3);
+                e.dbKind = sort == QLatin1Char('e')   ? QStringLiteral("enum")
+                           : sort == QLatin1Char('d') ? QStringLiteral("domain")
+                           : sort == QLatin1Char('a') ? QStringLiteral("array")
+                                                      : QString();
+                e.generated = flags.at(2) == QLatin1Char('g');
+                e.identity =
+                    flags.at(1) == QLatin1Char('i') || (!e.generated && def.startsWith(QLatin1String("nextval(")));
+                if (e.generated)
+                    e.genExpr = def;
+                into->extras.insert(attribute, e);
+            }
+            QVNEvents::DoEvents();
+            rs.MoveNext();
+        }
+        if (!rs.Errors().isEmpty())
+            return failed();
+    }
+
+    // The tables the driver is asked about: the first one holding each kind not yet seen.
+    std::vector<bool> seen(views.size(), false);
+    std::vector<const Table*> samples;
+    for (const Table& t : read) {
+        if (std::any_of(t.kinds.begin(), t.kinds.end(), [&](int k) { return !seen[k]; })) {
+            samples.push_back(&t);
+            for (int k : t.kinds)
+                seen[k] = true;
+        }
+    }
+    // Each sample is one small catalog call; when a schema varies so much that many would be
+    // needed, reading the driver's catalog of the whole schema is cheaper.
+    if (samples.size() > 16 + read.size() / 16)
+        return false;
+    QString catalog;
+    bool catalogKnown = false;
+    for (const Table* t : samples) {
+        const std::vector<ColumnFacts> driver =
+            ReadColumnFacts(t->name.schema, t->name.object, [&](const ColumnFacts& f) {
+                return f.table == t->name.object && f.schema == t->name.schema;
+            });
+        if (driver.size() != t->columns.size())
+            return false;
+        for (size_t i = 0; i < driver.size(); ++i) {
+            const ColumnFacts& d = driver[i];
+            const ColumnFacts& ours = t->columns[i];
+            // Comments are not part of the driver's catalog; a driver that reports them is read
+            // the long way.
+            if (d.name != ours.name || d.defaultValue != ours.defaultValue || !d.description.isEmpty() ||
+                (catalogKnown && d.catalog != catalog))
+                return false;
+            catalog = d.catalog;
+            catalogKnown = true;
+            DriverView& view = views[t->kinds[i]];
+            const DriverView seenNow(d);
+            if (view.known && !(view == seenNow))
+                return false;
+            view = seenNow;
+        }
+    }
+
+    m_lastRead = {true, static_cast<int>(samples.size())};
+    raw.reserve(static_cast<qsizetype>(read.size()));
+    extras.reserve(static_cast<qsizetype>(read.size()));
+    for (Table& t : read) {
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            ColumnFacts& f = t.columns[i];
+            const DriverView& view = views[t.kinds[i]];
+            f.catalog = catalog;
+            f.sqlType = view.sqlType;
+            f.typeName = view.typeName;
+            f.hasSize = view.hasSize;
+            f.size = view.size;
+            f.hasDigits = view.hasDigits;
+            f.digits = view.digits;
+            f.nullable = view.nullable;
+            f.isNullableText = view.isNullableText;
+        }
+        const QString id = Joined(t.name.schema, t.name.object);
+        raw.insert(id, std::move(t.columns));
+        extras.insert(id, std::move(t.extras));
+    }
+    return true;
+}
+
+const QVNDatabase::CachedTable* QVNDatabase::Cached(const TableName& table) const
+{
+    if (m_cache.isEmpty())
+        return nullptr;
+    const auto it = m_cache.constFind(Joined(table.schema, table.object));
+    return it == m_cache.cend() ? nullptr : &it.value();
+}
+
+void QVNDatabase::ForgetCatalog()
+{
+    m_cache.clear();
+}
+
+void QVNDatabase::PrepareCatalog(const QStringList& keys)
+{
+    ForgetCatalog();
+    m_lastRead = {};
+    if (keys.isEmpty() || Kind() != Dbms::PostgreSQL)
+        return; // other databases answer table by table
+    QList<TableName> tables;
+    QSet<QString> wanted;
+    for (const QString& key : keys) {
+        const TableName t = ResolveTable(key);
+        if (!wanted.contains(Joined(t.schema, t.object))) {
+            wanted.insert(Joined(t.schema, t.object));
+            tables << t;
+        }
+    }
+    QStringList schemas;
+    for (const TableName& t : tables) {
+        if (!schemas.contains(t.schema))
+            schemas << t.schema;
+    }
+    if (tables.size() == 1)
+        return; // one table is read as it is asked for
+    QHash<QString, std::vector<ColumnFacts>> raw;
     QHash<QString, QHash<QString, ColumnExtra>> extras;
-    PgColumnExtras(tables, &extras);
+    if (!PgBulkColumns(tables, wanted, raw, extras)) {
+        raw.clear();
+        extras.clear();
+        ReadSchemaColumns(schemas, wanted, raw);
+        PgColumnExtras(tables, &extras);
+    }
     QHash<QString, TQXRowsPtr> primary, foreign;
     bool primaryOk = false, foreignOk = false;
     PgKeyRows(false, tables, &primary, primaryOk);
