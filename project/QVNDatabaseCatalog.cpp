@@ -45,6 +45,25 @@ QString PgFilter(const QList<QVNDatabase::TableName>& tables)
     return QStringLiteral("n.nspname in (") + schemas.join(QLatin1String(", ")) + QLatin1Char(')');
 }
 
+/// Texts that repeat row after row (type names, kinds), each kept once and shared by its uses.
+class SharedTexts
+{
+public:
+    QString operator()(const QString& text)
+    {
+        if (text.isEmpty())
+            return text;
+        const auto known = m_texts.constFind(text);
+        if (known != m_texts.cend())
+            return *known;
+        m_texts.insert(text);
+        return text;
+    }
+
+private:
+    QSet<QString> m_texts;
+};
+
 /// The expressions of the generated columns in a SQLite CREATE TABLE statement, by lower-cased
 /// column name: the text inside "AS (...)" of each column definition.
 QHash<QString, QString> GeneratedExpressions(const QString& sql)
@@ -357,16 +376,7 @@ QVNDatabase::PgColumnExtras(const QList<TableName>& tables, QHash<QString, QHash
     if (!byTable)
         result.reserve(static_cast<qsizetype>(rows.size()));
     // A schema uses a few dozen types: each type text is kept once and shared by its columns.
-    QSet<QString> types;
-    auto shared = [&](const QString& text) {
-        if (text.isEmpty())
-            return text;
-        const auto known = types.constFind(text);
-        if (known != types.cend())
-            return *known;
-        types.insert(text);
-        return text;
-    };
+    SharedTexts shared;
     QHash<QString, ColumnExtra>* into = nullptr;
     QString intoSchema, intoTable;
     for (const QStringList& r : rows) {
@@ -545,6 +555,18 @@ struct DriverView
     {
     }
     bool operator==(const DriverView&) const = default;
+
+    void ApplyTo(QVNDatabase::ColumnFacts& f) const
+    {
+        f.sqlType = sqlType;
+        f.typeName = typeName;
+        f.hasSize = hasSize;
+        f.size = size;
+        f.hasDigits = hasDigits;
+        f.digits = digits;
+        f.nullable = nullable;
+        f.isNullableText = isNullableText;
+    }
 };
 } // namespace
 
@@ -597,16 +619,7 @@ bool QVNDatabase::PgBulkColumns(const QList<TableName>& tables, const QSet<QStri
     std::vector<Table> read;
     QHash<QString, int> kindOf; // "type modifier flags" -> index into views
     std::vector<DriverView> views;
-    QSet<QString> texts; // type texts repeat column after column: each is kept once
-    auto shared = [&](const QString& text) {
-        if (text.isEmpty())
-            return text;
-        const auto known = texts.constFind(text);
-        if (known != texts.cend())
-            return *known;
-        texts.insert(text);
-        return text;
-    };
+    SharedTexts shared;
     {
         QVNRecordset rs(std::move(stmt), &m_watchdog, SchemaTimeout);
         if (rs.FieldCount() != 7)
@@ -722,17 +735,8 @@ bool QVNDatabase::PgBulkColumns(const QList<TableName>& tables, const QSet<QStri
     extras.reserve(static_cast<qsizetype>(read.size()));
     for (Table& t : read) {
         for (size_t i = 0; i < t.columns.size(); ++i) {
-            ColumnFacts& f = t.columns[i];
-            const DriverView& view = views[t.kinds[i]];
-            f.catalog = catalog;
-            f.sqlType = view.sqlType;
-            f.typeName = view.typeName;
-            f.hasSize = view.hasSize;
-            f.size = view.size;
-            f.hasDigits = view.hasDigits;
-            f.digits = view.digits;
-            f.nullable = view.nullable;
-            f.isNullableText = view.isNullableText;
+            t.columns[i].catalog = catalog;
+            views[t.kinds[i]].ApplyTo(t.columns[i]);
         }
         const QString id = Joined(t.name.schema, t.name.object);
         raw.insert(id, std::move(t.columns));

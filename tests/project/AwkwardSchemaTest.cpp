@@ -62,6 +62,25 @@ public:
     QVNProject project;
 };
 
+/// One database opened twice: one project's catalog is read in bulk, the other's table by table.
+struct BulkAndSingle
+{
+    bool Open(const QString& connection, QString& error)
+    {
+        if (!single.Open(connection, error) || !bulk.Open(connection, error))
+            return false;
+        for (const TQXRowPtr& row : *bulk.project.TABLES)
+            keys << row->Key();
+        db.AdoConnectString = bulk.project.ConnectionString();
+        one.AdoConnectString = single.project.ConnectionString();
+        return true;
+    }
+    AwkwardProject single, bulk;
+    QVNDatabase& db = bulk.project.ProjectDatabase();
+    QVNDatabase& one = single.project.ProjectDatabase();
+    QStringList keys;
+};
+
 class AwkwardPgTest : public ::testing::Test
 {
 protected:
@@ -232,18 +251,11 @@ TEST_F(AwkwardPgTest, TheBulkReadGivesWhatEachTableGivesAlone)
         QString error;
         const QString cs = std::string(script) == "awkward_pg.sql" ? m_cs : Pg::CreateDatabase(Script(script), error);
         ASSERT_FALSE(cs.isEmpty()) << error.toStdString();
-        AwkwardProject single, bulk;
-        ASSERT_TRUE(single.Open(cs, error)) << error.toStdString();
-        ASSERT_TRUE(bulk.Open(cs, error)) << error.toStdString();
-        QStringList keys;
-        for (const TQXRowPtr& row : *bulk.project.TABLES)
-            keys << row->Key();
-        QVNDatabase& db = bulk.project.ProjectDatabase();
-        db.AdoConnectString = bulk.project.ConnectionString();
+        BulkAndSingle both;
+        ASSERT_TRUE(both.Open(cs, error)) << error.toStdString();
+        auto& [single, bulk, db, one, keys] = both;
         db.PrepareCatalog(keys);
         EXPECT_TRUE(db.LastCatalogRead().oneQuery) << script;
-        QVNDatabase& one = single.project.ProjectDatabase();
-        one.AdoConnectString = single.project.ConnectionString();
         for (const QString& key : keys) {
             const std::string where = std::string(script) + ": " + key.toStdString();
             // Every catalog field, before the import's own read releases the table's bulk facts.
@@ -281,15 +293,10 @@ TEST_F(AwkwardPgTest, TheBulkReadTakesTheDriversViewFromAFewTablesOrReadsTheDriv
     const QString many = Pg::CreateDatabase(script, error);
     ASSERT_FALSE(many.isEmpty()) << error.toStdString();
     for (const QString& cs : {few, many}) {
-        AwkwardProject single, bulk;
-        ASSERT_TRUE(single.Open(cs, error)) << error.toStdString();
-        ASSERT_TRUE(bulk.Open(cs, error)) << error.toStdString();
-        QStringList keys;
-        for (const TQXRowPtr& row : *bulk.project.TABLES)
-            keys << row->Key();
+        BulkAndSingle both;
+        ASSERT_TRUE(both.Open(cs, error)) << error.toStdString();
+        auto& [single, bulk, db, one, keys] = both;
         ASSERT_EQ(keys.size(), cs == few ? 5 : 45);
-        QVNDatabase& db = bulk.project.ProjectDatabase();
-        db.AdoConnectString = bulk.project.ConnectionString();
         db.PrepareCatalog(keys);
         if (cs == few) {
             EXPECT_TRUE(db.LastCatalogRead().oneQuery);
@@ -297,8 +304,6 @@ TEST_F(AwkwardPgTest, TheBulkReadTakesTheDriversViewFromAFewTablesOrReadsTheDriv
         } else {
             EXPECT_FALSE(db.LastCatalogRead().oneQuery);
         }
-        QVNDatabase& one = single.project.ProjectDatabase();
-        one.AdoConnectString = single.project.ConnectionString();
         for (const QString& key : keys) {
             EXPECT_EQ(Dump(db.GetColumns1(key)), Dump(one.GetColumns1(key))) << key.toStdString();
             EXPECT_EQ(Dump(bulk.project.GetColumns(key)), Dump(single.project.GetColumns(key))) << key.toStdString();
