@@ -217,7 +217,7 @@ QVNDatabase::ColumnInfo DescribeColumn(const ColumnFacts& f, const QVNDatabase::
             c.precision.clear();
             c.scale.clear();
         }
-    } else if (IsLongType(sqlType) && c.length == QLatin1String("2147483647")) {
+    } else if (IsLongType(sqlType) && c.length.toLongLong() == kUnboundedLength) {
         c.unbounded = true;
     }
 
@@ -265,7 +265,6 @@ QString Flag(bool on)
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-/// The full columns rowset record of one column.
 /// What the database itself says beyond the ODBC catalog (its own type name, identity and generated
 /// columns): the last fields of both column records.
 void AddOwnFacts(TQXCols& cols, const QVNDatabase::ColumnInfo& c)
@@ -279,6 +278,7 @@ void AddOwnFacts(TQXCols& cols, const QVNDatabase::ColumnInfo& c)
     cols.Add(Flag(c.unbounded), QStringLiteral("UNBOUNDED"));
 }
 
+/// The full columns rowset record of one column.
 TQXColsPtr ColumnRecord(const QVNDatabase::ColumnInfo& c)
 {
     auto cols = TQXCols::Create();

@@ -36,6 +36,7 @@ QVNRecordset::QVNRecordset(OdbcStatement statement, OdbcWatchdog* watchdog, int 
     }
     m_values.resize(count);
     m_nulls.assign(count, true);
+    ReadOnlyFields({});
     if (count > 0)
         Fetch();
 }
@@ -87,16 +88,7 @@ bool QVNRecordset::Fetch()
         return false;
     }
     m_eof = false;
-    if (!m_read.empty()) {
-        for (const int i : m_read) {
-            if (!ReadValue(i)) {
-                m_eof = true;
-                return false;
-            }
-        }
-        return true;
-    }
-    for (int i = 0; i < FieldCount(); ++i) {
+    for (const int i : m_read) {
         if (!ReadValue(i)) {
             m_eof = true;
             return false;
@@ -108,9 +100,7 @@ bool QVNRecordset::Fetch()
 void QVNRecordset::ReadOnlyFields(const std::vector<int>& fields)
 {
     m_read.clear();
-    if (fields.empty())
-        return;
-    std::vector<bool> wanted(m_fields.size(), false);
+    std::vector<bool> wanted(m_fields.size(), fields.empty());
     for (const int i : fields) {
         if (i >= 0 && i < FieldCount())
             wanted[i] = true;

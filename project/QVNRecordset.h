@@ -61,7 +61,7 @@ private:
     std::vector<Field> m_fields;
     QStringList m_values;
     std::vector<bool> m_nulls;
-    std::vector<int> m_read; // the fields Fetch reads, in order; empty = all
+    std::vector<int> m_read; // the fields Fetch reads, in order
     bool m_eof = true;
     QStringList m_errors;
 };
