@@ -127,7 +127,7 @@ class Column:
         align = ALIGNMENTS.get(self.main_code, "")
         if align:
             return align
-        if self.converts:
+        if self.converts or self.reference is not None:
             return "left"
         if self.kind in NUMBER_KINDS:
             return "right"

@@ -29,6 +29,12 @@ def display(column, value):
         return json.dumps(value, ensure_ascii=False)
     if isinstance(value, list):
         return "{" + ", ".join("" if v is None else str(v) for v in value) + "}"
+    if column.kind == "decimal" and column.scale and isinstance(value, (int, float, decimal.Decimal)) \
+            and not isinstance(value, bool):
+        try:
+            return str(decimal.Decimal(str(value)).quantize(decimal.Decimal(1).scaleb(-column.scale)))
+        except decimal.InvalidOperation:
+            return str(value)
     if isinstance(value, float):
         return repr(value) if value != int(value) or abs(value) >= 1e16 else str(int(value))
     return str(value)
