@@ -243,16 +243,23 @@ class Table:
         return []
 
 
-def column(name, **kwargs):
-    return Column(name, **kwargs)
-
-
-def foreign_key(name, ref_table, ref_schema, ref_object, pairs):
-    return ForeignKey(name, ref_table, ref_schema, ref_object, pairs)
-
-
-def table(**kwargs):
-    return Table(**kwargs)
+def load(entries):
+    """The tables of schema.py's TABLES as Table objects."""
+    tables = []
+    for (key, schema, name, kind, caption, description, comment, chosen_key, key_kind, columns, update, search,
+         main, show, foreign_keys) in entries:
+        cols = []
+        for (cname, ccaption, cdescription, default, dbtype, dbbase, flags, converts) in columns:
+            f = (flags.split("|") + [""] * 14)[:14]
+            cols.append(Column(cname, caption=ccaption, description=cdescription, pk=f[0], pkmark=f[1], null=f[2],
+                               type=f[3], type2=f[4], length=f[5], length2=f[6], codes=f[7:11], default=default,
+                               dbtype=dbtype, dbbase=dbbase, dbkind=f[13], identity=f[11], generated=f[12],
+                               converts=converts))
+        fks = [ForeignKey(*fk) for fk in foreign_keys]
+        tables.append(Table(key, schema=schema, name=name, kind=kind, caption=caption, description=description,
+                            comment=comment, chosen_key=chosen_key, key_kind=key_kind, columns=cols, update=update,
+                            search=search, main=main, show=show, foreign_keys=fks))
+    return tables
 
 
 def _slug(text):

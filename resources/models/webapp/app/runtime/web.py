@@ -11,7 +11,7 @@ from flask import Flask, abort, flash, redirect, render_template, request, sessi
 
 from . import values
 from .db import DatabaseError, quote
-from .model import NUMBER_KINDS, SEARCH_KINDS, UPDATE_CONTROLS, link
+from .model import NUMBER_KINDS, SEARCH_KINDS, UPDATE_CONTROLS, link, load
 
 PAGE_SIZE = 50
 # A foreign key is chosen from a drop-down list while the referenced table is at most this long;
@@ -19,7 +19,7 @@ PAGE_SIZE = 50
 MAX_CHOICES = 500
 
 
-def create_app(tables, title, db):
+def create_app(entries, title, db):
     package = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     app = Flask(__name__, template_folder=os.path.join(package, "templates"),
                 static_folder=os.path.join(package, "static"), static_url_path="/static")
@@ -27,6 +27,7 @@ def create_app(tables, title, db):
     app.config.update(SESSION_COOKIE_SAMESITE="Lax", SESSION_COOKIE_HTTPONLY=True,
                       MAX_CONTENT_LENGTH=16 * 1024 * 1024)
     by_slug = {}
+    tables = load(entries)
     link(tables)
     for t in tables:
         by_slug[t.slug] = t
@@ -77,15 +78,7 @@ def create_app(tables, title, db):
         if not search.errors:
             try:
                 with db.connect() as conn:
-                    where = search.where()
-                    stmt = db.statement().sql("SELECT count(*) FROM ").table(t).extend(where)
-                    count = db.fetch(conn, stmt)[0][0]
-                    pages = max(1, (count + PAGE_SIZE - 1) // PAGE_SIZE)
-                    page = min(page, pages)
-                    wanted = _unique(t.main_columns + t.key_columns)
-                    stmt = select(db, t, wanted).extend(where).extend(order.clause(db))
-                    stmt.sql(" LIMIT ").value(PAGE_SIZE).sql(" OFFSET ").value((page - 1) * PAGE_SIZE)
-                    rows = [dict(zip(wanted, r)) for r in db.fetch(conn, stmt)]
+                    rows, count, page = read_page(db, conn, t, search, order, page)
                     labels = Labels(db, conn, t, rows)
             except DatabaseError as e:
                 error = str(e)
@@ -240,13 +233,38 @@ def _unique(columns):
     return result
 
 
-def select(db, t, columns):
+def select(db, t, columns, extra=""):
     stmt = db.statement().sql("SELECT ")
     for i, c in enumerate(columns):
         stmt.sql(", " if i else "").name(c.name)
     if not columns:
         stmt.sql("1")
-    return stmt.sql(" FROM ").table(t)
+    return stmt.sql(extra).sql(" FROM ").table(t)
+
+
+def read_page(db, conn, t, search, order, page):
+    """One page of rows as searched and sorted, the number of rows found, and the page shown (the
+    last one when the page asked for is beyond it)."""
+    where = search.where()
+    wanted = _unique(t.main_columns + t.key_columns)
+
+    def rows_of(page, counted):
+        # A search scans the table anyway: the count comes with the page from the same scan.
+        stmt = select(db, t, wanted, ", count(*) OVER ()" if counted else "")
+        stmt.extend(where).extend(order.clause(db))
+        stmt.sql(" LIMIT ").value(PAGE_SIZE).sql(" OFFSET ").value((page - 1) * PAGE_SIZE)
+        return db.fetch(conn, stmt)
+
+    counted = bool(search.conditions)
+    found = rows_of(page, counted) if counted else []
+    if found:
+        count = found[0][-1]
+        found = [r[:-1] for r in found]
+    else:
+        count = db.fetch(conn, db.statement().sql("SELECT count(*) FROM ").table(t).extend(where))[0][0]
+        page = min(page, max(1, (count + PAGE_SIZE - 1) // PAGE_SIZE))
+        found = rows_of(page, False) if count else []
+    return [dict(zip(wanted, r)) for r in found], count, page
 
 
 def key_text(column, value):
