@@ -264,6 +264,14 @@ class SampleWebApp(unittest.TestCase):
         self.assertEqual(refused.exception.code, 400)
         self.assertEqual(self.sql("SELECT count(*) FROM customers WHERE customer_id = 3"), [(1,)])
 
+    def test_the_project_database_is_the_default(self):
+        default = ws.Server(self.out, None)
+        try:
+            with urllib.request.urlopen(default.base + "/t/customers/") as page:
+                self.assertIn("上海明达贸易", page.read().decode("utf-8"))
+        finally:
+            default.stop()
+
     def test_every_page_answers(self):
         failures, visited = ws.crawl(self.server.base)
         self.assertEqual(failures, [])

@@ -8,6 +8,7 @@ import contextlib
 import html.parser
 import json
 import os
+import re
 import shutil
 import socket
 import sqlite3
@@ -106,7 +107,8 @@ class Server:
         self.log = open(os.path.join(out, "server.log"), "w+")
         env = dict(os.environ)
         env.pop("DATABASE_URL", None)
-        self.process = subprocess.Popen([PYTHON, "-m", package, "--db", connection, "--port", str(self.port)],
+        database = ["--db", connection] if connection else []
+        self.process = subprocess.Popen([PYTHON, "-m", package, *database, "--port", str(self.port)],
                                         cwd=out, stdout=self.log, stderr=subprocess.STDOUT, env=env)
         deadline = time.time() + 30
         while True:
@@ -172,6 +174,26 @@ class _Links(html.parser.HTMLParser):
                 self.links.append(href)
 
 
+def html_problems(text):
+    """What the shipped models' HTML check finds wrong in a page: unclosed or misnested elements,
+    stray "&", bad or repeated ids, links to missing ids."""
+    import importlib.util
+
+    spec = importlib.util.spec_from_file_location(
+        "check_html", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "model", "check_html.py"))
+    check = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(check)
+    checker = check.Checker()
+    checker.feed(text)
+    checker.close()
+    problems = checker.problems + ["<%s> at line %d never closed" % (tag, pos[0]) for tag, pos in checker.stack]
+    if not text.lstrip().lower().startswith("<!doctype html"):
+        problems.append("no <!DOCTYPE html>")
+    problems += ["a bare & at line %d" % n for n, line in enumerate(text.splitlines(), 1)
+                 for m in re.finditer("&", line) if not check.REFERENCE.match(line, m.start())]
+    return problems
+
+
 def crawl(base, limit=5000):
     """Follows every link of the application from its home page (GET only); the pages that
     answered with a server error or showed a database error, and the number of pages visited."""
@@ -193,6 +215,9 @@ def crawl(base, limit=5000):
         if status >= 400:
             failures.append((path, status, "a link of the application leads nowhere"))
             continue
+        problems = html_problems(body)
+        if problems:
+            failures.append((path, status, "; ".join(problems[:5])))
         parser = _Links()
         parser.feed(body)
         for href in parser.links:
@@ -232,12 +257,12 @@ def pg_url(settings, db):
                                                     settings["PG_PORT"])
 
 
-def click_and_wait(driver, element, timeout=20):
-    """Clicks a link or button and waits until the next page has replaced this one."""
-    from selenium.webdriver.support import expected_conditions
+def click_and_wait(driver, element, timeout=30):
+    """Clicks a link or button and waits until the next page has replaced this one (the old
+    document carries a mark the new one lacks)."""
     from selenium.webdriver.support.ui import WebDriverWait
 
-    page = driver.find_element("tag name", "html")
+    driver.execute_script("window.quorvinOldPage = true")
     element.click()
-    WebDriverWait(driver, timeout).until(expected_conditions.staleness_of(page))
-    WebDriverWait(driver, timeout).until(lambda d: d.execute_script("return document.readyState") == "complete")
+    WebDriverWait(driver, timeout).until(lambda d: d.execute_script(
+        "return window.quorvinOldPage !== true && document.readyState === 'complete'"))

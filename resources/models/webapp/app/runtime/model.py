@@ -87,7 +87,8 @@ class Column:
             return "timetz" if zoned else "time"
         if self.type2 == "date" or t == "dbtimestamp":
             return "datetimetz" if zoned else "datetime"
-        if base.startswith("interval"):
+        if base.startswith("interval") or base == "money":
+            # Written as the database prints them ("1 day", "$12.50"): edited as text.
             return "other"
         if self.type2 == "numeric" or t in ("numeric", "decimal", "currency", "single", "double"):
             if t in ("single", "double", "float", "real"):

@@ -2,6 +2,7 @@
 
 import datetime
 import hmac
+import re
 import json
 import os
 import secrets
@@ -14,6 +15,9 @@ from .db import DatabaseError, quote
 from .model import NUMBER_KINDS, SEARCH_KINDS, UPDATE_CONTROLS, link, load
 
 PAGE_SIZE = 50
+# What the date, date-and-time and time pickers take as their value.
+_PICKER_FORMS = {"date": r"\d{4}-\d\d-\d\d", "datetime": r"\d{4}-\d\d-\d\dT\d\d:\d\d(:\d\d)?",
+                 "time": r"\d\d:\d\d(:\d\d(\.\d+)?)?"}
 # A foreign key is chosen from a drop-down list while the referenced table is at most this long;
 # beyond that its key is typed.
 MAX_CHOICES = 500
@@ -63,6 +67,10 @@ def create_app(entries, title, db):
     @app.errorhandler(413)
     def http_error(error):
         return render_template("error.html", error=error), error.code
+
+    @app.errorhandler(DatabaseError)
+    def database_error(error):
+        return render_template("error.html", error=_Unavailable(str(error))), 503
 
     @app.route("/")
     def index():
@@ -209,6 +217,14 @@ def create_app(entries, title, db):
     return app
 
 
+class _Unavailable:
+    code = 503
+    name = "The database cannot be reached"
+
+    def __init__(self, description):
+        self.description = description
+
+
 def _csrf_token():
     token = session.get("csrf_token")
     if not token:
@@ -295,7 +311,10 @@ def key_condition(db, t, key):
 
 
 def fetch_row(db, conn, t, key):
-    rows = db.fetch(conn, select(db, t, t.columns).extend(key_condition(db, t, key)).sql(" LIMIT 2"))
+    try:
+        rows = db.fetch(conn, select(db, t, t.columns).extend(key_condition(db, t, key)).sql(" LIMIT 2"))
+    except DatabaseError:
+        return None  # a key text the column's type does not take names no row
     return dict(zip(t.columns, rows[0])) if len(rows) == 1 else None
 
 
@@ -577,8 +596,9 @@ class Form:
         if control == "select" and not c.converts and fk is None:
             control = "number" if c.kind in NUMBER_KINDS else "text"
         if control == "date":
+            # A time with its zone has no picker that keeps the zone: it stays text.
             control = {"datetime": "datetime", "datetimetz": "datetime", "time": "time",
-                       "timetz": "time"}.get(c.kind, "date")
+                       "timetz": "text"}.get(c.kind, "date")
         if c.kind == "bool" and control not in ("checkbox", "select"):
             control = "yesno"
         f = {"column": c, "columns": fk.columns if fk is not None and len(fk.columns) > 1 else [c],
@@ -589,6 +609,12 @@ class Form:
         f["required"] = not readonly and control != "checkbox" and any(self._required(x) for x in f["columns"])
         if self.row is not None:
             f["value"] = self._text_of(f, self.row)
+            # A picker cannot show a stored text it does not understand (and would send it back
+            # empty): such a value is edited as text.
+            if not readonly and f["value"] and control in _PICKER_FORMS and not re.fullmatch(
+                    _PICKER_FORMS[control], f["value"]):
+                f["control"] = "text"
+            f["initial"] = f["value"]
             if readonly:
                 f["display"] = values.display(c, self.row.get(c))
                 caption = c.caption_of(self.row.get(c))
@@ -628,6 +654,9 @@ class Form:
             else:
                 raw = form.get(f["name"], "")
             f["value"] = raw if f["control"] != "checkbox" else ("1" if raw else "0")
+            if self.editing and f["value"] == f.get("initial"):
+                # Untouched: the stored value is not rewritten (no rounding, no lost precision).
+                continue
             try:
                 if len(f["columns"]) > 1:
                     texts = json.loads(raw) if raw else [None] * len(f["columns"])
