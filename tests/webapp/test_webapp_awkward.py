@@ -58,6 +58,10 @@ class AwkwardBase:
         failures, visited = ws.crawl(self.server.base)
         self.assertEqual(failures, [], self.server.output()[-3000:])
         self.assertGreater(visited, 20)
+        # Hostile parameters are refused or searched for as text, never run or echoed as markup.
+        failures, tables = ws.probe(self.server.base)
+        self.assertEqual(failures, [], self.server.output()[-3000:])
+        self.assertGreater(tables, 4)
 
 
 class AwkwardSqlite(AwkwardBase, unittest.TestCase):

@@ -276,6 +276,10 @@ class SampleWebApp(unittest.TestCase):
         failures, visited = ws.crawl(self.server.base)
         self.assertEqual(failures, [])
         self.assertGreater(visited, 100)
+        failures, tables = ws.probe(self.server.base)
+        self.assertEqual(failures, [])
+        self.assertEqual(tables, 11)
+        self.assertEqual(self.sql("SELECT count(*) FROM customers"), [(123,)])
 
 
 if __name__ == "__main__":

@@ -266,3 +266,37 @@ def click_and_wait(driver, element, timeout=30):
     element.click()
     WebDriverWait(driver, timeout).until(lambda d: d.execute_script(
         "return window.quorvinOldPage !== true && document.readyState === 'complete'"))
+
+
+HOSTILE = ("'\"><script>alert(1)</script>", "1' OR '1'='1", "%_\\", "1; DROP TABLE x --")
+
+
+def probe(base):
+    """Sends hostile text to every search field, the sorting and paging parameters and the row keys
+    of every table, as an injection scanner would; the requests that failed with a server error or
+    gave a payload back unescaped."""
+    failures = []
+
+    def get(path):
+        try:
+            with urllib.request.urlopen(base + path, timeout=30) as r:
+                return r.status, r.read().decode("utf-8")
+        except urllib.error.HTTPError as e:
+            return e.code, e.read().decode("utf-8", "replace")
+
+    _, home = get("/")
+    tables = sorted(set(re.findall(r'href="(/t/[^/"]+/)"', home)))
+    for table in tables:
+        _, page = get(table)
+        fields = sorted(set(re.findall(r'name="(s\d+(?:_from|_to)?)"', page)))
+        for payload in HOSTILE:
+            quoted = urllib.parse.quote(payload)
+            paths = [table + "?" + "&".join("%s=%s" % (f, quoted) for f in fields),
+                     table + "?sort=%s&dir=%s&page=%s" % (quoted, quoted, quoted)]
+            paths += [table + "%s?k=%s" % (action, quoted) for action in ("row", "edit", "delete")]
+            paths.append(table + "at?n=%s" % quoted)
+            for path in paths:
+                status, body = get(path)
+                if status >= 500 or "<script>alert(1)" in body:
+                    failures.append((path, status))
+    return failures, len(tables)

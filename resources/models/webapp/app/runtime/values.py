@@ -96,7 +96,9 @@ def parse(column, text, control=None):
         return int(text)
     if kind == "decimal":
         try:
-            number = decimal.Decimal(text.replace(",", "") if re.fullmatch(r"[+-]?[\d,]+(\.\d*)?", text) else text)
+            # Thousands separators only where they group by three ("12,5" is refused, not 125).
+            grouped = re.fullmatch(r"[+-]?\d{1,3}(,\d{3})+(\.\d*)?", text)
+            number = decimal.Decimal(text.replace(",", "") if grouped else text)
         except decimal.InvalidOperation:
             raise Invalid("Enter a number.") from None
         if not number.is_finite():
