@@ -4,21 +4,24 @@ written and how form texts become values."""
 import datetime
 import decimal
 import os
+import sqlite3
 import sys
+import tempfile
 import unittest
+import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "models",
                                 "webapp"))
-from app.runtime import db, model, values  # noqa: E402
+from app.runtime import db, model, values, web  # noqa: E402
 
 
 def column(name, flags="0||1|VarWChar|string|50|50|1|1|4|1|0|0|", dbtype="varchar(50)", default="", converts=()):
     return (name, "", "", default, dbtype, dbtype, flags, converts)
 
 
-def table(columns, kind="TABLE", chosen="", key_kind="1"):
+def table(columns, kind="TABLE", chosen="", key_kind="1", name="t"):
     names = tuple(c[0] for c in columns)
-    return model.load([("t", "", "t", kind, "", "", "", chosen, key_kind, tuple(columns), names, names, names,
+    return model.load([(name, "", name, kind, "", "", "", chosen, key_kind, tuple(columns), names, names, names,
                         names, ())])[0]
 
 
@@ -72,6 +75,27 @@ class Runtime(unittest.TestCase):
         self.assertEqual(values.display(d, 1025.8), "1025.80")
         quoted = table([column("x", default="'R&D <main>'::character varying")]).columns[0]
         self.assertEqual(values.default_text(quoted), "R&D <main>")
+
+    def test_keys_the_application_makes(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "k.db")
+            with sqlite3.connect(path) as conn:
+                conn.execute('CREATE TABLE "text key" (code TEXT PRIMARY KEY, name TEXT)')
+                conn.execute('CREATE TABLE "number key" (n INTEGER NOT NULL PRIMARY KEY, name TEXT)')
+                conn.execute('INSERT INTO "number key" VALUES (41, \'old\')')
+            database = db.Database(path)
+            texts = table([column("code", "1|1|0|VarWChar|string|||1|1|4|1|0|0|", "TEXT"), column("name")],
+                          chosen="code", key_kind="3", name="text key")
+            numbers = table([column("n", "1|1|0|long|numeric|10|10|4|4|4|1|0|0|", "INTEGER"), column("name")],
+                            chosen="n", key_kind="3", name="number key")
+            made = web.insert(database, texts, {texts.columns[1]: "a"})
+            uuid.UUID(made[0])
+            self.assertEqual(web.insert(database, numbers, {numbers.columns[1]: "b"}), ["42"])
+            self.assertEqual(web.insert(database, numbers, {numbers.columns[1]: "c"}), ["43"])
+            with sqlite3.connect(path) as conn:
+                self.assertEqual(conn.execute('SELECT code, name FROM "text key"').fetchall(), [(made[0], "a")])
+                self.assertEqual(conn.execute('SELECT n FROM "number key" ORDER BY n').fetchall(),
+                                 [(41,), (42,), (43,)])
 
     def test_connections_and_names(self):
         self.assertEqual(db.quote('a "b" %'), '"a ""b"" %"')
