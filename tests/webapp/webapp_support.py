@@ -179,10 +179,10 @@ def html_problems(text):
     stray "&", bad or repeated ids, links to missing ids."""
     import importlib.util
 
-    spec = importlib.util.spec_from_file_location(
+    found = importlib.util.spec_from_file_location(
         "check_html", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "model", "check_html.py"))
-    check = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(check)
+    check = importlib.util.module_from_spec(found)
+    found.loader.exec_module(check)
     checker = check.Checker()
     checker.feed(text)
     checker.close()
