@@ -1,5 +1,7 @@
 #include "QVNTableExport.h"
 
+#include "QVNRecordset.h"
+
 #include <QSaveFile>
 
 QString QVNTableExport::CellHtml(const QString& text)
@@ -47,6 +49,106 @@ bool QVNTableExport::WriteHtml(const QString& file, const QString& title, const 
     }
     out.write(ToHtml(title, headings, rows).toUtf8());
     if (!out.commit()) {
+        Exceptions.Add(QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()));
+        return false;
+    }
+    return true;
+}
+
+QString QVNTableExport::CsvField(const QString& text)
+{
+    if (text.isNull())
+        return QString();
+    if (text.isEmpty())
+        return QStringLiteral("\"\"");
+    bool quote = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote)
+        return text;
+    QString field = text;
+    field.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + field + QLatin1Char('"');
+}
+
+bool QVNTableExport::WriteCsv(const QString& file, QVNRecordset& rs, const std::atomic<bool>& cancel)
+{
+    return Stream(file, rs, cancel, true, QString());
+}
+
+bool QVNTableExport::WriteHtml(const QString& file, const QString& title, QVNRecordset& rs,
+                               const std::atomic<bool>& cancel)
+{
+    return Stream(file, rs, cancel, false, title);
+}
+
+bool QVNTableExport::Stream(const QString& file, QVNRecordset& rs, const std::atomic<bool>& cancel, bool csv,
+                            const QString& title)
+{
+    Exceptions.Clear();
+    if (file.trimmed().isEmpty()) {
+        Exceptions.Add(QStringLiteral("No file was named"));
+        return false;
+    }
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        Exceptions.Add(QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()));
+        return false;
+    }
+    const int fields = rs.FieldCount();
+    QString text;
+    auto flush = [&out, &text](bool force) {
+        if (!force && text.size() < 256 * 1024)
+            return true;
+        const QByteArray bytes = text.toUtf8();
+        text.clear();
+        return out.write(bytes) == bytes.size();
+    };
+    if (csv) {
+        for (int i = 0; i < fields; ++i)
+            text += (i ? QStringLiteral(",") : QString()) + CsvField(rs.FieldName(i).trimmed());
+        text += QStringLiteral("\r\n");
+    } else {
+        text += QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>") + CellHtml(title) +
+                QStringLiteral("</title>\n<style>table{border-collapse:collapse}td,th{border:1px solid #999;"
+                               "padding:2px 6px;vertical-align:top}</style>\n</head>\n<body>\n<table>\n<tr>");
+        for (int i = 0; i < fields; ++i)
+            text += QStringLiteral("<th>") + CellHtml(rs.FieldName(i).trimmed()) + QStringLiteral("</th>");
+        text += QStringLiteral("</tr>\n");
+    }
+    bool ok = true;
+    for (; ok && !rs.IsEof(); rs.MoveNext()) {
+        if (cancel) {
+            out.cancelWriting();
+            Exceptions.Add(QStringLiteral("Cancelled"));
+            return false;
+        }
+        if (!csv)
+            text += QStringLiteral("<tr>");
+        for (int i = 0; i < fields; ++i) {
+            const QString value = rs.IsNull(i) ? QString() : rs.Value(i);
+            if (csv)
+                text += (i ? QStringLiteral(",") : QString()) + CsvField(rs.IsNull(i)      ? QString()
+                                                                         : value.isEmpty() ? QStringLiteral("")
+                                                                                           : value);
+            else
+                text += QStringLiteral("<td>") + CellHtml(value) + QStringLiteral("</td>");
+        }
+        text += csv ? QStringLiteral("\r\n") : QStringLiteral("</tr>\n");
+        ok = flush(false);
+    }
+    if (!rs.Errors().isEmpty()) {
+        out.cancelWriting();
+        Exceptions.Add(rs.Errors().join(QStringLiteral("; ")));
+        return false;
+    }
+    if (!csv)
+        text += QStringLiteral("</table>\n</body>\n</html>\n");
+    if (!ok || !flush(true) || !out.commit()) {
         Exceptions.Add(QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()));
         return false;
     }
