@@ -126,7 +126,7 @@ void Frm_TableData::LoadWindow()
     m_exec->setText(Text(QStringLiteral("TB_TOOL_EXEC")));
     m_cancel->setText(Text(QStringLiteral("TB_TOOL_CANCEL"), QStringLiteral("Cancel")));
     m_html->setText(Text(QStringLiteral("TB_TOOL_HTML")));
-    m_csv->setText(Text(QStringLiteral("TB_TOOL_CSV"), QStringLiteral("CSV")));
+    m_csv->setText(Text(QStringLiteral("TB_TOOL_CSV"), QStringLiteral("Export CSV")));
     m_exit->setText(Text(QStringLiteral("TB_TOOL_EXIT")));
     m_ui->Txt_SQL->setAccessibleName(Text(QStringLiteral("Txt_SQL")));
     m_ui->Spd_Data->setAccessibleName(Text(QStringLiteral("Spd_Data")));
@@ -245,7 +245,7 @@ void Frm_TableData::ShowStatus()
         break;
     case P::Connecting:
     case P::Executing:
-        text = Text(QStringLiteral("STATUS_RUNNING"), QStringLiteral("Executing… %1")).arg(Seconds(s.elapsedMs));
+        text = Text(QStringLiteral("STATUS_RUNNING"), QStringLiteral("Executing... %1")).arg(Seconds(s.elapsedMs));
         break;
     case P::Open:
         text = m_model->LimitReached()
@@ -275,7 +275,7 @@ void Frm_TableData::ShowStatus()
     }
     if (m_export) {
         const QVNStatementRunner::Status e = m_export->CurrentStatus();
-        text = Text(QStringLiteral("STATUS_EXPORT"), QStringLiteral("Exporting… %1")).arg(Seconds(e.elapsedMs));
+        text = Text(QStringLiteral("STATUS_EXPORT"), QStringLiteral("Exporting... %1")).arg(Seconds(e.elapsedMs));
     }
     m_ui->Lbl_Status->setText(text);
     // Columns fit their widest text among the first rows once they are in (measuring a long result

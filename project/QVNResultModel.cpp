@@ -10,12 +10,15 @@
 #endif
 
 namespace {
-/// About what one row's texts cost in memory.
+/// What one row's texts cost in memory, allocator overhead included: its slot, the list's block
+/// and one block per non-empty text (header, characters and terminator, rounded as malloc does).
 qint64 RowBytes(const QStringList& row)
 {
-    qint64 bytes = 32 + 8 * row.size();
-    for (const QString& v : row)
-        bytes += v.isEmpty() ? 0 : 24 + 2 * v.size();
+    qint64 bytes = 24 + 48 + 24 * row.size();
+    for (const QString& v : row) {
+        if (!v.isEmpty())
+            bytes += (16 + 16 + 2 * (v.size() + 1) + 15) / 16 * 16;
+    }
     return bytes;
 }
 } // namespace

@@ -21,7 +21,7 @@ class QVNResultModel : public QAbstractTableModel
 public:
     static constexpr int IsNullRole = Qt::UserRole + 1;
     static constexpr int kBatchRows = 256;
-    static constexpr qint64 kDefaultBudget = 48LL * 1024 * 1024;
+    static constexpr qint64 kDefaultBudget = 40LL * 1024 * 1024;
 
     explicit QVNResultModel(QObject* parent = nullptr);
     ~QVNResultModel() override;
