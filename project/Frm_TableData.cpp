@@ -89,7 +89,12 @@ Frm_TableData::Frm_TableData(QWidget* parent)
         if (byDatabase) {
             SetBusy(true);
             WaitFor([this] { return !m_model->Busy(); }, nullptr);
+            m_model->WaitAndTake(0);
             SetBusy(false);
+            const QVNStatementRunner::Status s = m_model->Status();
+            if (s.phase == QVNStatementRunner::Phase::Failed)
+                QVNMessage::Show(Text(QStringLiteral("ERROR_EXECUTE_SQL")), 0, s.errors.join(QStringLiteral("\r\n")),
+                                 true, 10, this);
         }
     });
 
