@@ -166,6 +166,11 @@ TEST_F(TableDataTest, RowsComeAsTheGridScrollsAndNullsAndNumbersShowApart)
     const QByteArray csv = f.readAll();
     EXPECT_EQ(csv.count("\r\n"), 100001);
     EXPECT_TRUE(csv.startsWith("n,t\r\n1,\"\"\r\n2,\r\n"));
+
+    // A closed viewer keeps neither rows nor its connection.
+    viewer.close();
+    EXPECT_EQ(viewer.RowCount(), 0);
+    EXPECT_EQ(viewer.ColumnCount(), 0);
 }
 
 TEST_F(TableDataTest, MixedCaseTableOnPostgresOpensAndExportsEscaped)
