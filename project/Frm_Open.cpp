@@ -66,8 +66,8 @@ void Frm_Open::LoadFields()
 
     QVNLanguage& language = Mdl_Main::Language();
     QVNFormLocalizer::Localize(this, language);
-    m_ok->setText(Text(QStringLiteral("TB_TOOL_OK")));
-    m_exit->setText(Text(QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_ok, Text(QStringLiteral("TB_TOOL_OK")));
+    QVNDialogBar::SetCaption(m_exit, Text(QStringLiteral("TB_TOOL_EXIT")));
     // The two browse buttons show "..." only; screen readers get the field's label with them.
     m_ui->Cmd_OleDB->setText(QStringLiteral("..."));
     m_ui->Cmd_Folder->setText(QStringLiteral("..."));

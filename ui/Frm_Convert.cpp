@@ -55,8 +55,8 @@ void Frm_Convert::EnsureLoaded()
     DialogResult = 0;
     QVNLanguage& language = Mdl_Main::Language();
     QVNFormLocalizer::Localize(this, language);
-    m_ok->setText(QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_OK")));
-    m_exit->setText(QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_ok, QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_OK")));
+    QVNDialogBar::SetCaption(m_exit, QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_EXIT")));
     for (int c = 1; c <= 2; ++c)
         m_ui->Spd_Data->SetText(c, 0,
                                 QVNFormLocalizer::Text(language, kSection, QStringLiteral("Spd_Data_0_%1").arg(c)));

@@ -326,13 +326,26 @@ QString Frm_Database::Text(const QString& key) const
     return QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, key);
 }
 
-bool Frm_Database::Ask(const QString& text)
+Frm_Database::Answer Frm_Database::Ask(const QString& text, bool canCancel, Answer preferred)
 {
     if (m_question)
         return m_question(text);
     const QString title = QVNFormLocalizer::Text(Mdl_Main::Language(), kGlobal, QStringLiteral("PRODUCT_NAME"));
-    return QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-           QMessageBox::Yes;
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (canCancel)
+        buttons |= QMessageBox::Cancel;
+    const QMessageBox::StandardButton preferredButton = preferred == Answer::Yes  ? QMessageBox::Yes
+                                                        : preferred == Answer::No ? QMessageBox::No
+                                                                                  : QMessageBox::Cancel;
+    // QMessageBox makes Cancel, or No when there is no Cancel, the answer of Escape and of closing the box.
+    switch (QMessageBox::question(this, title, text, buttons, preferredButton)) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
 }
 
 void Frm_Database::ShowError(const QString& key, const QString& detail)
@@ -456,20 +469,24 @@ void Frm_Database::ShowRecentProjects()
 // ---------------------------------------------------------------------------------------------
 // Project life cycle
 
-bool Frm_Database::CheckSave(bool closing)
+bool Frm_Database::CheckSave()
 {
     CommitPage();
     if (!m_projectChanged)
         return true;
-    if (!Ask(Text(QStringLiteral("MESSAGE_SAVE_CHECK"))))
+    switch (Ask(Text(QStringLiteral("MESSAGE_SAVE_CHECK")), true, Answer::Yes)) {
+    case Answer::Cancel:
+        return false;
+    case Answer::No:
         return true;
+    case Answer::Yes:
+        break;
+    }
     if (FileSave())
         return true;
-    // The save failed and its error was shown. Closing now would lose the edits silently, so the
-    // user decides once more; only a yes closes without saving.
-    if (!closing)
-        return true;
-    return Ask(Text(QStringLiteral("MESSAGE_CLOSE_UNSAVED")));
+    // The save failed and its error was shown. Going on would lose the edits, so only an explicit
+    // yes gives them up; No, Escape and closing the box keep the project open as it is.
+    return Ask(Text(QStringLiteral("MESSAGE_CLOSE_UNSAVED")), false, Answer::No) == Answer::Yes;
 }
 
 bool Frm_Database::FileNew()
@@ -507,9 +524,8 @@ bool Frm_Database::FileOpen()
 
 bool Frm_Database::OpenProjectFile(const QString& path)
 {
-    if (m_busy)
+    if (m_busy || !CheckSave())
         return false;
-    CheckSave();
     SetProjectState(kNoProject);
     const QString file = QFileInfo(path.trimmed()).absoluteFilePath();
     QVNError errors;
@@ -705,21 +721,23 @@ bool Frm_Database::FileSave()
 
 void Frm_Database::FileRefresh()
 {
-    if (!m_project || m_busy)
+    if (!m_project || m_busy || !CheckSave())
         return;
-    CheckSave();
     m_ui->Fra_TableList->setVisible(false);
     m_ui->Fra_ColumnList->setVisible(false);
     m_ui->Lbl_Hint->setVisible(true);
     m_pages->ClearPage();
     m_pageChanged = false;
-    SetProjectChanged(false);
     QVNError errors;
     if (ProjectReadTables(*m_project, errors)) {
+        // The annotations were read again from the file: edits the user chose not to save are gone.
+        SetProjectChanged(false);
         m_tablesRead = true;
         ShowDatabase();
         ShowProjectSummary();
     } else {
+        // The project keeps the table list it had (the project layer puts it back), so the tree,
+        // the annotations and the changed indicator all stay as they were.
         ShowError(QStringLiteral("ERROR_CONNECT"), errors.ToString());
     }
 }
@@ -816,7 +834,7 @@ void Frm_Database::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (!CheckSave(true)) {
+    if (!CheckSave()) {
         event->ignore();
         return;
     }

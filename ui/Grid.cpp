@@ -822,6 +822,17 @@ void Grid::UserSetValue(int col, int row, int value)
     emit Changed(col, row);
 }
 
+void Grid::UserSetColumnValues(int col, const QList<int>& values)
+{
+    if (col < 1 || col > MaxCols())
+        return;
+    BeginUndoGroup();
+    for (int r = 1; r <= std::min(MaxRows(), int(values.size())); ++r)
+        if (m_model->m_rows[r - 1][col - 1].value != values.at(r - 1))
+            UserSetValue(col, r, values.at(r - 1));
+    EndUndoGroup();
+}
+
 bool Grid::Undo()
 {
     if (m_model->m_undo.isEmpty())

@@ -96,7 +96,10 @@ public:
     void PasteBlock(const QString& text);
     /// Ends an edit in progress, keeping what was typed (before the grid's cells are read back).
     void CommitEdit();
-    /// Takes back the last user edit (one cell, or the whole of a paste or Delete).
+    /// Sets a column's values (`values[0]` for row 1) as the user's edit: one undo step, Changed for
+    /// each cell whose value changes. For a choice applied to a whole column.
+    void UserSetColumnValues(int col, const QList<int>& values);
+    /// Takes back the last user edit (one cell, or the whole of a paste, Delete or column choice).
     bool Undo();
     void ClearUndo();
 

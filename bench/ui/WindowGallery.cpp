@@ -114,8 +114,10 @@ int main(int argc, char** argv)
 
         Frm_Error message;
         message.Setup(QStringLiteral("The project could not be saved."), 0,
-                      QStringLiteral("Cannot write the project file\r\n/home/user/shop.qvn: permission denied"), true,
-                      10);
+                      QStringLiteral("Cannot write the project file\r\n/home/user/projects/customer-orders/"
+                                     "archive-2026/shop-with-a-long-name.qvn: permission denied (the folder is "
+                                     "read-only)"),
+                      true, 10);
         save(message, out, en ? "message-expanded-en" : "message-expanded-zh");
         Frm_Error notice;
         notice.Setup(QStringLiteral("The project has been saved."), 2, QString(), false, 0);
