@@ -3,6 +3,7 @@
 #include "Frm_IE.h"
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
 #include "QVNGenerate.h"
@@ -257,6 +258,7 @@ Frm_Build::Frm_Build(QWidget* parent, QVNProcess* process)
         ShowModel();
     }
     resize(width() * logicalDpiX() / 96, height() * logicalDpiY() / 96);
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Build::~Frm_Build() = default;

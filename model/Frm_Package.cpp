@@ -2,6 +2,7 @@
 
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNError.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
@@ -66,6 +67,7 @@ Frm_Package::Frm_Package(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     connect(m_exit, &QAction::triggered, this, &QDialog::reject);
 
     SetFolder(Mdl_Main::ModelPath);
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Package::~Frm_Package() = default;

@@ -3,6 +3,7 @@
 #include "Frm_Connection.h"
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
@@ -41,6 +42,7 @@ Frm_Open::Frm_Open(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui:
         reject();
     });
     resize(560 * logicalDpiX() / 96, sizeHint().height());
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Open::~Frm_Open() = default;

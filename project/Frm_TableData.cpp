@@ -3,6 +3,7 @@
 #include "Mdl_Main.h"
 #include "QVNDatabase.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
@@ -89,6 +90,7 @@ Frm_TableData::Frm_TableData(QWidget* parent)
     connect(m_html, &QAction::triggered, this, &Frm_TableData::ExportHtml);
     connect(m_exit, &QAction::triggered, this, &QDialog::close);
     resize(760 * logicalDpiX() / 96, 520 * logicalDpiY() / 96);
+    QVNDialogSize::Remember(this);
 }
 
 Frm_TableData::~Frm_TableData() = default;

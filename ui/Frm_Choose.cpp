@@ -3,6 +3,7 @@
 #include "Grid.h"
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "ui_Frm_Choose.h"
@@ -44,6 +45,7 @@ Frm_Choose::Frm_Choose(QWidget* parent) : QDialog(parent), m_ui(std::make_unique
     connect(m_ok, &QAction::triggered, this, [this] { Confirm(); });
     connect(m_exit, &QAction::triggered, this, [this] { Cancel(); });
     EnsureLoaded();
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Choose::~Frm_Choose() = default;

@@ -3,6 +3,7 @@
 #include "Grid.h"
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "TQXCols.h"
@@ -35,6 +36,7 @@ Frm_Convert::Frm_Convert(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     connect(m_ok, &QAction::triggered, this, [this] { Confirm(); });
     connect(m_exit, &QAction::triggered, this, [this] { Cancel(); });
     EnsureLoaded();
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Convert::~Frm_Convert() = default;

@@ -11,6 +11,7 @@
 #include <memory>
 
 class Frm_Open;
+class Grid;
 class QVNPages;
 class QAction;
 class QLabel;
@@ -104,6 +105,10 @@ private:
     bool ShowDatabase();
     void NodeSelected(QTreeWidgetItem* item);
     void NodeChecked(QTreeWidgetItem* item);
+    /// Shows only the tables whose name holds the filter box's text (letter case ignored).
+    void FilterTree();
+    /// The grid holding the focus, or null.
+    Grid* FocusedGrid() const;
     /// The right pane for a group (`tableName` empty, `kind` "TABLE", "VIEW" or "SYSTEM TABLE")
     /// or for one table.
     void ShowPage(const QString& kind, const QString& tableName);

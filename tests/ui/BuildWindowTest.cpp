@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -439,6 +440,31 @@ TEST_F(BuildWindow, ReadmeBrowserShowsThePageAndSendsOutsideLinksToTheDesktop)
     EXPECT_EQ(followed.first().toString(), QStringLiteral("https://www.pellmar.example/models"));
     window.OpenFile(QString()); // ignored
     Frm_IE::SetLinkOpener({});
+}
+
+TEST_F(BuildWindow, ReadmeWindowClosesWithItsButtonAndDialogsKeepTheirSize)
+{
+    {
+        Frm_IE window;
+        window.show();
+        auto* close = window.findChild<QPushButton*>(QStringLiteral("Cmd_Close"));
+        ASSERT_NE(close, nullptr);
+        EXPECT_EQ(close->text(), QStringLiteral("&Close"));
+        window.resize(610, 430);
+        close->click();
+        EXPECT_FALSE(window.isVisible());
+    }
+    // The next window of the same kind opens at the size the user left, another kind does not.
+    Frm_IE again;
+    EXPECT_EQ(again.size(), QSize(610, 430));
+    Frm_Build build(nullptr, s_process);
+    EXPECT_NE(build.size(), QSize(610, 430));
+    // A stored size larger than the screen is cut to it.
+    again.resize(100000, 100000);
+    again.show();
+    again.hide();
+    Frm_IE huge;
+    EXPECT_LE(huge.width(), huge.screen()->availableSize().width());
 }
 
 TEST_F(BuildWindow, PackagingTwoFoldersMakesPackagesThatOpenOnlyWithTheirPassword)

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -408,6 +409,38 @@ TEST_F(MainWindowTest, EscapeOnTheUnsavedQuestionKeepsTheWindowAndOnlyAnExplicit
     WhenBoxOpens([](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
     EXPECT_TRUE(window.close());
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, FilterNarrowsTheTreeAndAGroupTickTicksOnlyTheTablesShown)
+{
+    Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
+    ASSERT_TRUE(window.OpenProjectFile(SampleProject()));
+    QTreeWidget* tree = window.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"));
+    QTreeWidgetItem* tables = tree->topLevelItem(0);
+    auto shown = [tables] {
+        QStringList names;
+        for (int i = 0; i < tables->childCount(); ++i)
+            if (!tables->child(i)->isHidden())
+                names << tables->child(i)->text(0);
+        return names;
+    };
+    const QStringList all = shown();
+    auto* filter = window.findChild<QLineEdit*>(QStringLiteral("Txt_Filter"));
+    ASSERT_NE(filter, nullptr);
+    filter->setText(QStringLiteral("ORDER"));
+    const QStringList narrowed = shown();
+    ASSERT_FALSE(narrowed.isEmpty());
+    EXPECT_LT(narrowed.size(), all.size());
+    for (const QString& name : narrowed)
+        EXPECT_TRUE(name.contains(QStringLiteral("order"), Qt::CaseInsensitive)) << qPrintable(name);
+
+    tables->setCheckState(0, Qt::Checked);
+    filter->clear();
+    EXPECT_EQ(shown(), all);
+    for (int i = 0; i < tables->childCount(); ++i)
+        EXPECT_EQ(tables->child(i)->checkState(0) == Qt::Checked, narrowed.contains(tables->child(i)->text(0)))
+            << qPrintable(tables->child(i)->text(0));
 }
 
 TEST_F(MainWindowTest, FileMenuLettersAreUniqueInEveryLanguage)
