@@ -12,6 +12,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 xvfb xauth
 )
+# Screenshots: Chinese captions need a CJK font.
+packages+=(fonts-wqy-zenhei)
 
 missing=()
 for p in "${packages[@]}"; do

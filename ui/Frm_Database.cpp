@@ -60,8 +60,8 @@ constexpr int kMinWindow = 5000;
 constexpr int kMinPane = 1500;
 constexpr int kDefaultLeft = 3000;
 // The first size shows the column page with all its columns (at most the screen's free room).
-constexpr int kDefaultWidth = 17700;
-constexpr int kDefaultHeight = 10800;
+constexpr int kDefaultWidth = 21300;
+constexpr int kDefaultHeight = 11400;
 
 // The tree's three group nodes: key, fixed text, and the kind their table list shows.
 const QString kGroupPrefix = QStringLiteral("orve470618_id_");
