@@ -1,6 +1,6 @@
 #include "QVNParser.h"
 
-#include "Mdl_Main.h"
+#include "QVNDiagnostics.h"
 #include "QVNEncode.h"
 #include "QVNFunction.h"
 #include "QVNTemplatePlan.h"
@@ -156,7 +156,7 @@ QStringView trimSpacesLeft(QStringView s)
 /// The leading decimal number of a text (leading spaces skipped), rounded half to even; 0 when none.
 double leadingWholeNumber(QStringView text)
 {
-    const double v = Mdl_Main::Function().ToNumeric(text.toString());
+    const double v = QVNFunction::ToNumeric(text.toString());
     return std::isfinite(v) ? std::nearbyint(v) : 0.0;
 }
 
@@ -805,6 +805,9 @@ QString QVNParser::ConvertEncodeData(const QString& text)
         if (found && QVNEncode::Encode(form, data, encoded)) {
             result.append(encoded);
         } else {
+            // A form that still holds a tag is decided later, or left for the output check.
+            if (m_diagnostics && !form.contains(u"<ORVE"))
+                m_diagnostics->UnknownEncodeForm(form, !found);
             result.append(begin);
             result.append(body);
             result.append(end);
@@ -839,6 +842,12 @@ QString QVNParser::FixLength(QStringView body)
 
 int QVNParser::FixLengthWidth(QStringView lengthText, QStringView stepText, qsizetype chars)
 {
+    if (m_diagnostics) {
+        const QStringView t = QVNFunction::TrimSpaces(lengthText);
+        const bool whole = !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); });
+        if (!whole && !t.contains(u"<ORVE"))
+            m_diagnostics->BadFixWidth(lengthText);
+    }
     // The width and step are nearly always the same few texts: their numbers are remembered.
     auto number = [this](QStringView text, int slot) {
         Impl::Number& last = m_impl->numbers[static_cast<size_t>(slot)];
@@ -868,7 +877,7 @@ double QVNParser::WholeNumber(QStringView text)
 
 QString QVNParser::FixLengthText(QStringView data, int width, bool padRight)
 {
-    return Mdl_Main::Function().StrFixLength(data, width, QStringLiteral(" "), padRight);
+    return QVNFunction::StrFixLength(data, width, QStringLiteral(" "), padRight);
 }
 
 QStringView QVNParser::TrimSpaces(QStringView text)
@@ -1009,15 +1018,16 @@ QString QVNParser::ScanBlocks(const QString& text, QStringView begin, QStringVie
 bool QVNParser::ConditionHolds(QStringView condition)
 {
     if (condition.isEmpty())
-        return GetCalcData(QString()) != u"False";
+        return Calculate(QString(), true) != u"False";
+    // With diagnostics every condition is evaluated, so a failing one is reported in every template.
     for (const Impl::Condition& c : m_impl->conditions) {
-        if (c.text.size() == condition.size() &&
+        if (!m_diagnostics && c.text.size() == condition.size() &&
             std::memcmp(c.text.constData(), condition.data(), static_cast<size_t>(condition.size()) * sizeof(QChar)) ==
                 0)
             return c.holds;
     }
     const QString text = condition.toString();
-    const bool holds = GetCalcData(text) != u"False";
+    const bool holds = Calculate(text, true) != u"False";
     if (m_evaluator->IsConstant(text)) {
         Impl::Condition& slot = m_impl->conditions[m_impl->nextCondition];
         m_impl->nextCondition = (m_impl->nextCondition + 1) % m_impl->conditions.size();
@@ -1029,9 +1039,21 @@ bool QVNParser::ConditionHolds(QStringView condition)
 
 QString QVNParser::GetCalcData(const QString& expression)
 {
+    return Calculate(expression, false);
+}
+
+QString QVNParser::Calculate(const QString& expression, bool condition)
+{
     if (!m_evaluator)
         m_evaluator = std::make_unique<VBEvaluator>();
-    return m_evaluator->EvaluateToText(expression);
+    QString text = m_evaluator->EvaluateToText(expression);
+    // Every failure gives the empty text; only then is it worth asking why. Tags still in the
+    // expression are reported by the output check instead.
+    if (m_diagnostics && text.isEmpty() && !expression.trimmed().isEmpty() && !expression.contains(u"<ORVE")) {
+        if (const int number = m_evaluator->ErrorNumber(expression))
+            m_diagnostics->ExpressionFailed(expression, condition, number, QVNDiagnostics::ErrorText(number));
+    }
+    return text;
 }
 
 QString QVNParser::GetHEX()
