@@ -46,6 +46,13 @@ bool isPartName(QStringView name)
     return std::find(std::begin(parts), std::end(parts), name) != std::end(parts);
 }
 
+/// A repetition block's name: not a variable, not one of the blocks decided after substitution.
+bool isRepetitionName(QStringView name)
+{
+    return !name.isEmpty() && !isPartName(name) && name != u"_CALC" && name != u"_SELECT" && name != u"_ENCODE" &&
+           name != u"_FIXLENGTH";
+}
+
 QString tagText(QStringView name, bool isEnd)
 {
     return (isEnd ? QStringLiteral("</ORVE") : QStringLiteral("<ORVE")) + name.toString() + QLatin1Char('>');
@@ -286,9 +293,18 @@ void QVNDiagnostics::CheckStructure()
 
 void QVNDiagnostics::CheckTags(int source, qsizetype from, qsizetype to)
 {
+    // Each copy of a repetition block is decided on its own (its selection and encode blocks
+    // with its row), so inside one a block may hold another of the same name: each repetition
+    // block opens a scope of its own.
+    struct Scope
+    {
+        QStringView owner;
+        QHash<QStringView, qsizetype> open; // name -> offset of its open begin tag
+    };
     const QStringView text = QStringView(m_sources[size_t(source)].text).left(to);
-    QHash<QStringView, qsizetype> open; // name -> offset of its open begin tag
+    std::vector<Scope> scopes(1);
     std::vector<std::pair<QStringView, qsizetype>> order;
+    QSet<qsizetype> closed;
     qsizetype i = from;
     while ((i = text.indexOf(u'<', i)) >= 0) {
         bool isEnd = false;
@@ -298,9 +314,9 @@ void QVNDiagnostics::CheckTags(int source, qsizetype from, qsizetype to)
             ++i;
             continue;
         }
-        const auto it = open.find(name);
         if (!isEnd) {
-            if (it != open.end()) {
+            Scope& current = scopes.back();
+            if (const auto it = current.open.find(name); it != current.open.end()) {
                 // The first end tag closes the first begin: this one becomes text of that block.
                 const qsizetype first = it.value();
                 const qsizetype lineStart = text.left(first).lastIndexOf(u'\n') + 1;
@@ -311,20 +327,31 @@ void QVNDiagnostics::CheckTags(int source, qsizetype from, qsizetype to)
                              .arg(text.left(first).count(u'\n') + 1)
                              .arg(first - lineStart + 1));
             } else {
-                open.insert(name, i);
+                current.open.insert(name, i);
                 order.emplace_back(name, i);
+                if (isRepetitionName(name))
+                    scopes.push_back({name, {}});
             }
-        } else if (it == open.end()) {
-            ReportAt(source, i,
-                     QStringLiteral("end tag \"%1\" has no begin tag \"%2\" before it")
-                         .arg(tagText(name, true), tagText(name, false)));
         } else {
-            open.erase(it);
+            if (scopes.size() > 1 && scopes.back().owner == name)
+                scopes.pop_back(); // what is still open inside stays unclosed
+            bool found = false;
+            for (auto s = scopes.rbegin(); s != scopes.rend() && !found; ++s) {
+                if (const auto it = s->open.find(name); it != s->open.end()) {
+                    closed.insert(it.value());
+                    s->open.erase(it);
+                    found = true;
+                }
+            }
+            if (!found)
+                ReportAt(source, i,
+                         QStringLiteral("end tag \"%1\" has no begin tag \"%2\" before it")
+                             .arg(tagText(name, true), tagText(name, false)));
         }
         i += length;
     }
     for (const auto& [name, at] : order) {
-        if (open.value(name, -1) == at) {
+        if (!closed.contains(at)) {
             m_unclosed.push_back({source, at, to});
             ReportAt(source, at,
                      QStringLiteral("\"%1\" has no end tag \"%2\"").arg(tagText(name, false), tagText(name, true)));

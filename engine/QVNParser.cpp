@@ -231,6 +231,7 @@ struct QVNParser::Impl
     {
         QString text; // empty: a free slot (an empty condition is never looked up)
         bool holds = false;
+        bool failed = false; // evaluated to the empty text: asked again for diagnostics
     };
     std::array<Condition, 8> conditions;
     size_t nextCondition = 0;
@@ -1019,20 +1020,25 @@ bool QVNParser::ConditionHolds(QStringView condition)
 {
     if (condition.isEmpty())
         return Calculate(QString(), true) != u"False";
-    // With diagnostics every condition is evaluated, so a failing one is reported in every template.
     for (const Impl::Condition& c : m_impl->conditions) {
-        if (!m_diagnostics && c.text.size() == condition.size() &&
+        if (c.text.size() == condition.size() &&
             std::memcmp(c.text.constData(), condition.data(), static_cast<size_t>(condition.size()) * sizeof(QChar)) ==
-                0)
+                0) {
+            // A failing condition is reported in every template that has it.
+            if (c.failed && m_diagnostics)
+                Calculate(c.text, true);
             return c.holds;
+        }
     }
     const QString text = condition.toString();
-    const bool holds = Calculate(text, true) != u"False";
+    const QString value = Calculate(text, true);
+    const bool holds = value != u"False";
     if (m_evaluator->IsConstant(text)) {
         Impl::Condition& slot = m_impl->conditions[m_impl->nextCondition];
         m_impl->nextCondition = (m_impl->nextCondition + 1) % m_impl->conditions.size();
         slot.text = text;
         slot.holds = holds;
+        slot.failed = value.isEmpty();
     }
     return holds;
 }

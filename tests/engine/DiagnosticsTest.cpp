@@ -64,6 +64,11 @@ TEST(QVNDiagnostics, EachKindOfMistakeIsReportedOnceAtItsPlace)
         {"clean template",
          QStringLiteral("<ORVE>TL_NAME</ORVE>\n<ORVE_COLUMNS>\n<ORVE>CL_NAME</ORVE>\n</ORVE_COLUMNS>\n"),
          {}},
+        {"a selection inside a row block inside a selection",
+         QStringLiteral("<ORVE_SELECT><ORVE_CASE>1=1</ORVE_CASE><ORVE_CASEDATA><ORVE_COLUMNS><ORVE_SELECT><ORVE_CASE>"
+                        "\"<ORVE>CL_NAME</ORVE>\"=\"id\"</ORVE_CASE><ORVE_CASEDATA>k</ORVE_CASEDATA></ORVE_SELECT>"
+                        "</ORVE_COLUMNS></ORVE_CASEDATA></ORVE_SELECT>"),
+         {}},
         {"block without its end",
          QStringLiteral("a\n  <ORVE_COLUMNS><ORVE>CL_NAME</ORVE>\n"),
          {QStringLiteral("t.txt:2:3: \"<ORVE_COLUMNS>\" has no end tag")}},
