@@ -316,9 +316,12 @@ void QVNDiagnostics::CheckTags(int source, qsizetype from, qsizetype to)
         }
         if (!isEnd) {
             Scope& current = scopes.back();
-            if (const auto it = current.open.find(name); it != current.open.end()) {
-                // The first end tag closes the first begin: this one becomes text of that block.
-                const qsizetype first = it.value();
+            // The first end tag closes the first begin, so a second begin becomes text of that block;
+            // a repetition block never holds another of its name, however deep.
+            qsizetype first = current.open.value(name, -1);
+            for (auto s = scopes.rbegin(); first < 0 && isRepetitionName(name) && s != scopes.rend(); ++s)
+                first = s->open.value(name, -1);
+            if (first >= 0) {
                 const qsizetype lineStart = text.left(first).lastIndexOf(u'\n') + 1;
                 ReportAt(source, i,
                          QStringLiteral("\"%1\" begins again inside the block opened at line %2, column %3 (blocks of "

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 const QString kInfoFile = QStringLiteral("model_info.qvns");
