@@ -484,12 +484,13 @@ void QVNDiagnostics::CheckOutput(const QString& output)
 {
     const QStringView out(output);
     qsizetype i = 0;
-    while ((i = out.indexOf(u"<ORVE", i)) >= 0) {
+    // Hop from one "<" to the next: a single character is found by the fast search.
+    while ((i = out.indexOf(u'<', i)) >= 0) {
         bool isEnd = false;
         QStringView name;
         qsizetype length = 0;
         if (!tagAt(out, i, isEnd, name, length)) {
-            i += 5;
+            ++i;
             continue;
         }
         QStringView left = out.mid(i, length);

@@ -225,6 +225,7 @@ struct QVNParser::Impl
         QString text;
         double value = 0;
         bool valid = false;
+        bool bad = false; // not a whole number of 0 or more (reported for a width)
     };
     std::array<Number, 2> numbers; // FixLength's last width and step
     struct Condition
@@ -843,23 +844,24 @@ QString QVNParser::FixLength(QStringView body)
 
 int QVNParser::FixLengthWidth(QStringView lengthText, QStringView stepText, qsizetype chars)
 {
-    if (m_diagnostics) {
-        const QStringView t = QVNFunction::TrimSpaces(lengthText);
-        const bool whole = !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); });
-        if (!whole && !t.contains(u"<ORVE"))
-            m_diagnostics->BadFixWidth(lengthText);
-    }
     // The width and step are nearly always the same few texts: their numbers are remembered.
-    auto number = [this](QStringView text, int slot) {
+    auto number = [this](QStringView text, int slot) -> const Impl::Number& {
         Impl::Number& last = m_impl->numbers[static_cast<size_t>(slot)];
         if (!last.valid || last.text != text) {
             last.text = text.toString();
             last.value = leadingWholeNumber(text);
             last.valid = true;
+            // A tag still in the text is decided later, or left for the output check.
+            const QStringView t = QVNFunction::TrimSpaces(text);
+            last.bad = (t.isEmpty() || !std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); })) &&
+                       !t.contains(u"<ORVE");
         }
-        return last.value;
+        return last;
     };
-    return FixWidth(number(lengthText, 0), number(stepText, 1), chars);
+    const Impl::Number& width = number(lengthText, 0);
+    if (width.bad && m_diagnostics)
+        m_diagnostics->BadFixWidth(lengthText);
+    return FixWidth(width.value, number(stepText, 1).value, chars);
 }
 
 int QVNParser::FixWidth(double length, double step, qsizetype chars)
