@@ -11,6 +11,7 @@ packages=(
     libzip-dev libxml2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 xvfb xauth
+    python3-flask python3-selenium chromium chromium-driver
 )
 
 missing=()
