@@ -149,6 +149,7 @@ Frm_ModelEditor::Frm_ModelEditor(QWidget* parent) : QMainWindow(parent), m_ui(st
     m_ui->Spl_Main->setStretchFactor(0, 1);
     m_ui->Spl_Main->setStretchFactor(1, 4);
     m_ui->Spl_Main->setStretchFactor(2, 3);
+    m_ui->Spl_Main->setSizes({230, 560, 420});
     m_ui->Spl_Editor->setStretchFactor(0, 5);
     m_ui->Spl_Editor->setStretchFactor(1, 1);
     m_highlighter = new TagHighlighter(m_ui->Txt_Template->document());
