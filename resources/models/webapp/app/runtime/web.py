@@ -43,6 +43,18 @@ def create_app(entries, title, db):
             abort(404)
         return t
 
+    def writable_row(slug):
+        """The table, the key from the address and the row it names, for the pages that change it."""
+        t = table_of(slug)
+        if not t.writable:
+            abort(404)
+        key = key_values(t, request.args.getlist("k"))
+        with db.connect() as conn:
+            row = fetch_row(db, conn, t, key)
+        if row is None:
+            abort(404)
+        return t, key, row
+
     @app.before_request
     def check_csrf():
         if request.method == "POST":
@@ -164,14 +176,7 @@ def create_app(entries, title, db):
 
     @app.route("/t/<slug>/edit", methods=["GET", "POST"])
     def edit(slug):
-        t = table_of(slug)
-        if not t.writable:
-            abort(404)
-        key = key_values(t, request.args.getlist("k"))
-        with db.connect() as conn:
-            row = fetch_row(db, conn, t, key)
-        if row is None:
-            abort(404)
+        t, key, row = writable_row(slug)
         form = Form(db, t, row)
         message = None
         if request.method == "POST":
@@ -192,14 +197,8 @@ def create_app(entries, title, db):
 
     @app.route("/t/<slug>/delete", methods=["GET", "POST"])
     def delete(slug):
-        t = table_of(slug)
-        if not t.writable:
-            abort(404)
-        key = key_values(t, request.args.getlist("k"))
+        t, key, row = writable_row(slug)
         with db.connect() as conn:
-            row = fetch_row(db, conn, t, key)
-            if row is None:
-                abort(404)
             labels = Labels(db, conn, t, [row])
         message = None
         if request.method == "POST":
