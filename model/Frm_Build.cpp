@@ -484,13 +484,19 @@ bool Frm_Build::Build()
         if (!causes.isEmpty())
             detail += causes.join(QStringLiteral("\r\n"));
         QVNMessage::Show(Text(QStringLiteral("MESSAGE_CANCEL")), 0, detail, true, 0, this);
-    } else if (generate.ReadmeFilled()) {
-        if (pageViewer())
-            pageViewer()(generate.ReadmePage(), this);
-        else
-            Frm_IE::ShowPage(generate.ReadmePage(), this);
     } else {
-        QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_OK")), 2, m_log, true, 10, this);
+        // Built, but the templates have mistakes: they come first, with file and line.
+        if (!generate.Diagnostics().isEmpty())
+            QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_DIAGNOSTICS")).arg(generate.Diagnostics().size()), 1,
+                             generate.Diagnostics().join(QStringLiteral("\r\n")), true, 0, this);
+        if (generate.ReadmeFilled()) {
+            if (pageViewer())
+                pageViewer()(generate.ReadmePage(), this);
+            else
+                Frm_IE::ShowPage(generate.ReadmePage(), this);
+        } else if (generate.Diagnostics().isEmpty()) {
+            QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_OK")), 2, m_log, true, 10, this);
+        }
     }
     if (ok) {
         if (folderOpener())

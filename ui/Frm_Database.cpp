@@ -17,6 +17,7 @@
 #include "QVNFunction.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
+#include "QVNModelEditorLauncher.h"
 #include "QVNPages.h"
 #include "QVNProcess.h"
 #include "QVNProject.h"
@@ -133,6 +134,7 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     auto* toolMenu = new QMenu(m_toolButton);
     toolMenu->setObjectName(QStringLiteral("Mnu_ToolDropDown"));
     toolMenu->addAction(m_ui->Mnu_Tool_Package);
+    toolMenu->addAction(m_ui->Mnu_Tool_ModelEditor);
     toolMenu->addAction(m_ui->Mnu_Tool_MSSQL1);
     toolMenu->addAction(m_ui->Mnu_Tool_MSSQL2);
     toolMenu->addAction(m_ui->Mnu_Tool_WEB);
@@ -201,6 +203,11 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     connect(m_ui->Mnu_Tool_UML, &QAction::triggered, this, [this] {
         Frm_UML window(this);
         window.exec();
+    });
+    connect(m_ui->Mnu_Tool_ModelEditor, &QAction::triggered, this, [this] {
+        const QString folder = QVNShell::GetFolder(Mdl_Main::ModelPath, this);
+        if (!folder.isEmpty())
+            QVNModelEditorLauncher::Open(folder, m_project.get(), this);
     });
     Frm_Show::Register();
 
@@ -391,10 +398,11 @@ void Frm_Database::ApplyCaptions()
     for (QMenu* menu : {m_ui->Mnu_File, m_ui->Mnu_NewList, m_ui->Mnu_Edit, m_ui->Mnu_Tool, m_ui->Mnu_Help})
         menu->setTitle(Text(menu->objectName()));
     for (QAction* a :
-         {m_ui->Mnu_File_Setup, m_ui->Mnu_File_New, m_ui->Mnu_File_Open, m_ui->Mnu_File_Save, m_ui->Mnu_File_Refresh,
-          m_ui->Mnu_File_Build, m_ui->Mnu_File_Exit, m_ui->Mnu_Edit_Undo, m_ui->Mnu_Edit_Copy, m_ui->Mnu_Edit_Paste,
-          m_ui->Mnu_Tool_Package, m_ui->Mnu_Tool_UML, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2, m_ui->Mnu_Tool_WEB,
-          m_ui->Mnu_Help_About, m_ui->Mnu_Help_Help, m_ui->Mnu_Help_WEB, m_ui->Mnu_Help_Mail}) {
+         {m_ui->Mnu_File_Setup,       m_ui->Mnu_File_New,    m_ui->Mnu_File_Open,    m_ui->Mnu_File_Save,
+          m_ui->Mnu_File_Refresh,     m_ui->Mnu_File_Build,  m_ui->Mnu_File_Exit,    m_ui->Mnu_Edit_Undo,
+          m_ui->Mnu_Edit_Copy,        m_ui->Mnu_Edit_Paste,  m_ui->Mnu_Tool_Package, m_ui->Mnu_Tool_UML,
+          m_ui->Mnu_Tool_ModelEditor, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2,  m_ui->Mnu_Tool_WEB,
+          m_ui->Mnu_Help_About,       m_ui->Mnu_Help_Help,   m_ui->Mnu_Help_WEB,     m_ui->Mnu_Help_Mail}) {
         a->setText(Text(a->objectName()));
         a->setIconText(QVNDialogBar::PlainCaption(a->text()));
     }
