@@ -13,6 +13,7 @@ int runGenerate(const QStringList& args)
     QString model, out, data, project;
     QStringList overrides, tableNames;
     bool allTables = false;
+    bool strict = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         const bool hasValue = i + 1 < args.size();
@@ -28,6 +29,8 @@ int runGenerate(const QStringList& args)
             tableNames += args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts);
         else if (a == QLatin1String("--all-tables"))
             allTables = true;
+        else if (a == QLatin1String("--strict"))
+            strict = true;
         else if (a == QLatin1String("--var") && hasValue)
             overrides.append(args.at(++i));
         else {
@@ -65,7 +68,7 @@ int runGenerate(const QStringList& args)
             vars.append({c->Key(), c->Value().ToText()});
         if (out.isEmpty())
             out = QVNGenerate::DefaultOutputFolder(folder, project); // as the build dialog proposes it
-        const int rc = RunGenerate(model, out, tables, vars, overrides);
+        const int rc = RunGenerate(model, out, tables, vars, overrides, strict);
         // The schema's sets are all this process still holds; the system frees them faster.
         LeaveToExit(tables);
         LeaveToExit(collector.ProjectTables());
@@ -85,7 +88,7 @@ int runGenerate(const QStringList& args)
     }
     if (tables->Tag().isEmpty())
         tables->SetTag(QStringLiteral("TABLES"));
-    return RunGenerate(model, out, tables, {}, overrides);
+    return RunGenerate(model, out, tables, {}, overrides, strict);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "Mdl_Main.h"
 #include "QVNDatabase.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
@@ -104,6 +105,7 @@ Frm_TableData::Frm_TableData(QWidget* parent)
     connect(m_csv, &QAction::triggered, this, &Frm_TableData::ExportCsv);
     connect(m_exit, &QAction::triggered, this, &QDialog::close);
     resize(760 * logicalDpiX() / 96, 520 * logicalDpiY() / 96);
+    QVNDialogSize::Remember(this);
 }
 
 Frm_TableData::~Frm_TableData()
@@ -128,11 +130,11 @@ void Frm_TableData::LoadWindow()
 {
     QVNLanguage& language = Mdl_Main::Language();
     QVNFormLocalizer::Localize(this, language);
-    m_exec->setText(Text(QStringLiteral("TB_TOOL_EXEC")));
-    m_cancel->setText(Text(QStringLiteral("TB_TOOL_CANCEL"), QStringLiteral("Cancel")));
-    m_html->setText(Text(QStringLiteral("TB_TOOL_HTML")));
-    m_csv->setText(Text(QStringLiteral("TB_TOOL_CSV"), QStringLiteral("Export CSV")));
-    m_exit->setText(Text(QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_exec, Text(QStringLiteral("TB_TOOL_EXEC")));
+    QVNDialogBar::SetCaption(m_cancel, Text(QStringLiteral("TB_TOOL_CANCEL"), QStringLiteral("Cancel")));
+    QVNDialogBar::SetCaption(m_html, Text(QStringLiteral("TB_TOOL_HTML")));
+    QVNDialogBar::SetCaption(m_csv, Text(QStringLiteral("TB_TOOL_CSV"), QStringLiteral("Export CSV")));
+    QVNDialogBar::SetCaption(m_exit, Text(QStringLiteral("TB_TOOL_EXIT")));
     m_ui->Txt_SQL->setAccessibleName(Text(QStringLiteral("Txt_SQL")));
     m_ui->Spd_Data->setAccessibleName(Text(QStringLiteral("Spd_Data")));
     m_ui->Lbl_Status->setAccessibleName(Text(QStringLiteral("Lbl_Status_NAME"), QStringLiteral("Status")));

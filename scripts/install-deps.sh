@@ -13,6 +13,8 @@ packages=(
     postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 xvfb xauth
     python3-flask python3-selenium chromium chromium-driver
 )
+# Screenshots: Chinese captions need a CJK font.
+packages+=(fonts-wqy-zenhei)
 
 missing=()
 for p in "${packages[@]}"; do
