@@ -6,10 +6,12 @@ set(CPACK_PACKAGE_NAME "quorvin")
 set(CPACK_PACKAGE_VENDOR "Pellmar")
 set(CPACK_PACKAGE_CONTACT "Pellmar Quorvin maintainers <quorvin@pellmar.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "code generator for database applications")
+# Debian wants the long description in lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quorvin connects a project to a relational database, imports its tables and columns, lets the
-user annotate them and generates source files from template models. The package holds the window
-program quorvin, the headless quorvin-cli, the progress server and the shipped models.")
+    "Quorvin connects a project to a relational database, imports its tables and
+columns, lets the user annotate them and generates source files from template
+models. The package holds the window program quorvin, the headless quorvin-cli,
+the progress server and the shipped models.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "quorvin")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
