@@ -166,3 +166,112 @@ void CliPrintUsage(std::FILE* out)
     text += QStringLiteral("\nexit codes: 0 done, 1 the work itself failed, 2 bad usage or bad input\n");
     put(out, text);
 }
+
+namespace {
+
+// Text for roff: backslashes and hyphens escaped, a line never starting with a control character.
+QString roff(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\e")).replace(QLatin1Char('-'), QStringLiteral("\\-"));
+    QStringList lines = escaped.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (line.startsWith(QLatin1Char('.')) || line.startsWith(QLatin1Char('\'')))
+            line.prepend(QStringLiteral("\\&"));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString roff(const char* text)
+{
+    return roff(QString::fromUtf8(text));
+}
+
+// Lines laid out by hand (aligned options, exit codes) keep their layout.
+QString literal(const QString& text)
+{
+    return QStringLiteral(".nf\n") + roff(text) + QStringLiteral(".fi\n");
+}
+
+QString cliManPage()
+{
+    QString page =
+        QStringLiteral(".TH QUORVIN\\-CLI 1 \"\" \"Quorvin\" \"User Commands\"\n"
+                       ".SH NAME\n"
+                       "quorvin\\-cli \\- run Quorvin's services without the window\n"
+                       ".SH SYNOPSIS\n"
+                       ".B quorvin\\-cli\n"
+                       ".I COMMAND\n"
+                       ".RI [ ARGS ...]\n"
+                       ".br\n"
+                       ".B quorvin\\-cli\n"
+                       ".I COMMAND\n"
+                       ".B \\-\\-help\n"
+                       ".br\n"
+                       ".B quorvin\\-cli help\n"
+                       ".RI [ COMMAND ]\n"
+                       ".SH DESCRIPTION\n"
+                       "quorvin\\-cli runs the services of the window program headless: it expands templates,\n"
+                       "lists models, tables and columns, makes project files and builds models over a\n"
+                       "project's tables.\n"
+                       ".SH COMMANDS\n");
+    for (const CliHelpEntry& e : kCommands) {
+        page += QStringLiteral(".SS ") + roff(e.name);
+        QString forms;
+        for (const QString& form : QString::fromUtf8(e.usage).split(QLatin1Char('\n')))
+            forms +=
+                QStringLiteral("quorvin-cli ") + QLatin1String(e.name) + QLatin1Char(' ') + form + QLatin1Char('\n');
+        forms.chop(1);
+        page += literal(forms) + QStringLiteral(".PP\n") + roff(e.summary);
+        if (*e.details)
+            page += QStringLiteral(".PP\n") + literal(QString::fromUtf8(e.details));
+        page +=
+            QStringLiteral(".PP\nExit codes:\n.RS\n") + literal(QString::fromUtf8(e.exits)) + QStringLiteral(".RE\n");
+    }
+    page += QStringLiteral(".SH EXIT STATUS\n"
+                           "0 done, 1 the work itself failed, 2 bad usage or bad input.\n"
+                           ".SH SEE ALSO\n"
+                           ".BR quorvin (1)\n");
+    return page;
+}
+
+QString windowManPage()
+{
+    return QStringLiteral(".TH QUORVIN 1 \"\" \"Quorvin\" \"User Commands\"\n"
+                          ".SH NAME\n"
+                          "quorvin \\- code generator for database applications\n"
+                          ".SH SYNOPSIS\n"
+                          ".B quorvin\n"
+                          ".RI [ PROJECT.qvn ]\n"
+                          ".br\n"
+                          ".B quorvin \\-\\-edit\\-model\n"
+                          ".I MODEL\n"
+                          ".SH DESCRIPTION\n"
+                          "quorvin is the window program: it opens a project (the file named on the command\n"
+                          "line, if any), connects to its database, lists its tables and columns for annotation\n"
+                          "and builds source files from template models, with progress and Cancel in the\n"
+                          "progress server's window. With \\-\\-edit\\-model it opens only the model editor on\n"
+                          "MODEL, previewing against the sample project.\n"
+                          ".SH FILES\n"
+                          ".TP\n"
+                          ".I /usr/share/quorvin/models\n"
+                          "the shipped model packages\n"
+                          ".TP\n"
+                          ".I $XDG_DATA_HOME/quorvin\n"
+                          "projects, models, output and temporary files of an installed copy\n"
+                          ".SH SEE ALSO\n"
+                          ".BR quorvin\\-cli (1)\n");
+}
+
+} // namespace
+
+bool CliWriteManPage(const QString& program, std::FILE* out)
+{
+    if (program == QLatin1String("quorvin-cli"))
+        put(out, cliManPage());
+    else if (program == QLatin1String("quorvin"))
+        put(out, windowManPage());
+    else
+        return false;
+    return std::fflush(out) == 0 && !std::ferror(out);
+}

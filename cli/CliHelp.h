@@ -26,3 +26,6 @@ const CliHelpEntry* CliHelpFor(const QString& name);
 void CliPrintHelp(const CliHelpEntry& entry, std::FILE* out);
 /// The program's usage and the list of commands with their summaries.
 void CliPrintUsage(std::FILE* out);
+/// The manual page (man(7) markup) of `program`, quorvin-cli or quorvin, written from the same
+/// descriptions as the help; false for another name.
+bool CliWriteManPage(const QString& program, std::FILE* out);

@@ -52,6 +52,17 @@ int main(int argc, char** argv)
             CliPrintUsage(args.isEmpty() ? stderr : stdout);
             return args.isEmpty() ? 2 : 0;
         }
+        // --man-page PROGRAM FILE: the build writes the manual pages from the help table.
+        if (args.size() == 3 && args.first() == QLatin1String("--man-page")) {
+            std::FILE* file = std::fopen(args.at(2).toLocal8Bit().constData(), "wb");
+            const bool written = file && CliWriteManPage(args.at(1), file);
+            const bool closed = file && std::fclose(file) == 0;
+            if (written && closed)
+                return 0;
+            CliError(QStringLiteral("quorvin-cli: cannot write the manual page of \"%1\" to %2")
+                         .arg(args.at(1), args.at(2)));
+            return 2;
+        }
         const QString name = args.takeFirst();
         const CliCommand* command = findCommand(name);
         if (!command) {

@@ -8,6 +8,8 @@
 #   share/applications/quorvin.desktop           the menu entry, opening .qvn files
 #   share/icons/hicolor/*/apps/quorvin.png       the icon
 #   share/mime/packages/quorvin.xml              the project file type (*.qvn)
+#   share/man/man1/quorvin.1.gz, quorvin-cli.1.gz the manual pages (cli/ writes them)
+#   share/doc/quorvin/copyright, changelog.gz    the package's notes (cmake/debian/)
 #
 # The programs find their data through their own folder (the links are followed by the kernel when
 # it reports the running program's path), so an installed copy works wherever the prefix is.
@@ -44,6 +46,13 @@ foreach(size 48 256)
     install(FILES ${desktop_dir}/quorvin-${size}.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quorvin.png)
 endforeach()
+
+# The package's notes, in the form Debian's tools read them; the changelog compressed without a
+# time stamp, so the same sources give the same file.
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvin)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
+execute_process(COMMAND gzip -n9fk ${CMAKE_BINARY_DIR}/debian/changelog COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvin)
 
 # Links: the data into the application folder, the two user-facing programs into bin/. Relative
 # links keep a staged (DESTDIR) or moved prefix working.

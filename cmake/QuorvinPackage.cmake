@@ -6,10 +6,12 @@ set(CPACK_PACKAGE_NAME "quorvin")
 set(CPACK_PACKAGE_VENDOR "Pellmar")
 set(CPACK_PACKAGE_CONTACT "Pellmar Quorvin maintainers <quorvin@pellmar.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "code generator for database applications")
+# Debian wants the long description in lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quorvin connects a project to a relational database, imports its tables and columns, lets the
-user annotate them and generates source files from template models. The package holds the window
-program quorvin, the headless quorvin-cli, the progress server and the shipped models.")
+    "Quorvin connects a project to a relational database, imports its tables and
+columns, lets the user annotate them and generates source files from template
+models. The package holds the window program quorvin, the headless quorvin-cli,
+the progress server and the shipped models.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "quorvin")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -21,6 +23,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${CMAKE_BINARY_DIR}/quorvin")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsqliteodbc, unixodbc")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql")
+# Package files and folders get Debian's modes whatever the builder's umask.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+    WORLD_READ WORLD_EXECUTE)
 # Debug information stays in the build tree, not on the user's machine.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR "DEB")

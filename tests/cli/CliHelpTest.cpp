@@ -76,6 +76,43 @@ TEST(CliHelp, UnknownCommandsAndNoCommandAreBadUsage)
     EXPECT_TRUE(help.out.isEmpty());
 }
 
+// The manual pages are written from the help table at build time: every command is in them, and
+// groff reads them without a warning and prints the table's words as they are.
+TEST(CliHelp, ManualPagesCarryEveryCommandAndFormatCleanly)
+{
+    TempDir dir;
+    const auto simplified = [](const QString& text) { return text.simplified(); };
+    for (const QString& program : {QStringLiteral("quorvin-cli"), QStringLiteral("quorvin")}) {
+        const QString file = dir.file(program + QStringLiteral(".1"));
+        const CliRun r = cli({QStringLiteral("--man-page"), program, file});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QString page = QString::fromUtf8(readBytes(file));
+        EXPECT_TRUE(page.startsWith(QStringLiteral(".TH ")));
+        QProcess groff;
+        groff.start(QStringLiteral("groff"), {QStringLiteral("-man"), QStringLiteral("-ww"), QStringLiteral("-rHY=0"),
+                                              QStringLiteral("-Tascii"), QStringLiteral("-P-cbou"), file});
+        if (!groff.waitForFinished(30000) || groff.exitStatus() != QProcess::NormalExit) {
+            ADD_FAILURE() << "groff did not run";
+            continue;
+        }
+        EXPECT_EQ(groff.exitCode(), 0);
+        EXPECT_EQ(QString::fromUtf8(groff.readAllStandardError()), QString()) << program.toStdString();
+        const QString text = simplified(QString::fromUtf8(groff.readAllStandardOutput()));
+        EXPECT_TRUE(text.contains(program + QStringLiteral(" - "))) << text.toStdString();
+        if (program != QLatin1String("quorvin-cli"))
+            continue;
+        for (const CliHelpEntry& e : CliHelpTable()) {
+            EXPECT_TRUE(page.contains(QStringLiteral("\n.SS ") + QLatin1String(e.name) + QLatin1Char('\n'))) << e.name;
+            for (const char* part : {e.summary, e.details, e.exits})
+                EXPECT_TRUE(text.contains(simplified(QString::fromUtf8(part)))) << e.name << ": " << part;
+        }
+    }
+    const CliRun unknown =
+        cli({QStringLiteral("--man-page"), QStringLiteral("frobnicate"), dir.file(QStringLiteral("x.1"))});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_FALSE(unknown.err.isEmpty());
+}
+
 TEST(CliModels, APackageThatCannotBeOpenedIsNamedOnStandardErrorAndTheListStays)
 {
     TempDir home;
