@@ -320,47 +320,67 @@ void QVNBuildOutput::Discard()
     m_files.clear();
 }
 
+namespace {
+
+// One manifest and the pack it names; false when the manifest is missing or damaged.
+bool readManifest(const QString& folder, const QString& file, QHash<QString, QString>& hashes,
+                  QHash<QString, QByteArray>& bases, QString* packName = nullptr)
+{
+    QByteArray bytes;
+    if (!readBytes(folder + file, bytes))
+        return false;
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(bytes, &error).object();
+    if (error.error != QJsonParseError::NoError || root.value(QStringLiteral("format")).toInt() != 1)
+        return false;
+    for (const QJsonValue& v : root.value(QStringLiteral("files")).toArray()) {
+        const QJsonObject o = v.toObject();
+        hashes.insert(o.value(QStringLiteral("path")).toString(), o.value(QStringLiteral("sha256")).toString());
+    }
+    const QString pack = root.value(QStringLiteral("base")).toString();
+    if (packName)
+        *packName = pack;
+    QByteArray data;
+    if (pack.isEmpty() || pack.contains(QLatin1Char('/')) || !readBytes(folder + pack, data) ||
+        !data.startsWith(kPackMagic))
+        return true;
+    // Records of "path\n" "size\n" then the bytes.
+    qsizetype at = kPackMagic.size();
+    while (at < data.size()) {
+        const qsizetype nl1 = data.indexOf('\n', at);
+        const qsizetype nl2 = nl1 < 0 ? -1 : data.indexOf('\n', nl1 + 1);
+        if (nl2 < 0)
+            break;
+        const QString path = QString::fromUtf8(data.mid(at, nl1 - at));
+        bool ok = false;
+        const qsizetype size = data.mid(nl1 + 1, nl2 - nl1 - 1).toLongLong(&ok);
+        if (!ok || size < 0 || nl2 + 1 + size > data.size())
+            break;
+        bases.insert(path, data.mid(nl2 + 1, size));
+        at = nl2 + 1 + size;
+    }
+    return true;
+}
+
+} // namespace
+
 bool QVNBuildOutput::ReadRecord(Record& record)
 {
     record = Record();
     const QString folder = recordFolder(m_out);
-    QByteArray bytes;
-    if (!QFileInfo::exists(folder + kManifest))
-        return true;
-    if (!readBytes(folder + kManifest, bytes)) {
+    if (QFileInfo::exists(folder + kManifest) && !QFileInfo(folder + kManifest).isReadable()) {
         Exceptions.Add(QStringLiteral("cannot read \"%1\"").arg(folder + kManifest));
         return false;
     }
-    QJsonParseError error;
-    const QJsonObject root = QJsonDocument::fromJson(bytes, &error).object();
-    if (error.error != QJsonParseError::NoError || root.value(QStringLiteral("format")).toInt() != 1) {
-        // A damaged record is no record: every existing file then counts as possibly edited.
-        return true;
-    }
-    record.present = true;
-    for (const QJsonValue& v : root.value(QStringLiteral("files")).toArray()) {
-        const QJsonObject o = v.toObject();
-        record.hashes.insert(o.value(QStringLiteral("path")).toString(), o.value(QStringLiteral("sha256")).toString());
-    }
-    record.pack = root.value(QStringLiteral("base")).toString();
-    QByteArray pack;
-    if (!record.pack.contains(QLatin1Char('/')) && !record.pack.isEmpty() && readBytes(folder + record.pack, pack) &&
-        pack.startsWith(kPackMagic)) {
-        // Records of "path\n" "size\n" then the bytes.
-        qsizetype at = kPackMagic.size();
-        while (at < pack.size()) {
-            const qsizetype nl1 = pack.indexOf('\n', at);
-            const qsizetype nl2 = nl1 < 0 ? -1 : pack.indexOf('\n', nl1 + 1);
-            if (nl2 < 0)
-                break;
-            const QString path = QString::fromUtf8(pack.mid(at, nl1 - at));
-            bool ok = false;
-            const qsizetype size = pack.mid(nl1 + 1, nl2 - nl1 - 1).toLongLong(&ok);
-            if (!ok || size < 0 || nl2 + 1 + size > pack.size())
-                break;
-            record.bases.insert(path, pack.mid(nl2 + 1, size));
-            at = nl2 + 1 + size;
-        }
+    // A damaged record is no record: every existing file then counts as possibly edited.
+    record.present = readManifest(folder, kManifest, record.hashes, record.bases, &record.pack);
+    // The record a killed build had written aside: the files it had already moved are its output,
+    // not the user's edits.
+    for (const QString& name :
+         QDir(folder).entryList({QStringLiteral(".manifest-*.tmp")}, QDir::Files | QDir::Hidden)) {
+        const qint64 pid = name.mid(10).section(QLatin1Char('.'), 0, 0).toLongLong();
+        if (pid != QCoreApplication::applicationPid() && !processRuns(pid))
+            readManifest(folder, name, record.pendingHashes, record.pendingBases);
     }
     return true;
 }
@@ -449,7 +469,9 @@ bool QVNBuildOutput::Classify(ConflictPolicy policy)
                 f.kind = Kind::Conflict;
         }
 
-        const auto recorded = m_record.hashes.constFind(path);
+        auto recorded = m_record.hashes.constFind(path);
+        if (recorded == m_record.hashes.cend())
+            recorded = m_record.pendingHashes.constFind(path);
         if (!exists) {
             f.kind = Kind::New;
         } else if (f.kind == Kind::Conflict) {
@@ -460,7 +482,9 @@ bool QVNBuildOutput::Classify(ConflictPolicy policy)
             f.kind = Kind::Conflict;
             f.notes.append(QStringLiteral("the file was not written by the last build"));
         } else {
-            const bool userEdited = hashOf(f.current) != *recorded;
+            const QString currentHash = hashOf(f.current);
+            const bool fromKilledBuild = m_record.pendingHashes.value(path) == currentHash;
+            const bool userEdited = currentHash != *recorded && !fromKilledBuild;
             const bool buildChanged = hashOf(f.generated) != *recorded;
             f.kind = !userEdited ? Kind::Changed : buildChanged ? Kind::Conflict : Kind::UserEdited;
         }
@@ -522,7 +546,11 @@ void QVNBuildOutput::ApplyPolicy(ConflictPolicy policy)
 
 bool QVNBuildOutput::WouldChange() const
 {
-    return std::any_of(m_list.cbegin(), m_list.cend(), [](const File& f) {
+    return std::any_of(m_list.cbegin(), m_list.cend(), [this](const File& f) {
+        if (f.action == Action::WriteNew) {
+            QByteArray existing; // an unresolved conflict gives the same FILE.new build after build
+            return !readBytes(m_out + f.path + QStringLiteral(".new"), existing) || existing != f.generated;
+        }
         return f.action != Action::Skip && !(f.kind == Kind::Unchanged && f.action == Action::Write);
     });
 }
@@ -687,10 +715,12 @@ bool QVNBuildOutput::Publish(const QString& model, const QString& version, const
         Discard();
         return false;
     }
-    // Packs no record names any more (older builds, killed builds).
+    // Packs no record names any more, and what killed builds left (older builds, killed builds).
     for (const QString& name : QDir(folder).entryList({QStringLiteral("base-*.pack")}, QDir::Files))
         if (name != packName)
             QFile::remove(folder + name);
+    for (const QString& name : QDir(folder).entryList({QStringLiteral(".manifest-*.tmp")}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder + name);
     m_journal.clear();
     m_createdFolders.clear();
     m_madeOut = false; // published: the folder stays

@@ -117,6 +117,9 @@ private:
         QHash<QString, QByteArray> bases;
         QString pack; ///< the file name of the base texts
         bool present = false;
+        /// The record a killed build wrote aside before it moved its files.
+        QHash<QString, QString> pendingHashes;
+        QHash<QString, QByteArray> pendingBases;
     };
     bool ReadRecord(Record& record);
     bool WriteRecord(const QString& model, const QString& version, QString& manifestTemp, QString& packName);

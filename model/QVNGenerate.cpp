@@ -219,18 +219,25 @@ bool QVNGenerate::Prepare(const QVNBuildRequest& request)
             Warn(QStringLiteral("table %1: no columns were read; the database may no longer have it")
                      .arg(table->Cols()->Text(QStringLiteral("TL_NAME"))));
     }
+    const QString readme = m_info->Text(QStringLiteral("MI_README")).trimmed();
+    const QString readmePath = QVNModelPath::Clean(QVNModelPath::Normalize(readme));
     for (const QString& path : qvnModel.ExpandedOutputs()) {
         QFile file(stage + path);
-        if (file.open(QIODevice::ReadOnly)) {
-            if (const QString warning = CheckOutput(path, file.readAll()); !warning.isEmpty())
-                Warn(warning);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QByteArray text = file.readAll();
+        if (!readme.isEmpty() && path == readmePath) {
+            // The read-me page's log tags are filled below.
+            for (const char* tag : {"<ORVE>RVG_LOG</ORVE>", "<ORVE>RVG_HTMLLOG</ORVE>"})
+                text.replace(QByteArray(tag), QByteArray());
         }
+        if (const QString warning = CheckOutput(path, text); !warning.isEmpty())
+            Warn(warning);
     }
 
     // 4. The read-me page gets the log in the staging folder and is published with the rest.
-    const QString readme = m_info->Text(QStringLiteral("MI_README")).trimmed();
     if (!readme.isEmpty()) {
-        m_readme = m_out + QVNModelPath::Clean(QVNModelPath::Normalize(readme));
+        m_readme = m_out + readmePath;
         m_readmeFilled = QVNModel::FillReadmeLog(stage, readme, m_log);
     }
 
