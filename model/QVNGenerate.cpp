@@ -263,6 +263,13 @@ bool QVNGenerate::Publish()
     Exceptions.Clear();
     const QString name = m_info ? m_info->Text(QStringLiteral("MI_NAME")) : QString();
     const QString version = m_info ? m_info->Text(QStringLiteral("MI_VERSION")) : QString();
+    // A conflict that could not be merged is said once more where the user reads the result.
+    for (const QVNBuildOutput::File& f : m_output->Files()) {
+        if (f.kind == QVNBuildOutput::Kind::Conflict && f.action == QVNBuildOutput::Action::WriteNew)
+            Warn(
+                QStringLiteral("%1: your edits and this build's changes could not be merged; the new text is in %1.new")
+                    .arg(f.path));
+    }
     m_published = m_output->Publish(name, version, Progress);
     if (!m_published) {
         m_canceled = m_output->Canceled();
