@@ -32,6 +32,8 @@ int runGenerate(const QStringList& args)
             tableNames += args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts);
         else if (a == QLatin1String("--all-tables"))
             allTables = true;
+        else if (a == QLatin1String("--strict"))
+            request.strict = true;
         else if (a == QLatin1String("--var") && hasValue)
             overrides.append(args.at(++i));
         else if (a == QLatin1String("--dry-run"))

@@ -195,9 +195,10 @@ int RunGenerate(const QVNBuildRequest& request, const GenerateOptions& options)
 }
 
 int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
-                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides)
+                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides, bool strict)
 {
     QVNBuildRequest request;
+    request.strict = strict;
     request.model = model;
     request.outDir = outDir;
     request.tables = tables;

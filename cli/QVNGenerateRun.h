@@ -50,6 +50,9 @@ struct GenerateOptions
  * as it was. Every file whose action is not "keep unchanged" is listed with its class and action on
  * standard output, then the absolute output folder. With a dry run nothing is written.
  *
+ * The model's diagnostics ("file:line:column: reason") are lines of that log; a strict
+ * request makes a build with diagnostics fail.
+ *
  * Returns the exit code: 0 the build succeeded (a dry run: nothing would change), 1 it failed or was
  * cancelled, 2 bad input (a missing package, a file that is not a model package), 3 a dry run that
  * would change something.
@@ -58,4 +61,4 @@ int RunGenerate(const QVNBuildRequest& request, const GenerateOptions& options =
 
 /// The road of earlier callers: project (name, value) pairs without "RVG_" and "KEY=VALUE" overrides.
 int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
-                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides);
+                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides, bool strict = false);

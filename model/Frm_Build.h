@@ -82,6 +82,12 @@ public:
     static void SetPageViewer(PageViewer viewer);
     static void SetPreviewer(Previewer preview);
 
+    /// Closes the dialog with DialogResult 0 (Escape, the tool bar's "exit").
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void ShowModel();
     void RefreshDefaults();

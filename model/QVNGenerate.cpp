@@ -154,6 +154,7 @@ bool QVNGenerate::Prepare(const QVNBuildRequest& request)
     m_published = false;
     m_readmeFilled = false;
     m_log.clear();
+    m_diagnostics.clear();
     m_readme.clear();
     m_warnings.clear();
     m_info.reset();
@@ -201,7 +202,9 @@ bool QVNGenerate::Prepare(const QVNBuildRequest& request)
             if (Detail)
                 Detail(QString(message).replace(stage, m_out), cancel);
         });
+    qvnModel.SetStrict(m_strict || request.strict);
     const bool ok = qvnModel.BuildProcess(modelPath, stage, variables, tableSet);
+    m_diagnostics = qvnModel.Diagnostics().Lines();
     m_canceled = qvnModel.Canceled();
     if (!ok) {
         for (const TQXColPtr& c : *qvnModel.Exceptions.Messages)

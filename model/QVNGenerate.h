@@ -27,6 +27,8 @@ struct QVNBuildRequest
     /// no model variable is added.
     QMap<QString, QString> overrides;
     QVNBuildOutput::ConflictPolicy onConflict = QVNBuildOutput::ConflictPolicy::Merge;
+    /// Mistakes found in the model's templates make the build fail.
+    bool strict = false;
 
     /// RVG_DATE and RVG_DATETIME of now, then "RVG_" + each of `project`'s keys (P_NO ...).
     void SetProjectVariables(const TQXColsPtr& project);
@@ -124,6 +126,10 @@ public:
     const QString& ReadmePage() const { return m_readme; }
     /// True when the read-me page got the log (it reaches the output folder when published).
     bool ReadmeFilled() const { return m_readmeFilled; }
+    /// Strict builds fail when the model's templates have diagnostics (and so publish nothing).
+    void SetStrict(bool strict) { m_strict = strict; }
+    /// The last build's diagnostics as "file:line:column: reason" (each also a line of the log).
+    const QStringList& Diagnostics() const { return m_diagnostics; }
 
 private:
     void AddLogLine(const QString& line);
@@ -133,6 +139,8 @@ private:
     bool m_canceled = false;
     bool m_published = false;
     bool m_readmeFilled = false;
+    bool m_strict = false;
+    QStringList m_diagnostics;
     QString m_log;
     QString m_out;
     QString m_readme;

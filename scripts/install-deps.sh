@@ -11,7 +11,10 @@ packages=(
     libzip-dev libxml2-dev libgit2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 xvfb xauth
+    python3-flask python3-selenium chromium chromium-driver
 )
+# Screenshots: Chinese captions need a CJK font.
+packages+=(fonts-wqy-zenhei)
 
 missing=()
 for p in "${packages[@]}"; do
