@@ -70,8 +70,9 @@ const std::vector<CliHelpEntry> kCommands = {
      "1  the project's database cannot be reached\n"
      "2  bad usage, a project file that is missing, unreadable or damaged, an unknown table"},
     {"generate",
-     "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]... [--strict]\n"
-     "--project FILE --model PACKAGE [--tables A,B | --all-tables] [--out DIR] [--var KEY=VALUE]... [--strict]",
+     "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]... [--strict] [--dry-run] [--diff]\n"
+     "  [--on-conflict merge|new|skip|overwrite]\n"
+     "--project FILE --model PACKAGE [--tables A,B | --all-tables] [--out DIR] [--var KEY=VALUE]... [...]",
      "run a model's build, as the build dialog does",
      "The table set comes from a JSON data file (--data) or is collected from a project file as the\n"
      "main window collects it (--project; every table when no --tables is named). Progress goes to\n"
@@ -84,12 +85,19 @@ const std::vector<CliHelpEntry> kCommands = {
      "  --tables A,B        the tables to build (any letter case); --all-tables: every table\n"
      "  --var KEY=VALUE     replaces (or adds) one of the build's variables; may be repeated\n"
      "  --strict            mistakes found in the model's templates (\"file:line:column: reason\"\n"
-     "                      lines of the log) make the build fail",
-     "0  the build succeeded\n"
+     "                      lines of the log) make the build fail\n"
+     "  --dry-run           list what the build would change (class and action per file), write nothing\n"
+     "  --diff              print a unified diff of every file the build changes\n"
+     "  --on-conflict HOW   a file you edited that the build also changes: merge (default; when the\n"
+     "                      changes overlap, FILE.new is written instead), new, skip or overwrite\n"
+     "The build is made in a staging folder beside the output folder and published only when complete;\n"
+     "a failed or cancelled build leaves the output folder as it was. Ctrl-C cancels at any moment.",
+     "0  the build succeeded (--dry-run: nothing would change)\n"
      "1  the build failed or was cancelled (with --strict: the templates have diagnostics), or the\n"
      "   project's database cannot be reached\n"
      "2  bad usage, a missing or unusable model package, a bad data file, a project file that is\n"
-     "   missing, unreadable or damaged, an unknown table, a --var without \"=\""},
+     "   missing, unreadable or damaged, an unknown table, a --var without \"=\"\n"
+     "3  --dry-run: the build would change files"},
     {"project",
      "new FILE --connection STR [--user U] [--password P] [--no N] [--name NAME] [--path DIR] [--force]\n"
      "info FILE\n"

@@ -10,10 +10,13 @@ namespace {
 
 int runGenerate(const QStringList& args)
 {
+    // Ctrl-C cancels from the first moment on, whatever step the command is in.
+    GenerateInterrupt interrupt;
     QString model, out, data, project;
     QStringList overrides, tableNames;
     bool allTables = false;
-    bool strict = false;
+    GenerateOptions options;
+    QVNBuildRequest request;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         const bool hasValue = i + 1 < args.size();
@@ -30,9 +33,16 @@ int runGenerate(const QStringList& args)
         else if (a == QLatin1String("--all-tables"))
             allTables = true;
         else if (a == QLatin1String("--strict"))
-            strict = true;
+            request.strict = true;
         else if (a == QLatin1String("--var") && hasValue)
             overrides.append(args.at(++i));
+        else if (a == QLatin1String("--dry-run"))
+            options.dryRun = true;
+        else if (a == QLatin1String("--diff"))
+            options.diff = true;
+        else if (a == QLatin1String("--on-conflict") && hasValue &&
+                 QVNBuildOutput::ParsePolicy(args.at(i + 1), request.onConflict))
+            ++i;
         else {
             CliError(QStringLiteral("generate: unexpected argument \"%1\"").arg(a));
             return 2;
@@ -45,30 +55,45 @@ int runGenerate(const QStringList& args)
                                          : !data.isEmpty() && !out.isEmpty() && !allTables && tableNames.isEmpty());
     if (!usable) {
         CliError(QStringLiteral("usage: quorvin-cli generate --model PACKAGE --out DIR --data TABLES.json "
-                                "[--var KEY=VALUE]...\n"
+                                "[--var KEY=VALUE]... [OPTIONS]\n"
                                 "       quorvin-cli generate --project FILE --model PACKAGE [--tables A,B | "
-                                "--all-tables] [--out DIR] [--var KEY=VALUE]..."));
+                                "--all-tables] [--out DIR] [--var KEY=VALUE]... [OPTIONS]\n"
+                                "OPTIONS: --dry-run --diff --on-conflict merge|new|skip|overwrite"));
         return 2;
     }
+    QString error;
+    if (!QVNGenerate::ParseOverrides(overrides, request.overrides, error)) {
+        CliError(QStringLiteral("generate: ") + error);
+        return 2;
+    }
+    request.model = model;
     CliStartup();
+    if (GenerateInterrupt::Pressed())
+        return GenerateInterrupt::ReportCancelled();
 
     if (projectRoad) {
         QVNBuildCollector collector;
+        collector.Progress = [](const QString&, bool& cancel) { cancel = cancel || GenerateInterrupt::Pressed(); };
         TQXRowsPtr tables;
         TQXColsPtr projectVariables;
         QString folder;
-        if (!collector.Collect(project, allTables ? QStringList() : tableNames, tables, projectVariables, folder)) {
+        const bool collected =
+            collector.Collect(project, allTables ? QStringList() : tableNames, tables, projectVariables, folder);
+        // Connecting to the database cannot be interrupted; a Ctrl-C meanwhile is honoured after it.
+        if (collector.Canceled() || GenerateInterrupt::Pressed())
+            return GenerateInterrupt::ReportCancelled();
+        if (!collected) {
             CliError(QStringLiteral("generate: ") + collector.Exceptions.ToString());
             // An unknown table or a missing, unreadable or damaged project file is bad input; a
             // database that cannot be reached is a failed operation. Either way nothing was written.
             return collector.BadInput() ? 2 : 1;
         }
-        QList<QPair<QString, QString>> vars;
-        for (const TQXColPtr& c : *projectVariables)
-            vars.append({c->Key(), c->Value().ToText()});
+        request.SetProjectVariables(projectVariables);
         if (out.isEmpty())
             out = QVNGenerate::DefaultOutputFolder(folder, project); // as the build dialog proposes it
-        const int rc = RunGenerate(model, out, tables, vars, overrides, strict);
+        request.outDir = out;
+        request.tables = tables;
+        const int rc = RunGenerate(request, options);
         // The schema's sets are all this process still holds; the system frees them faster.
         LeaveToExit(tables);
         LeaveToExit(collector.ProjectTables());
@@ -76,7 +101,6 @@ int runGenerate(const QStringList& args)
     }
 
     TQXValue value;
-    QString error;
     if (!QVNJsonData::ReadFile(data, value, error)) {
         CliError(QStringLiteral("generate: ") + error);
         return 2;
@@ -88,7 +112,12 @@ int runGenerate(const QStringList& args)
     }
     if (tables->Tag().isEmpty())
         tables->SetTag(QStringLiteral("TABLES"));
-    return RunGenerate(model, out, tables, {}, overrides, strict);
+    if (GenerateInterrupt::Pressed())
+        return GenerateInterrupt::ReportCancelled();
+    request.SetProjectVariables(nullptr);
+    request.outDir = out;
+    request.tables = tables;
+    return RunGenerate(request, options);
 }
 
 } // namespace

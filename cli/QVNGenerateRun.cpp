@@ -4,6 +4,7 @@
 #include "Mdl_Main.h"
 #include "QVNGenerate.h"
 #include "QVNLanguage.h"
+#include "QVNTextMerge.h"
 
 #include <unistd.h>
 
@@ -11,10 +12,12 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+int g_interruptScopes = 0;
 
 extern "C" void onInterrupt(int)
 {
@@ -22,23 +25,6 @@ extern "C" void onInterrupt(int)
     // A second Ctrl-C ends the program the usual way.
     std::signal(SIGINT, SIG_DFL);
 }
-
-// Installs the Ctrl-C handler for the lifetime of one build and restores the previous one.
-class InterruptScope
-{
-public:
-    InterruptScope()
-    {
-        g_interrupted = 0;
-        m_previous = std::signal(SIGINT, onInterrupt);
-    }
-    ~InterruptScope() { std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous); }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-private:
-    void (*m_previous)(int) = nullptr;
-};
 
 // The progress line of a terminal: one line rewritten in place, cleared before a log line.
 class ProgressLine
@@ -89,24 +75,46 @@ QString localized(const QString& section, const QString& key, const QString& fal
 
 } // namespace
 
-int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
-                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides, bool strict)
+GenerateInterrupt::GenerateInterrupt()
 {
+    ++g_interruptScopes;
+    g_interrupted = 0;
+    m_previous = std::signal(SIGINT, onInterrupt);
+}
+
+GenerateInterrupt::~GenerateInterrupt()
+{
+    --g_interruptScopes;
+    std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous);
+}
+
+bool GenerateInterrupt::Pressed()
+{
+    return g_interrupted != 0;
+}
+
+int GenerateInterrupt::ReportCancelled()
+{
+    CliError(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("MESSAGE_CANCELLED"),
+                       QStringLiteral("generate: cancelled; the output folder was not changed")));
+    return 1;
+}
+
+int RunGenerate(const QVNBuildRequest& request, const GenerateOptions& options)
+{
+    // A command that installed no handler of its own (tests, benchmarks) still cancels on Ctrl-C.
+    std::optional<GenerateInterrupt> ownInterrupt;
+    if (g_interruptScopes == 0)
+        ownInterrupt.emplace();
+    if (GenerateInterrupt::Pressed())
+        return GenerateInterrupt::ReportCancelled();
+
     ProgressLine progress(isatty(fileno(stderr)) != 0);
-    InterruptScope interrupt;
-    bool cancelReported = false;
     auto pollInterrupt = [&](bool& cancel) {
-        if (!g_interrupted)
-            return;
-        cancel = true;
-        if (!cancelReported) {
-            cancelReported = true;
-            progress.Log(localized(QStringLiteral("QVNGENERATE"), QStringLiteral("MESSAGE_CANCELING"),
-                                   QStringLiteral("Cancelling ...")));
-        }
+        if (g_interrupted)
+            cancel = true;
     };
     QVNGenerate generate;
-    generate.SetStrict(strict);
     generate.Progress = [&](const QString& message, bool& cancel) {
         if (!message.isEmpty())
             progress.Log(message);
@@ -118,16 +126,58 @@ int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& t
         pollInterrupt(cancel);
     };
 
-    const bool ok = generate.Run(model, outDir, tables, projectVars, overrides);
+    bool ok = generate.Prepare(request);
     progress.Clear();
     if (generate.BadInput()) {
         CliError(QStringLiteral("generate: ") + generate.Exceptions.ToString());
         return 2;
     }
+    if (!ok && (generate.Canceled() || GenerateInterrupt::Pressed()))
+        return GenerateInterrupt::ReportCancelled();
     if (!ok) {
         const QStringList causes = generate.FailureCauses();
         if (!causes.isEmpty())
             CliError(causes.join(QLatin1Char('\n')));
+        CliError(QStringLiteral("generate: the build failed; the output folder was not changed"));
+        return 1;
+    }
+
+    // What publishing would do, one line per file it touches.
+    QString list;
+    QByteArray diffs;
+    for (const QVNBuildOutput::File& f : generate.Output().Files()) {
+        const bool quiet = f.action == QVNBuildOutput::Action::Skip && f.kind == QVNBuildOutput::Kind::Unchanged;
+        if (quiet)
+            continue;
+        list += QStringLiteral("%1  %2  %3\n")
+                    .arg(QVNBuildOutput::KindName(f.kind), -18)
+                    .arg(QVNBuildOutput::ActionName(f.action), -10)
+                    .arg(f.path);
+        for (const QString& note : f.notes)
+            list += QStringLiteral("      %1\n").arg(note);
+        if (options.diff) {
+            const QByteArray& after = f.action == QVNBuildOutput::Action::Merge ? f.merged : f.generated;
+            if (f.action == QVNBuildOutput::Action::Delete)
+                diffs += QVNTextMerge::UnifiedDiff(f.current, QByteArray(), f.path);
+            else if (f.kind != QVNBuildOutput::Kind::Removed)
+                diffs += QVNTextMerge::UnifiedDiff(f.current, after, f.path);
+        }
+    }
+    std::fputs(list.toUtf8().constData(), stdout);
+    std::fwrite(diffs.constData(), 1, size_t(diffs.size()), stdout);
+    if (options.dryRun) {
+        const bool changes = generate.Output().WouldChange();
+        generate.Discard();
+        std::fflush(stdout);
+        return changes ? 3 : 0;
+    }
+    ok = generate.Publish();
+    progress.Clear();
+    if (!ok) {
+        if (generate.Canceled())
+            return GenerateInterrupt::ReportCancelled();
+        CliError(QStringLiteral("generate: ") + generate.Exceptions.ToString());
+        return 1;
     }
     if (!generate.ReadmePage().isEmpty()) {
         if (generate.ReadmeFilled())
@@ -141,5 +191,25 @@ int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& t
     }
     std::fputs((generate.OutputFolder() + QLatin1Char('\n')).toUtf8().constData(), stdout);
     std::fflush(stdout);
-    return ok ? 0 : 1;
+    return 0;
+}
+
+int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
+                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides, bool strict)
+{
+    QVNBuildRequest request;
+    request.strict = strict;
+    request.model = model;
+    request.outDir = outDir;
+    request.tables = tables;
+    auto project = TQXCols::Create();
+    for (const auto& [name, value] : projectVars)
+        project->Add(TQXValue(value), name);
+    request.SetProjectVariables(project);
+    QString error;
+    if (!QVNGenerate::ParseOverrides(overrides, request.overrides, error)) {
+        CliError(QStringLiteral("generate: ") + error);
+        return 2;
+    }
+    return RunGenerate(request);
 }

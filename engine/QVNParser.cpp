@@ -3,6 +3,7 @@
 #include "QVNDiagnostics.h"
 #include "QVNEncode.h"
 #include "QVNFunction.h"
+#include "QVNKeepTags.h"
 #include "QVNTemplatePlan.h"
 #include "VBEvaluator.h"
 
@@ -313,15 +314,18 @@ QString QVNParser::ConvertMarked(QString text, MarkData markData, const TQXRowsP
     if (text.contains(u"<ORVE")) {
         if (m_compiledEnabled && ExpandCompiled(text, rows, cols)) {
             m_usedCompiled = true;
-            return text;
+        } else {
+            text = markData(text);
+            for (auto step : {&QVNParser::ConvertEncodeData, &QVNParser::ConvertCalcData, &QVNParser::ConvertSelectData,
+                              &QVNParser::ConvertFixLengthData}) {
+                if (m_overLimit)
+                    break;
+                text = (this->*step)(text);
+            }
         }
-        text = markData(text);
-        for (auto step : {&QVNParser::ConvertEncodeData, &QVNParser::ConvertCalcData, &QVNParser::ConvertSelectData,
-                          &QVNParser::ConvertFixLengthData}) {
-            if (m_overLimit)
-                break;
-            text = (this->*step)(text);
-        }
+        // The user's regions are marked last, so nothing above can take their tags for a block.
+        if (!m_overLimit && !m_canceled)
+            text = QVNKeepTags::Apply(text);
     }
     return text;
 }

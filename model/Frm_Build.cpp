@@ -1,5 +1,6 @@
 #include "Frm_Build.h"
 
+#include "Frm_BuildPreview.h"
 #include "Frm_IE.h"
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
@@ -53,6 +54,12 @@ Frm_Build::PageViewer& pageViewer()
 {
     static Frm_Build::PageViewer viewer;
     return viewer;
+}
+
+Frm_Build::Previewer& previewer()
+{
+    static Frm_Build::Previewer preview;
+    return preview;
 }
 } // namespace
 
@@ -311,6 +318,11 @@ void Frm_Build::SetPageViewer(PageViewer viewer)
     pageViewer() = std::move(viewer);
 }
 
+void Frm_Build::SetPreviewer(Previewer preview)
+{
+    previewer() = std::move(preview);
+}
+
 int Frm_Build::ShowBuild(QWidget* owner, QVNProcess* process, const TQXRowsPtr& tables,
                          const TQXColsPtr& projectVariables, const QString& projectFolder)
 {
@@ -369,7 +381,6 @@ void Frm_Build::ShowModel()
     const TQXRowPtr model = m_models->Item(ModelKey(m_ui->Cbo_Model->currentData().toString()));
     const TQXColPtr list = model ? model->Cols()->Item(QStringLiteral("MI_VARIABLE")) : nullptr;
     if (list && list->Value().rows()) {
-        QVNParser parser;
         for (const TQXRowPtr& record : *list->Value().rows()) {
             const TQXColsPtr& cols = record->Cols();
             BuildVariableModel::Row row;
@@ -377,9 +388,7 @@ void Frm_Build::ShowModel()
             row.name = cols->Text(QStringLiteral("MV_NAME")).trimmed();
             row.type = cols->Text(QStringLiteral("MV_TYPE")).trimmed();
             row.editable = cols->Text(QStringLiteral("MV_EDIT")).trimmed() != QLatin1String("0");
-            // Spaces only: a multi-line default keeps its line breaks.
-            const QString def = QVNFunction::TrimSpaces(cols->Text(QStringLiteral("MV_DEFAULT"))).toString();
-            row.value = parser.ConvertCols(def, m_variables);
+            row.value = QVNGenerate::ExpandDefault(cols->Text(QStringLiteral("MV_DEFAULT")), m_variables);
             rows.append(row);
         }
     }
@@ -449,19 +458,15 @@ bool Frm_Build::Build()
         m_ui->Txt_Folder->setText(out);
     m_log.clear();
 
-    // The dialog's variables go to the service by name; the grid's values replace the defaults.
-    QList<QPair<QString, QString>> projectVars;
-    for (const TQXColPtr& col : *m_variables) {
-        const QString name = col->Key();
-        if (name.compare(QLatin1String("RVG_DATE"), Qt::CaseInsensitive) == 0 ||
-            name.compare(QLatin1String("RVG_DATETIME"), Qt::CaseInsensitive) == 0)
-            continue;
-        projectVars.append({name.startsWith(QLatin1String("RVG_")) ? name.mid(4) : name, col->Value().ToText()});
-    }
-    QStringList overrides;
+    // One request: the dialog's variables as they are, the grid's values over the model's defaults.
+    QVNBuildRequest request;
+    request.model = file;
+    request.outDir = out;
+    request.tables = ConvertDatas();
+    request.variables = m_variables;
     for (const BuildVariableModel::Row& row : m_grid->Rows()) {
         if (!row.key.isEmpty())
-            overrides.append(row.key + QLatin1Char('=') + row.value);
+            request.overrides.insert(row.key, row.value);
     }
 
     QVNGenerate generate;
@@ -472,9 +477,21 @@ bool Frm_Build::Build()
     m_lastPolled = -kPollInterval;
     // The dialog keeps painting while the build runs; its inputs are disabled meanwhile.
     QVNEvents::SetHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-    const bool ok = generate.Run(file, out, ConvertDatas(), projectVars, overrides);
+    bool ok = generate.Prepare(request);
     QVNEvents::SetHook({});
     m_process->EndProcess();
+    // Nothing is written before the user saw what the build changes in a folder that holds files.
+    if (ok) {
+        const auto& files = generate.Output().Files();
+        const bool onlyNew = std::all_of(files.cbegin(), files.cend(), [](const QVNBuildOutput::File& f) {
+            return f.kind == QVNBuildOutput::Kind::New;
+        });
+        const bool publish = onlyNew || (previewer() ? previewer()(generate.Output(), this)
+                                                     : Frm_BuildPreview::Review(generate.Output(), this));
+        ok = publish && generate.Publish();
+        if (!publish)
+            generate.Discard();
+    }
     m_log = generate.Log();
 
     if (!ok) {

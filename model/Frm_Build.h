@@ -16,6 +16,7 @@ class QAction;
 class QToolBar;
 class QVNProcess;
 class BuildVariableModel;
+class QVNBuildOutput;
 
 /**
  * @brief The build dialog: picks a model of the models folder, edits its variables, takes the
@@ -33,6 +34,9 @@ public:
     using FolderOpener = std::function<void(const QString& folder)>;
     /// Shows a read-me page; the default opens Frm_IE modally.
     using PageViewer = std::function<void(const QString& page, QWidget* owner)>;
+    /// Shows what a build changes before it is published; true to publish. The default opens
+    /// Frm_BuildPreview modally.
+    using Previewer = std::function<bool(QVNBuildOutput& output, QWidget* owner)>;
 
     /// `process` is the progress server shared with the main window; when null or not created the
     /// dialog creates its own on the first build (a build without it runs without progress window).
@@ -76,6 +80,7 @@ public:
     /// Replace the desktop actions (tests; an empty function restores the default).
     static void SetFolderOpener(FolderOpener opener);
     static void SetPageViewer(PageViewer viewer);
+    static void SetPreviewer(Previewer preview);
 
     /// Closes the dialog with DialogResult 0 (Escape, the tool bar's "exit").
     void reject() override;

@@ -323,6 +323,7 @@ bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert
             LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to);
             return false;
         }
+        m_expanded.append(dest.mid(out.size()));
         return true;
     }
     // The copy needs its folder, just as a written file gets one.
@@ -350,6 +351,7 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
     m_canceled = false;
     m_lastMessage.clear();
     m_prepared.clear();
+    m_expanded.clear();
     bool ok = true;
     const QString out = m_function.AddFolderMark(folder);
     const TQXColsPtr callerVars = pCols_Variable ? pCols_Variable : TQXCols::Create();

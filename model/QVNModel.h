@@ -54,6 +54,9 @@ public:
                       const TQXRowsPtr& tables);
 
     bool Canceled() const { return m_canceled; }
+    /// The outputs of the last build that were expanded from templates (not copied), relative to its
+    /// output folder, in the order written.
+    const QStringList& ExpandedOutputs() const { return m_expanded; }
     /// Progress of a build, on two listeners of the engine's shape: `main` gets the build's own
     /// messages (the lines of its log) and the empty message of every cancel check; `detail` gets the
     /// template engine's messages as "<last main message>  [  <engine message>  ]". In both, `cancel`
@@ -120,6 +123,7 @@ private:
     QVNProgressListener m_listener;
     QVNProgressListener m_detailListener;
     QList<SkippedModel> m_skipped;
+    QStringList m_expanded;
     QVNFunction m_function;
     QVNParser mObj_QVNParser;
     QHash<QString, Prepared> m_prepared; // for one build: "F" + source file, "T" + target path

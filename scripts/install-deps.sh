@@ -8,7 +8,7 @@ packages=(
     clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     unixodbc-dev libsqliteodbc odbc-postgresql sqlite3
-    libzip-dev libxml2-dev
+    libzip-dev libxml2-dev libgit2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 xvfb xauth
     python3-flask python3-selenium chromium chromium-driver

@@ -6,6 +6,7 @@
 // windows and the collection viewer.
 #include "Frm_About.h"
 #include "Frm_Build.h"
+#include "Frm_BuildPreview.h"
 #include "Frm_Choose.h"
 #include "Frm_Connection.h"
 #include "Frm_Convert.h"
@@ -36,6 +37,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -179,6 +181,31 @@ int main(int argc, char** argv)
         if (auto* list = build.findChild<QComboBox*>(QStringLiteral("Cbo_Model")); list && list->count() > 0)
             list->setCurrentIndex(0);
         save(build, out, en ? "build-en" : "build-zh");
+
+        {
+            // The preview of a rebuild over a folder the user edited.
+            QTemporaryDir folder;
+            const QString target = folder.path() + QStringLiteral("/out/");
+            QDir().mkpath(target);
+            const auto put = [](const QString& path, const QByteArray& bytes) {
+                QDir().mkpath(QFileInfo(path).absolutePath());
+                QFile f(path);
+                if (f.open(QIODevice::WriteOnly))
+                    f.write(bytes);
+            };
+            put(target + QStringLiteral("customer.py"),
+                "class Customer:\n    columns = [\n        \"id\",\n        \"name\",  # shown in lists\n    ]\n");
+            QVNBuildOutput output;
+            if (output.Begin(target)) {
+                put(output.StageFolder() + QStringLiteral("customer.py"),
+                    "class Customer:\n    columns = [\n        \"id\",\n        \"name\",\n        \"email\",\n    "
+                    "]\n");
+                put(output.StageFolder() + QStringLiteral("orders.py"), "class Orders:\n    pass\n");
+                output.Classify();
+                Frm_BuildPreview preview(output);
+                save(preview, out, en ? "build-preview-en" : "build-preview-zh");
+            }
+        }
 
         Frm_Package package;
         save(package, out, en ? "package-en" : "package-zh");

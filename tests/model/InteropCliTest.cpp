@@ -117,7 +117,28 @@ TEST(InteropCli, PackageWritesBesideEachFolderAndGenerateUsesIt)
     EXPECT_EQ(code, 1); // the second entry climbs out and is refused
     EXPECT_EQ(err.count(QStringLiteral("Refused")), 1) << err.toStdString(); // logged once, not again at the end
     EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("outside.txt"))));
-    EXPECT_EQ(out.trimmed(), QDir(dir.file(QStringLiteral("gen"))).absolutePath() + QLatin1Char('/'));
+    // A failed build publishes nothing; the same build without the refused entry does.
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("gen"))));
+    ASSERT_TRUE(
+        WriteTree(dir.file(QStringLiteral("ok")),
+                  {{QStringLiteral("model_info.qvns"), Info(QStringLiteral("Ok"), QStringLiteral("1"))},
+                   {QStringLiteral("model_var.qvns"),
+                    RecordFile(QStringLiteral("V"), QStringLiteral("R"),
+                               {{QStringLiteral("MV_NO"), QStringLiteral("MV_GREETING"), QStringLiteral("MV_DEFAULT"),
+                                 QStringLiteral("hello <ORVE>RVG_DATE</ORVE>")}})},
+                   {QStringLiteral("model_file.qvns"),
+                    FileList({{QStringLiteral("t.txt"), QStringLiteral("<ORVE>TL_NAME</ORVE>.txt"),
+                               QStringLiteral("EACHFILE"), QStringLiteral("1")}})},
+                   {QStringLiteral("t.txt"), "<ORVE>MV_GREETING</ORVE>/<ORVE>MV_EXTRA</ORVE>"}}));
+    ASSERT_EQ(cli.Run({QStringLiteral("package"), dir.file(QStringLiteral("ok"))}), 0);
+    EXPECT_EQ(cli.Run({QStringLiteral("generate"), QStringLiteral("--model"), dir.file(QStringLiteral("ok.qvnm")),
+                       QStringLiteral("--out"), dir.file(QStringLiteral("gen")), QStringLiteral("--data"),
+                       dir.file(QStringLiteral("t.json")), QStringLiteral("--var"), QStringLiteral("MV_EXTRA=x=y")},
+                      &out, &err),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(out.trimmed().split(QLatin1Char('\n')).last(),
+              QDir(dir.file(QStringLiteral("gen"))).absolutePath() + QLatin1Char('/'));
     EXPECT_EQ(ReadText(dir.file(QStringLiteral("gen/a.txt"))),
               QStringLiteral("hello ") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
                   QStringLiteral("/x=y"));
@@ -168,7 +189,15 @@ TEST(InteropCli, CtrlCCancelsAGenerationLikeTheCancelButton)
     // Wait until tables are being generated, then interrupt.
     QElapsedTimer clock;
     clock.start();
-    while (!QFileInfo::exists(dir.file(QStringLiteral("gen/t5.txt"))) && clock.elapsed() < 60000)
+    // The build writes into a staging folder beside the output folder.
+    const auto staged = [&] {
+        for (const QString& stage :
+             QDir(dir.path()).entryList({QStringLiteral(".quorvin-stage-*")}, QDir::Dirs | QDir::Hidden))
+            if (QFileInfo::exists(dir.file(stage + QStringLiteral("/files/t5.txt"))))
+                return true;
+        return false;
+    };
+    while (!staged() && clock.elapsed() < 60000)
         p.waitForFinished(20);
     ASSERT_EQ(p.state(), QProcess::Running) << "the build finished before it could be cancelled";
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
@@ -176,8 +205,11 @@ TEST(InteropCli, CtrlCCancelsAGenerationLikeTheCancelButton)
     const QString err = QString::fromUtf8(p.readAllStandardError());
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(err.contains(QStringLiteral("Cancelling"))) << err.right(400).toStdString();
-    EXPECT_TRUE(err.trimmed().endsWith(QStringLiteral("Generation did not finish (cancelled or failed).")));
-    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("gen/last.txt"))));
-    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("gen/t19999.txt"))));
+    EXPECT_TRUE(err.contains(QStringLiteral("Generation did not finish (cancelled or failed).")))
+        << err.right(400).toStdString();
+    EXPECT_TRUE(err.trimmed().endsWith(QStringLiteral("cancelled; the output folder was not changed")))
+        << err.right(400).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("gen")))); // it did not exist before
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral(".quorvin-stage-*")}, QDir::Dirs | QDir::Hidden),
+              QStringList());
 }

@@ -25,6 +25,7 @@
 #include <QDate>
 #include <QDateEdit>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -81,11 +82,13 @@ protected:
         UiTest::SetUp();
         Frm_Build::SetFolderOpener([this](const QString& folder) { m_opened << folder; });
         Frm_Build::SetPageViewer([this](const QString& page, QWidget*) { m_pages << page; });
+        Frm_Build::SetPreviewer([](QVNBuildOutput&, QWidget*) { return true; });
     }
     void TearDown() override
     {
         Frm_Build::SetFolderOpener({});
         Frm_Build::SetPageViewer({});
+        Frm_Build::SetPreviewer({});
         UiTest::TearDown();
     }
 
@@ -362,8 +365,27 @@ TEST_F(BuildWindow, CancelInTheProgressWindowStopsTheBuildAndSaysSo)
         cols->Copy(sample->Item(i % sample->Count() + 1)->Cols());
         many->Add(cols, QStringLiteral("T%1").arg(i));
     }
-    dialog.SetConvertDatas(many);
+    // A good build first: the cancelled one must leave its files exactly as they are.
     dialog.SetFolder(m_dir.file(QStringLiteral("cancelled")));
+    ASSERT_TRUE(dialog.Build());
+    const auto snapshot = [&] {
+        QMap<QString, QPair<QByteArray, qint64>> files;
+        QDirIterator it(m_dir.file(QStringLiteral("cancelled")), QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile f(path);
+            f.open(QIODevice::ReadOnly);
+            files.insert(path, {f.readAll(), QFileInfo(path).lastModified().toMSecsSinceEpoch()});
+        }
+        return files;
+    };
+    const auto before = snapshot();
+    ASSERT_FALSE(before.isEmpty());
+    m_messages.clear();
+    m_pages.clear();
+    m_opened.clear();
+    dialog.SetConvertDatas(many);
     // The user presses Cancel in the progress server's window once the build is under way.
     QString clickError;
     QTimer::singleShot(0, [&] {
@@ -378,6 +400,7 @@ TEST_F(BuildWindow, CancelInTheProgressWindowStopsTheBuildAndSaysSo)
     EXPECT_TRUE(dialog.Log().endsWith(QStringLiteral("Generation did not finish (cancelled or failed).\r\n")));
     EXPECT_TRUE(m_pages.isEmpty());
     EXPECT_TRUE(m_opened.isEmpty());
+    EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(BuildWindow, FailedBuildShowsFailureWithTheCauseAndMissingModelIsRefused)
