@@ -57,7 +57,7 @@ const std::vector<CliHelpEntry> kCommands = {
      "2  bad usage, a project file that is missing, unreadable or damaged, an unknown table"},
     {"generate",
      "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]...\n"
-     "--project FILE --model PACKAGE [--tables A,B | --all-tables] [--out DIR] [--var KEY=VALUE]...",
+     "--project FILE --model PACKAGE [--tables A,B | --all-tables | --all] [--out DIR] [--var KEY=VALUE]...",
      "run a model's build, as the build dialog does",
      "The table set comes from a JSON data file (--data) or is collected from a project file as the\n"
      "main window collects it (--project; every table when no --tables is named). Progress goes to\n"
@@ -67,7 +67,8 @@ const std::vector<CliHelpEntry> kCommands = {
      "                      output folder of the settings + the project's name)\n"
      "  --data TABLES.json  the table set\n"
      "  --project FILE      the project file\n"
-     "  --tables A,B        the tables to build (any letter case); --all-tables: every table\n"
+     "  --tables A,B        the tables to build (any letter case); --all-tables: every table;\n"
+     "                      --all: every table and view\n"
      "  --var KEY=VALUE     replaces (or adds) one of the build's variables; may be repeated",
      "0  the build succeeded\n"
      "1  the build failed or was cancelled, or the project's database cannot be reached\n"

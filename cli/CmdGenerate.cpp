@@ -12,7 +12,7 @@ int runGenerate(const QStringList& args)
 {
     QString model, out, data, project;
     QStringList overrides, tableNames;
-    bool allTables = false;
+    bool allTables = false, views = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         const bool hasValue = i + 1 < args.size();
@@ -28,6 +28,8 @@ int runGenerate(const QStringList& args)
             tableNames += args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts);
         else if (a == QLatin1String("--all-tables"))
             allTables = true;
+        else if (a == QLatin1String("--all"))
+            allTables = views = true;
         else if (a == QLatin1String("--var") && hasValue)
             overrides.append(args.at(++i));
         else {
@@ -36,7 +38,8 @@ int runGenerate(const QStringList& args)
         }
     }
     const bool projectRoad = !project.isEmpty();
-    // On the project road, naming neither --tables nor --all-tables means every table.
+    // On the project road, naming neither --tables nor --all-tables means every table; --all
+    // takes the views as well.
     const bool usable =
         !model.isEmpty() && (projectRoad ? data.isEmpty() && !(allTables && !tableNames.isEmpty())
                                          : !data.isEmpty() && !out.isEmpty() && !allTables && tableNames.isEmpty());
@@ -44,7 +47,7 @@ int runGenerate(const QStringList& args)
         CliError(QStringLiteral("usage: quorvin-cli generate --model PACKAGE --out DIR --data TABLES.json "
                                 "[--var KEY=VALUE]...\n"
                                 "       quorvin-cli generate --project FILE --model PACKAGE [--tables A,B | "
-                                "--all-tables] [--out DIR] [--var KEY=VALUE]..."));
+                                "--all-tables | --all] [--out DIR] [--var KEY=VALUE]..."));
         return 2;
     }
     CliStartup();
@@ -54,6 +57,7 @@ int runGenerate(const QStringList& args)
         TQXRowsPtr tables;
         TQXColsPtr projectVariables;
         QString folder;
+        collector.IncludeViews = views;
         if (!collector.Collect(project, allTables ? QStringList() : tableNames, tables, projectVariables, folder)) {
             CliError(QStringLiteral("generate: ") + collector.Exceptions.ToString());
             // An unknown table or a missing, unreadable or damaged project file is bad input; a
