@@ -34,6 +34,8 @@ Frm_Error::Frm_Error(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
     m_detailText = m_ui->Cmd_Detail->text();
     m_ui->Cmd_Detail->setText(m_detailText + QStringLiteral(" <<"));
     m_ui->Txt_Second->setAccessibleName(m_ui->Lbl_Second->text());
+    // The detail is often a long path or a driver's message: it wraps and can be selected and copied.
+    m_ui->Txt_Detail->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setMinimumWidth(twipsToPixels(this, 6600));
     ApplyHeight();
 
@@ -74,7 +76,8 @@ void Frm_Error::Setup(const QString& pStr_Message, int pInt_Type, const QString&
     }
     if (wanted != m_expanded)
         ShowDetail();
-    if (pInt_AutoCloseTime != 0) {
+    // Only a notice may close by itself: a failure or a warning stays until it has been read.
+    if (pInt_AutoCloseTime != 0 && pInt_Type == 2) {
         m_ui->Fra_Second->setVisible(true);
         m_timer->start();
     } else {

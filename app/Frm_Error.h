@@ -24,6 +24,7 @@ public:
     ~Frm_Error() override;
 
     /// Fills the window for one message; type 0 failure, 1 warning, 2 notice (others show none).
+    /// Only a notice counts `pInt_AutoCloseTime` seconds down and closes by itself.
     void Setup(const QString& pStr_Message, int pInt_Type, const QString& pStr_Detail, bool pBol_ShowDetail,
                int pInt_AutoCloseTime);
     /// Toggles the detail part between the expanded and the collapsed height.

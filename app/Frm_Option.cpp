@@ -34,8 +34,8 @@ Frm_Option::Frm_Option(QWidget* parent) : QDialog(parent), m_ui(std::make_unique
 
     QVNLanguage& language = Mdl_Main::Language();
     QVNFormLocalizer::Localize(this, language);
-    m_ok->setText(QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_OK")));
-    m_exit->setText(QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_ok, QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_OK")));
+    QVNDialogBar::SetCaption(m_exit, QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_EXIT")));
     m_ok->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
     // The three browse buttons show "..." only; screen readers get the field's label.
     m_ui->Cmd_ProjectPath->setText(QStringLiteral("..."));

@@ -35,7 +35,11 @@ QVNFunction& Mdl_Main::Function()
 
 QVNLanguage& Mdl_Main::Language()
 {
-    static QVNLanguage language;
+    static QVNLanguage& language = []() -> QVNLanguage& {
+        static QVNLanguage instance;
+        instance.SetConfig(Config());
+        return instance;
+    }();
     return language;
 }
 

@@ -24,6 +24,21 @@ QAction* QVNDialogBar::AddAction(QToolBar* bar, const char* name, QStyle::Standa
     return action;
 }
 
+void QVNDialogBar::SetCaption(QAction* action, const QString& text)
+{
+    // A tool button takes no mnemonic from its action: Alt with the caption's letter becomes one
+    // more shortcut of the action, beside the ones it was given (kept when the language changes).
+    const char* const own = "qvnOwnShortcuts";
+    if (!action->property(own).isValid())
+        action->setProperty(own, QVariant::fromValue(action->shortcuts()));
+    QList<QKeySequence> shortcuts = action->property(own).value<QList<QKeySequence>>();
+    const QKeySequence mnemonic = QKeySequence::mnemonic(text);
+    if (!mnemonic.isEmpty())
+        shortcuts.append(mnemonic);
+    action->setText(text);
+    action->setShortcuts(shortcuts);
+}
+
 void QVNDialogBar::PlaceTopRight(QBoxLayout* layout, QToolBar* bar)
 {
     auto* row = new QHBoxLayout();

@@ -21,6 +21,9 @@ public:
     /// Adds the action `name` with the style's `icon` and, when given, its `shortcut`.
     static QAction* AddAction(QToolBar* bar, const char* name, QStyle::StandardPixmap icon,
                               const QKeySequence& shortcut = QKeySequence());
+    /// Sets a tool-bar action's caption; Alt with the caption's mnemonic letter then triggers it,
+    /// beside any shortcut the action was given.
+    static void SetCaption(QAction* action, const QString& text);
     /// Puts `bar` in a first row of `layout`, pushed to the right.
     static void PlaceTopRight(QBoxLayout* layout, QToolBar* bar);
     /// A caption without its mnemonic, for tool-bar buttons and accessible names: "&Open" and the

@@ -1,7 +1,6 @@
 #include "QVNFunction.h"
 
 #include "EastAsianWidth.h"
-#include "Mdl_Main.h"
 #include "TextCodec.h"
 
 #include <QDir>
@@ -45,7 +44,7 @@ void makeWritable(const fs::path& p)
 
 } // namespace
 
-QString QVNFunction::AddFolderMark(const QString& folder) const
+QString QVNFunction::AddFolderMark(const QString& folder)
 {
     QString s = TrimSpaces(folder).toString();
     if (!s.isEmpty() && !s.endsWith(QLatin1Char('/')))
@@ -182,9 +181,9 @@ bool QVNFunction::DeleteFile(const QString& filePath)
     return true;
 }
 
-QString QVNFunction::GetTempFolder() const
+QString QVNFunction::GetTempFolder(const QString& tempFolder) const
 {
-    const QString base = AddFolderMark(Mdl_Main::WritableBase()) + QStringLiteral("temp/");
+    const QString base = AddFolderMark(tempFolder);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString hex = QString::number(QRandomGenerator::global()->bounded(0x100000), 16).toUpper();
         const QString name = QStringLiteral("rad%1.tmp").arg(hex.rightJustified(5, QLatin1Char('0')));
@@ -236,7 +235,7 @@ QString QVNFunction::ConvertSQL(const QString& pStr_SQL) const
     return s.replace(QLatin1Char('\''), QStringLiteral("''"));
 }
 
-int QVNFunction::Length(const QString& text) const
+int QVNFunction::Length(const QString& text)
 {
     int width = 0;
     for (const char32_t c : text.toUcs4())
@@ -244,8 +243,7 @@ int QVNFunction::Length(const QString& text) const
     return width;
 }
 
-QString QVNFunction::StrFixLength(QStringView pStr_Data, int pInt_Length, const QString& pStr_Pad,
-                                  bool pBol_PadRight) const
+QString QVNFunction::StrFixLength(QStringView pStr_Data, int pInt_Length, const QString& pStr_Pad, bool pBol_PadRight)
 {
     const QStringView data = TrimSpaces(pStr_Data);
     int width = 0;
@@ -285,7 +283,7 @@ QStringView QVNFunction::TrimSpaces(QStringView text)
     return text.mid(begin, end - begin);
 }
 
-double QVNFunction::ToNumeric(const QString& text) const
+double QVNFunction::ToNumeric(const QString& text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();

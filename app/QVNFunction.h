@@ -14,7 +14,7 @@
 class QVNFunction
 {
 public:
-    QString AddFolderMark(const QString& folder) const;
+    static QString AddFolderMark(const QString& folder);
     QString DeleteFolderMark(const QString& folder) const;
 
     bool CopyFile(const QString& pStr_FromFile, const QString& pStr_ToFile);       // recorded
@@ -24,8 +24,8 @@ public:
     bool DeleteFolder(const QString& folder);                                      // recorded
     bool DeleteFile(const QString& filePath);                                      // recorded
 
-    /// A fresh, unused name below AppPath + "temp/"; nothing is created.
-    QString GetTempFolder() const;
+    /// A fresh, unused name "radXXXXX.tmp" below `tempFolder`; nothing is created.
+    QString GetTempFolder(const QString& tempFolder) const;
 
     /// The whole file with tabs turned into four spaces; empty when missing or unreadable.
     /// The encoding found (UTF-8, UTF-8 with BOM, UTF-16 with BOM, else GB18030) is reported
@@ -39,15 +39,15 @@ public:
     /// Every "'" doubled, for literal text inside SQL statements.
     QString ConvertSQL(const QString& pStr_SQL) const;
     /// Display width: 2 for East Asian Wide and Fullwidth characters, 1 for all others.
-    int Length(const QString& text) const;
+    static int Length(const QString& text);
     /// Cut or pad to an exact display width, after trimming spaces (only spaces: line breaks and
     /// tabs in the data keep their width). A wide character that would straddle the width is left
     /// out and the pad text put in its place.
-    QString StrFixLength(QStringView pStr_Data, int pInt_Length, const QString& pStr_Pad, bool pBol_PadRight) const;
+    static QString StrFixLength(QStringView pStr_Data, int pInt_Length, const QString& pStr_Pad, bool pBol_PadRight);
     /// The text without spaces at either end (other white space stays), as Trim does.
     static QStringView TrimSpaces(QStringView text);
     /// The number at the start of the text; 0 when there is none.
-    double ToNumeric(const QString& text) const;
+    static double ToNumeric(const QString& text);
 
     QVNError Exceptions;
 };

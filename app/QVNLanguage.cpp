@@ -1,7 +1,6 @@
 #include "QVNLanguage.h"
 
 #include "IniFile.h"
-#include "Mdl_Main.h"
 #include "QVNConfig.h"
 #include "QVNFunction.h"
 
@@ -17,7 +16,7 @@ const QString kFallback = QStringLiteral("2052");
 
 QString QVNLanguage::LanguagePath() const
 {
-    return Mdl_Main::Function().AddFolderMark(m_languagePath);
+    return QVNFunction::AddFolderMark(m_languagePath);
 }
 
 QString QVNLanguage::Language()
@@ -59,7 +58,7 @@ TQXColsPtr QVNLanguage::GetLanguages()
         return cols;
     const QString prefix = QStringLiteral("ORVE_GLOBAL.");
     const QStringList files = dir.entryList(QStringList{prefix + QLatin1Char('*')}, QDir::Files, QDir::Unsorted);
-    QVNConfig& config = Mdl_Main::Config();
+    QVNConfig& config = *m_config;
     for (const QString& name : files) {
         if (!name.startsWith(prefix, Qt::CaseInsensitive))
             continue;
@@ -73,7 +72,7 @@ TQXColsPtr QVNLanguage::GetLanguages()
 
 QString QVNLanguage::GetLocalizeMessage(const QString& pStr_Section, const QString& pStr_Key, const QString& pStr_File)
 {
-    QVNConfig& config = Mdl_Main::Config();
+    QVNConfig& config = *m_config;
     const QString base = LanguagePath() + pStr_File + QLatin1Char('.');
     const QString language = Language();
     QString text = config.LoadIniSetting(pStr_Section, pStr_Key, base + language);

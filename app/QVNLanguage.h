@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVNConfig.h"
 #include "TQXCols.h"
 
 #include <QString>
@@ -13,6 +14,13 @@
 class QVNLanguage
 {
 public:
+    QVNLanguage() = default;
+    QVNLanguage(const QVNLanguage&) = delete;
+    QVNLanguage& operator=(const QVNLanguage&) = delete;
+
+    /// The settings store that reads the language files (and caches them); the language's own
+    /// store until set. The store must outlive this object.
+    void SetConfig(QVNConfig& config) { m_config = &config; }
     /// The language folder as set, read back with a trailing "/".
     QString LanguagePath() const;
     void SetLanguagePath(const QString& pStr_LanguagePath) { m_languagePath = pStr_LanguagePath; }
@@ -31,4 +39,6 @@ public:
 private:
     QString m_languagePath;
     QString m_language;
+    QVNConfig m_ownConfig;
+    QVNConfig* m_config = &m_ownConfig;
 };

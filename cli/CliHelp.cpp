@@ -11,14 +11,28 @@ namespace {
 // not be carried out as given (bad usage, a missing, unreadable or damaged input). Each command
 // lists what falls under which code for it.
 const std::vector<CliHelpEntry> kCommands = {
-    {"expand", "[--timing] TEMPLATE DATA.json",
+    {"expand", "[--timing] [--strict | --no-diagnostics] TEMPLATE DATA.json",
      "expand a template against a data set and write the result to standard output",
      "TEMPLATE is a text file in the tag language; DATA.json a column set or a row set in the JSON\n"
-     "data format. The result is written as UTF-8 with nothing added.\n"
-     "  --timing   write \"read: N ms, expand: M ms\" to standard error",
+     "data format. The result is written as UTF-8 with nothing added; the template's mistakes go to\n"
+     "standard error as \"file:line:column: reason\" (they never change the result).\n"
+     "  --timing           write \"read: N ms, expand: M ms\" to standard error\n"
+     "  --strict           a template with diagnostics makes the exit code 1\n"
+     "  --no-diagnostics   do not look for mistakes",
      "0  the result was written\n"
-     "1  the result could not be written\n"
+     "1  the result could not be written, or (--strict) the template has diagnostics\n"
      "2  bad usage, a missing template, a missing or malformed data file"},
+    {"check", "MODEL.qvnm|FOLDER [--project FILE.qvn | --data FILE.json]",
+     "check a model: its description files and every template expanded over a table set",
+     "The description files must be well-formed XML with the required fields, every MF_FILE must be\n"
+     "in the model and every MF_TO stay inside the output folder. The model is then built into a\n"
+     "temporary folder over the project's tables (default: the sample project's) or the JSON table\n"
+     "set, and every mistake is written to standard output as \"file:line:column: reason\".\n"
+     "  --project FILE.qvn   the tables of this project\n"
+     "  --data FILE.json     this table set",
+     "0  the model is clean\n"
+     "1  the model has diagnostics\n"
+     "2  bad usage, a model that cannot be opened, a project or data file that cannot be read"},
     {"eval", "EXPR", "write the value of a VBScript expression as text",
      "The arguments are joined by spaces, so an unquoted expression works too; \"--\" before an\n"
      "expression starting with \"-\". An expression that fails gives the empty text.",
@@ -56,8 +70,9 @@ const std::vector<CliHelpEntry> kCommands = {
      "1  the project's database cannot be reached\n"
      "2  bad usage, a project file that is missing, unreadable or damaged, an unknown table"},
     {"generate",
-     "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]...\n"
-     "--project FILE --model PACKAGE [--tables A,B | --all-tables | --all] [--out DIR] [--var KEY=VALUE]...",
+     "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]... [--strict]\n"
+     "--project FILE --model PACKAGE [--tables A,B | --all-tables | --all] [--out DIR] [--var KEY=VALUE]... "
+     "[--strict]",
      "run a model's build, as the build dialog does",
      "The table set comes from a JSON data file (--data) or is collected from a project file as the\n"
      "main window collects it (--project; every table when no --tables is named). Progress goes to\n"
@@ -69,9 +84,12 @@ const std::vector<CliHelpEntry> kCommands = {
      "  --project FILE      the project file\n"
      "  --tables A,B        the tables to build (any letter case); --all-tables: every table;\n"
      "                      --all: every table and view\n"
-     "  --var KEY=VALUE     replaces (or adds) one of the build's variables; may be repeated",
+     "  --var KEY=VALUE     replaces (or adds) one of the build's variables; may be repeated\n"
+     "  --strict            mistakes found in the model's templates (\"file:line:column: reason\"\n"
+     "                      lines of the log) make the build fail",
      "0  the build succeeded\n"
-     "1  the build failed or was cancelled, or the project's database cannot be reached\n"
+     "1  the build failed or was cancelled (with --strict: the templates have diagnostics), or the\n"
+     "   project's database cannot be reached\n"
      "2  bad usage, a missing or unusable model package, a bad data file, a project file that is\n"
      "   missing, unreadable or damaged, an unknown table, a --var without \"=\""},
     {"project",

@@ -1,5 +1,6 @@
 #include "CliCommand.h"
 #include "Mdl_Main.h"
+#include "QVNDiagnostics.h"
 #include "QVNFunction.h"
 #include "QVNJsonData.h"
 #include "QVNParser.h"
@@ -78,18 +79,25 @@ bool writeUtf8(QStringView text)
     return std::fflush(stdout) == 0;
 }
 
-const char* const kUsage = "[--timing] TEMPLATE DATA.json";
+const char* const kUsage = "[--timing] [--strict | --no-diagnostics] TEMPLATE DATA.json";
 
 // Expands TEMPLATE against the sets of DATA.json and writes the result to standard output as UTF-8,
 // with nothing added. With --timing, "read: N ms, expand: M ms (cpu: ...)" goes to standard error, so the
-// engine can be timed apart from reading the inputs.
+// engine can be timed apart from reading the inputs. The template's diagnostics go to standard error
+// as "file:line:column: reason"; with --strict they make the exit code 1.
 int runExpand(const QStringList& args)
 {
     bool timing = false;
+    bool strict = false;
+    bool diagnose = true;
     QStringList files;
     for (const QString& a : args) {
         if (a == QLatin1String("--timing"))
             timing = true;
+        else if (a == QLatin1String("--strict"))
+            strict = true;
+        else if (a == QLatin1String("--no-diagnostics"))
+            diagnose = false;
         else if (a.startsWith(QLatin1String("--")) && a.size() > 2) {
             CliError(QStringLiteral("quorvin-cli expand: unknown option %1").arg(a));
             return 2;
@@ -126,10 +134,18 @@ int runExpand(const QStringList& args)
     const qint64 readCpu = cpuMs();
 
     QVNParser parser;
+    QVNDiagnostics diagnostics;
+    if (diagnose) {
+        diagnostics.AddSource(files[0], text);
+        diagnostics.CheckStructure();
+        parser.SetDiagnostics(&diagnostics);
+    }
     QString result;
     try {
         result = data.type() == TQXValue::Type::Cols ? parser.ConvertCols(text, data.cols())
                                                      : parser.ConvertRows(text, data.rows());
+        if (diagnose)
+            diagnostics.CheckOutput(result);
     } catch (const std::bad_alloc&) {
         CliError(QStringLiteral("quorvin-cli expand: out of memory while expanding the template"));
         return 1;
@@ -149,10 +165,12 @@ int runExpand(const QStringList& args)
         std::fprintf(stderr, "read: %lld ms, expand: %lld ms (cpu: read %lld ms, expand %lld ms)\n",
                      static_cast<long long>(readMs), static_cast<long long>(expandMs), static_cast<long long>(readCpu),
                      static_cast<long long>(expandCpu));
+    for (const QVNDiagnostic& d : diagnostics.Items())
+        CliError(d.Text());
     std::fflush(stderr);
     // Everything is written. A model's data set is some hundred thousand small objects; freeing them
     // one by one would cost a good part of the run, and the process ends here anyway.
-    std::_Exit(0);
+    std::_Exit(strict && !diagnostics.IsEmpty() ? 1 : 0);
 }
 
 } // namespace

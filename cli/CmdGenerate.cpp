@@ -13,6 +13,7 @@ int runGenerate(const QStringList& args)
     QString model, out, data, project;
     QStringList overrides, tableNames;
     bool allTables = false, views = false;
+    bool strict = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         const bool hasValue = i + 1 < args.size();
@@ -30,6 +31,8 @@ int runGenerate(const QStringList& args)
             allTables = true;
         else if (a == QLatin1String("--all"))
             allTables = views = true;
+        else if (a == QLatin1String("--strict"))
+            strict = true;
         else if (a == QLatin1String("--var") && hasValue)
             overrides.append(args.at(++i));
         else {
@@ -69,7 +72,7 @@ int runGenerate(const QStringList& args)
             vars.append({c->Key(), c->Value().ToText()});
         if (out.isEmpty())
             out = QVNGenerate::DefaultOutputFolder(folder, project); // as the build dialog proposes it
-        const int rc = RunGenerate(model, out, tables, vars, overrides);
+        const int rc = RunGenerate(model, out, tables, vars, overrides, strict);
         // The schema's sets are all this process still holds; the system frees them faster.
         LeaveToExit(tables);
         LeaveToExit(collector.ProjectTables());
@@ -89,7 +92,7 @@ int runGenerate(const QStringList& args)
     }
     if (tables->Tag().isEmpty())
         tables->SetTag(QStringLiteral("TABLES"));
-    return RunGenerate(model, out, tables, {}, overrides);
+    return RunGenerate(model, out, tables, {}, overrides, strict);
 }
 
 } // namespace

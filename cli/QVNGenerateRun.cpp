@@ -90,7 +90,7 @@ QString localized(const QString& section, const QString& key, const QString& fal
 } // namespace
 
 int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
-                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides)
+                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides, bool strict)
 {
     ProgressLine progress(isatty(fileno(stderr)) != 0);
     InterruptScope interrupt;
@@ -106,6 +106,7 @@ int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& t
         }
     };
     QVNGenerate generate;
+    generate.SetStrict(strict);
     generate.Progress = [&](const QString& message, bool& cancel) {
         if (!message.isEmpty())
             progress.Log(message);

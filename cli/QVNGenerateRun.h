@@ -23,8 +23,11 @@
  * a read-me page (MI_README), the page gets the log filled in as the dialog does. The absolute
  * output folder is written to standard output.
  *
+ * The model's diagnostics ("file:line:column: reason") are lines of that log; `strict` makes a build
+ * with diagnostics fail.
+ *
  * Returns the exit code: 0 the build returned true, 1 it returned false, 2 bad input (a missing
  * package, a file that is not a model package, a malformed override).
  */
 int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
-                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides);
+                const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides, bool strict = false);

@@ -1,6 +1,6 @@
 #include "QVNParser.h"
 
-#include "Mdl_Main.h"
+#include "QVNDiagnostics.h"
 #include "QVNEncode.h"
 #include "QVNFunction.h"
 #include "QVNTemplatePlan.h"
@@ -156,7 +156,7 @@ QStringView trimSpacesLeft(QStringView s)
 /// The leading decimal number of a text (leading spaces skipped), rounded half to even; 0 when none.
 double leadingWholeNumber(QStringView text)
 {
-    const double v = Mdl_Main::Function().ToNumeric(text.toString());
+    const double v = QVNFunction::ToNumeric(text.toString());
     return std::isfinite(v) ? std::nearbyint(v) : 0.0;
 }
 
@@ -225,12 +225,14 @@ struct QVNParser::Impl
         QString text;
         double value = 0;
         bool valid = false;
+        bool bad = false; // not a whole number of 0 or more (reported for a width)
     };
     std::array<Number, 2> numbers; // FixLength's last width and step
     struct Condition
     {
         QString text; // empty: a free slot (an empty condition is never looked up)
         bool holds = false;
+        bool failed = false; // evaluated to the empty text: asked again for diagnostics
     };
     std::array<Condition, 8> conditions;
     size_t nextCondition = 0;
@@ -805,6 +807,9 @@ QString QVNParser::ConvertEncodeData(const QString& text)
         if (found && QVNEncode::Encode(form, data, encoded)) {
             result.append(encoded);
         } else {
+            // A form that still holds a tag is decided later, or left for the output check.
+            if (m_diagnostics && !form.contains(u"<ORVE"))
+                m_diagnostics->UnknownEncodeForm(form, !found);
             result.append(begin);
             result.append(body);
             result.append(end);
@@ -840,16 +845,23 @@ QString QVNParser::FixLength(QStringView body)
 int QVNParser::FixLengthWidth(QStringView lengthText, QStringView stepText, qsizetype chars)
 {
     // The width and step are nearly always the same few texts: their numbers are remembered.
-    auto number = [this](QStringView text, int slot) {
+    auto number = [this](QStringView text, int slot) -> const Impl::Number& {
         Impl::Number& last = m_impl->numbers[static_cast<size_t>(slot)];
         if (!last.valid || last.text != text) {
             last.text = text.toString();
             last.value = leadingWholeNumber(text);
             last.valid = true;
+            // A tag still in the text is decided later, or left for the output check.
+            const QStringView t = QVNFunction::TrimSpaces(text);
+            last.bad = (t.isEmpty() || !std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); })) &&
+                       !t.contains(u"<ORVE");
         }
-        return last.value;
+        return last;
     };
-    return FixWidth(number(lengthText, 0), number(stepText, 1), chars);
+    const Impl::Number& width = number(lengthText, 0);
+    if (width.bad && m_diagnostics)
+        m_diagnostics->BadFixWidth(lengthText);
+    return FixWidth(width.value, number(stepText, 1).value, chars);
 }
 
 int QVNParser::FixWidth(double length, double step, qsizetype chars)
@@ -868,7 +880,7 @@ double QVNParser::WholeNumber(QStringView text)
 
 QString QVNParser::FixLengthText(QStringView data, int width, bool padRight)
 {
-    return Mdl_Main::Function().StrFixLength(data, width, QStringLiteral(" "), padRight);
+    return QVNFunction::StrFixLength(data, width, QStringLiteral(" "), padRight);
 }
 
 QStringView QVNParser::TrimSpaces(QStringView text)
@@ -1009,29 +1021,47 @@ QString QVNParser::ScanBlocks(const QString& text, QStringView begin, QStringVie
 bool QVNParser::ConditionHolds(QStringView condition)
 {
     if (condition.isEmpty())
-        return GetCalcData(QString()) != u"False";
+        return Calculate(QString(), true) != u"False";
     for (const Impl::Condition& c : m_impl->conditions) {
         if (c.text.size() == condition.size() &&
             std::memcmp(c.text.constData(), condition.data(), static_cast<size_t>(condition.size()) * sizeof(QChar)) ==
-                0)
+                0) {
+            // A failing condition is reported in every template that has it.
+            if (c.failed && m_diagnostics)
+                Calculate(c.text, true);
             return c.holds;
+        }
     }
     const QString text = condition.toString();
-    const bool holds = GetCalcData(text) != u"False";
+    const QString value = Calculate(text, true);
+    const bool holds = value != u"False";
     if (m_evaluator->IsConstant(text)) {
         Impl::Condition& slot = m_impl->conditions[m_impl->nextCondition];
         m_impl->nextCondition = (m_impl->nextCondition + 1) % m_impl->conditions.size();
         slot.text = text;
         slot.holds = holds;
+        slot.failed = value.isEmpty();
     }
     return holds;
 }
 
 QString QVNParser::GetCalcData(const QString& expression)
 {
+    return Calculate(expression, false);
+}
+
+QString QVNParser::Calculate(const QString& expression, bool condition)
+{
     if (!m_evaluator)
         m_evaluator = std::make_unique<VBEvaluator>();
-    return m_evaluator->EvaluateToText(expression);
+    QString text = m_evaluator->EvaluateToText(expression);
+    // Every failure gives the empty text; only then is it worth asking why. Tags still in the
+    // expression are reported by the output check instead.
+    if (m_diagnostics && text.isEmpty() && !expression.trimmed().isEmpty() && !expression.contains(u"<ORVE")) {
+        if (const int number = m_evaluator->ErrorNumber(expression))
+            m_diagnostics->ExpressionFailed(expression, condition, number, QVNDiagnostics::ErrorText(number));
+    }
+    return text;
 }
 
 QString QVNParser::GetHEX()

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class QVNDiagnostics;
 class QVNTemplatePlan;
 class VBEvaluator;
 
@@ -75,6 +76,10 @@ public:
     /// Whether ConvertRows/ConvertCols may use the compiled expansion (on by default). Off, every
     /// call takes the rewriting steps one by one; the results are the same either way.
     void SetCompiledExpansion(bool enabled) { m_compiledEnabled = enabled; }
+    /// Where the expansion reports the mistakes it meets (an expression that fails, an unknown encode
+    /// form, a fixed-length width that is no number); none by default. Reporting never changes a
+    /// result. The collector must outlive its use; pass nullptr to stop.
+    void SetDiagnostics(QVNDiagnostics* diagnostics) { m_diagnostics = diagnostics; }
     /// Whether the last ConvertRows/ConvertCols was expanded by the compiled expansion.
     bool UsedCompiledExpansion() const { return m_usedCompiled; }
 
@@ -147,6 +152,7 @@ private:
     bool SubstituteOnce(QString& text, const std::vector<Replacement>& reps);
     QStringView SelectCase(QStringView body, bool& chosen);
     bool ConditionHolds(QStringView condition);
+    QString Calculate(const QString& expression, bool condition);
     qsizetype SelectJoin(QString& result, QStringView prefix, QStringView body, QStringView suffix);
     struct KnownBlock
     {
@@ -178,6 +184,7 @@ private:
     qint64 m_maxWork = kDefaultMaxWork;
     qint64 m_work = 0;
     QVNProgressListener m_listener;
+    QVNDiagnostics* m_diagnostics = nullptr;
     std::unique_ptr<VBEvaluator> m_evaluator; // created on first use; caches parsed expressions
     std::unique_ptr<Impl> m_impl;             // scratch state of the scans
 };

@@ -62,6 +62,22 @@ bool VBEvaluator::Evaluate(const QString& expression, VBValue& value)
     }
 }
 
+int VBEvaluator::ErrorNumber(const QString& expression)
+{
+    try {
+        const VBNode* tree = Parsed(expression);
+        if (!tree)
+            return 1002;
+        const VBValue value = Eval(*tree);
+        (void)value.ToTextOrEmpty();
+        return 0;
+    } catch (const VBError& e) {
+        return e.number();
+    } catch (...) {
+        return VBError::OutOfMemory;
+    }
+}
+
 QString VBEvaluator::EvaluateToText(const QString& expression)
 {
     const auto known = m_constant.constFind(expression);

@@ -27,6 +27,9 @@ public:
     QString EvaluateToText(const QString& expression);
     /// The expression's value; false (and `value` untouched) on any error.
     bool Evaluate(const QString& expression, VBValue& value);
+    /// The error number of an expression that fails (1002 when it does not parse), 0 when it gives
+    /// a value. For diagnostics only: the expression is evaluated again.
+    int ErrorNumber(const QString& expression);
     /// Whether EvaluateToText has found that the expression calls no function (its text never changes).
     bool IsConstant(const QString& expression) const { return m_constant.contains(expression); }
 

@@ -3,6 +3,7 @@
 #include "Frm_IE.h"
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
 #include "QVNGenerate.h"
@@ -20,12 +21,15 @@
 #include <QDate>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QToolBar>
@@ -187,7 +191,8 @@ Frm_Build::Frm_Build(QWidget* parent, QVNProcess* process)
     m_ui->setupUi(this);
     m_toolBar = QVNDialogBar::Create(this);
     m_ok = QVNDialogBar::AddAction(m_toolBar, "ok", QStyle::SP_MediaPlay, QKeySequence(Qt::CTRL | Qt::Key_Return));
-    m_exit = QVNDialogBar::AddAction(m_toolBar, "exit", QStyle::SP_DialogCloseButton, QKeySequence(Qt::Key_Escape));
+    // Escape is the dialog's own (reject): as a shortcut it would also fire while a drop-down is open.
+    m_exit = QVNDialogBar::AddAction(m_toolBar, "exit", QStyle::SP_DialogCloseButton);
     QVNDialogBar::PlaceTopRight(m_ui->Lay_Main, m_toolBar);
 
     m_grid = new BuildVariableModel(this);
@@ -210,8 +215,8 @@ Frm_Build::Frm_Build(QWidget* parent, QVNProcess* process)
 
     QVNLanguage& language = Mdl_Main::Language();
     QVNFormLocalizer::Localize(this, language);
-    m_ok->setText(Text(QStringLiteral("TB_TOOL_OK")));
-    m_exit->setText(Text(QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_ok, Text(QStringLiteral("TB_TOOL_OK")));
+    QVNDialogBar::SetCaption(m_exit, Text(QStringLiteral("TB_TOOL_EXIT")));
     m_grid->SetHeadings(Text(QStringLiteral("Spd_Data_0_1")), Text(QStringLiteral("Spd_Data_0_2")));
     m_ui->Cmd_OutPath->setText(QStringLiteral("..."));
     m_ui->Cmd_OutPath->setAccessibleName(m_ui->Lbl_Folder->text().remove(QLatin1Char('&')));
@@ -230,22 +235,54 @@ Frm_Build::Frm_Build(QWidget* parent, QVNProcess* process)
             ModelEntry(cols->Text(QStringLiteral("MI_NAME")), cols->Text(QStringLiteral("MI_VERSION")), r->Key());
         m_ui->Cbo_Model->addItem(entry.left(kEntryWidth).trimmed(), entry);
     }
+    // A package that cannot be opened stays in the list, disabled, with the reason; it has no key.
+    const int usable = m_ui->Cbo_Model->count();
+    for (const QVNModel::SkippedModel& skipped : model.SkippedModels()) {
+        m_ui->Cbo_Model->addItem(QStringLiteral("%1  (%2 %3)")
+                                     .arg(QFileInfo(skipped.file).fileName(),
+                                          Text(QStringLiteral("MESSAGE_MODEL_UNREADABLE")), skipped.reason),
+                                 QString());
+        if (auto* items = qobject_cast<QStandardItemModel*>(m_ui->Cbo_Model->model()))
+            items->item(m_ui->Cbo_Model->count() - 1)->setEnabled(false);
+        m_ui->Cbo_Model->setItemData(m_ui->Cbo_Model->count() - 1, skipped.reason, Qt::ToolTipRole);
+    }
 
     connect(m_ui->Cbo_Model, &QComboBox::currentIndexChanged, this, [this] { ShowModel(); });
     connect(m_ui->Cmd_OutPath, &QPushButton::clicked, this, [this] { Browse(); });
     connect(m_ok, &QAction::triggered, this, [this] { Build(); });
-    connect(m_exit, &QAction::triggered, this, [this] {
-        m_dialogResult = 0;
-        reject();
-    });
-    if (m_ui->Cbo_Model->count() > 0) {
+    connect(m_exit, &QAction::triggered, this, &Frm_Build::reject);
+    // Enter builds; the folder button only opens its picker when pressed itself.
+    m_ui->Cmd_OutPath->setAutoDefault(false);
+    if (usable > 0) {
         m_ui->Cbo_Model->setCurrentIndex(0);
         ShowModel();
     }
     resize(width() * logicalDpiX() / 96, height() * logicalDpiY() / 96);
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Build::~Frm_Build() = default;
+
+void Frm_Build::reject()
+{
+    m_dialogResult = 0;
+    QDialog::reject();
+}
+
+void Frm_Build::keyPressEvent(QKeyEvent* event)
+{
+    // Enter reaches the dialog when the focused control has no use for it (an editor in the grid
+    // and an open drop-down keep theirs): it starts the build, as the default button would.
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (m_ok->isEnabled())
+            m_ok->trigger();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 QString Frm_Build::Text(const QString& key) const
 {
@@ -447,13 +484,19 @@ bool Frm_Build::Build()
         if (!causes.isEmpty())
             detail += causes.join(QStringLiteral("\r\n"));
         QVNMessage::Show(Text(QStringLiteral("MESSAGE_CANCEL")), 0, detail, true, 0, this);
-    } else if (generate.ReadmeFilled()) {
-        if (pageViewer())
-            pageViewer()(generate.ReadmePage(), this);
-        else
-            Frm_IE::ShowPage(generate.ReadmePage(), this);
     } else {
-        QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_OK")), 2, m_log, true, 10, this);
+        // Built, but the templates have mistakes: they come first, with file and line.
+        if (!generate.Diagnostics().isEmpty())
+            QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_DIAGNOSTICS")).arg(generate.Diagnostics().size()), 1,
+                             generate.Diagnostics().join(QStringLiteral("\r\n")), true, 0, this);
+        if (generate.ReadmeFilled()) {
+            if (pageViewer())
+                pageViewer()(generate.ReadmePage(), this);
+            else
+                Frm_IE::ShowPage(generate.ReadmePage(), this);
+        } else if (generate.Diagnostics().isEmpty()) {
+            QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_OK")), 2, m_log, true, 10, this);
+        }
     }
     if (ok) {
         if (folderOpener())

@@ -77,6 +77,12 @@ public:
     static void SetFolderOpener(FolderOpener opener);
     static void SetPageViewer(PageViewer viewer);
 
+    /// Closes the dialog with DialogResult 0 (Escape, the tool bar's "exit").
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void ShowModel();
     void RefreshDefaults();

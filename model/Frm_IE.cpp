@@ -1,6 +1,7 @@
 #include "Frm_IE.h"
 
 #include "Mdl_Main.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNShell.h"
 #include "ui_Frm_IE.h"
@@ -24,6 +25,8 @@ Frm_IE::Frm_IE(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::Frm
     m_ui->WEB_1->setAccessibleName(windowTitle());
     m_ui->WEB_1->setOpenLinks(false);
     connect(m_ui->WEB_1, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { FollowLink(url); });
+    connect(m_ui->Cmd_Close, &QPushButton::clicked, this, &QDialog::accept);
+    QVNDialogSize::Remember(this);
 }
 
 Frm_IE::~Frm_IE() = default;

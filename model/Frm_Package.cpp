@@ -2,6 +2,7 @@
 
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNError.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
@@ -43,8 +44,10 @@ Frm_Package::Frm_Package(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     m_ui->Txt_Pwd->setText(QVNModel::ModelPassword());
 
     QVNFormLocalizer::Localize(this, Mdl_Main::Language());
-    m_ok->setText(QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, QStringLiteral("TB_TOOL_OK")));
-    m_exit->setText(QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_ok,
+                             QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, QStringLiteral("TB_TOOL_OK")));
+    QVNDialogBar::SetCaption(m_exit,
+                             QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, QStringLiteral("TB_TOOL_EXIT")));
     auto plain = [](QString text) { return text.remove(QLatin1Char('&')); };
     m_ui->Txt_ExtName->setAccessibleName(plain(m_ui->Lbl_ExtName->text()));
     m_ui->Txt_Pwd->setAccessibleName(plain(m_ui->Lbl_Pwd->text()));
@@ -64,6 +67,7 @@ Frm_Package::Frm_Package(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     connect(m_exit, &QAction::triggered, this, &QDialog::reject);
 
     SetFolder(Mdl_Main::ModelPath);
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Package::~Frm_Package() = default;

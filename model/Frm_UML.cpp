@@ -1,6 +1,7 @@
 #include "Frm_UML.h"
 
 #include "Mdl_Main.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNMessage.h"
 #include "QVNUMLConvert.h"
@@ -18,6 +19,7 @@ Frm_UML::Frm_UML(QWidget* parent)
     m_ui->Txt_File->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_ui->Txt_File->setAccessibleName(windowTitle());
     connect(m_ui->Cmd_OK, &QPushButton::clicked, this, [this] { Convert(); });
+    QVNDialogSize::Remember(this);
 }
 
 Frm_UML::~Frm_UML() = default;

@@ -85,6 +85,7 @@ bool QVNGenerate::Run(const QString& model, const QString& outDir, const TQXRows
     m_canceled = false;
     m_readmeFilled = false;
     m_log.clear();
+    m_diagnostics.clear();
     m_readme.clear();
     m_info.reset();
     m_out = QDir(outDir).absolutePath() + QLatin1Char('/');
@@ -128,7 +129,9 @@ bool QVNGenerate::Run(const QString& model, const QString& outDir, const TQXRows
             if (Detail)
                 Detail(message, cancel);
         });
+    qvnModel.SetStrict(m_strict);
     const bool ok = qvnModel.BuildProcess(modelPath, m_out, variables, tableSet);
+    m_diagnostics = qvnModel.Diagnostics().Lines();
     m_canceled = qvnModel.Canceled();
     if (!ok)
         Exceptions.AddExceptions(qvnModel.Exceptions);

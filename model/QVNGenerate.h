@@ -87,11 +87,17 @@ public:
     const QString& ReadmePage() const { return m_readme; }
     /// True when the read-me page got the log; false when it is missing or could not be written.
     bool ReadmeFilled() const { return m_readmeFilled; }
+    /// Strict builds fail when the model's templates have diagnostics (the outputs are still written).
+    void SetStrict(bool strict) { m_strict = strict; }
+    /// The last build's diagnostics as "file:line:column: reason" (each also a line of the log).
+    const QStringList& Diagnostics() const { return m_diagnostics; }
 
 private:
     bool m_badInput = false;
     bool m_canceled = false;
     bool m_readmeFilled = false;
+    bool m_strict = false;
+    QStringList m_diagnostics;
     QString m_log;
     QString m_out;
     QString m_readme;

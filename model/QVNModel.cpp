@@ -156,7 +156,8 @@ QString QVNModel::OpenModel(const QString& pStr_Model, const QString& pStr_Passw
         Exceptions.Add(Text(QStringLiteral("ERROR_OPEN_EMPTY")));
         return QString();
     }
-    const QString folder = m_function.AddFolderMark(m_function.GetTempFolder());
+    const QString folder =
+        m_function.AddFolderMark(m_function.GetTempFolder(Mdl_Main::WritableBase() + QStringLiteral("temp")));
     QVNZIP zip;
     if (!zip.Extract(pStr_Model, pStr_Password, folder)) {
         if (QFileInfo(folder).isDir())
@@ -289,17 +290,29 @@ bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert
     if (convert) {
         // The template is read and its section variables applied once per build, not once per table.
         const QString key = QStringLiteral("F") + src;
+        const QString shownName = src.startsWith(m_unpacked) ? src.mid(m_unpacked.size()) : src;
         if (!m_prepared.contains(key)) {
             TextEncoding encoding = TextEncoding::Utf8;
             const QString text = m_function.ReadFile(src, &encoding);
             Prepare(key, text, encoding, sections);
+            m_diagnostics.SetTemplate(shownName, text);
+            m_diagnostics.CheckStructure();
+            m_diagnosedSource = key;
+        } else if (m_diagnosedSource != key) {
+            m_diagnostics.SetTemplate(shownName, m_function.ReadFile(src));
+            m_diagnosedSource = key;
         }
         const Prepared& prepared = m_prepared[key];
         if (prepared.overLimit) {
             LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to, &prepared.exceptions);
             return false;
         }
+        mObj_QVNParser.SetDiagnostics(&m_diagnostics);
         const QString result = mObj_QVNParser.ConvertColsPrepared(prepared.text, rest);
+        mObj_QVNParser.SetDiagnostics(nullptr);
+        if (!mObj_QVNParser.OverLimit())
+            m_diagnostics.CheckOutput(result);
+        LogDiagnostics();
         if (mObj_QVNParser.OverLimit()) {
             // The expansion stopped at the engine's bound: its text is incomplete and is not written.
             LogFailure(QStringLiteral("ERROR_WRITE_FILE"), to, &mObj_QVNParser.Exceptions);
@@ -320,10 +333,20 @@ bool QVNModel::ProduceFile(const QString& src, const QString& mfTo, bool convert
     return true;
 }
 
+void QVNModel::LogDiagnostics()
+{
+    const auto& items = m_diagnostics.Items();
+    for (; m_loggedDiagnostics < qsizetype(items.size()); ++m_loggedDiagnostics)
+        RaiseProgress(items[size_t(m_loggedDiagnostics)].Text(), true);
+}
+
 bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder, const TQXColsPtr& pCols_Variable,
                             const TQXRowsPtr& tables)
 {
     Exceptions.Clear();
+    m_diagnostics.Clear();
+    m_diagnosedSource.clear();
+    m_loggedDiagnostics = 0;
     m_canceled = false;
     m_lastMessage.clear();
     m_prepared.clear();
@@ -351,6 +374,7 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
         tmp = OpenModel(pStr_ModelFile, ModelPassword());
         if (tmp.isEmpty())
             ok = false;
+        m_unpacked = tmp;
     }
 
     TQXColsPtr sections;
@@ -365,7 +389,10 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
     };
     if (ok) {
         RaiseProgress(Text(QStringLiteral("MESSAGE_COLLECT_DATA")), true);
-        sections = mObj_QVNParser.GetTempVariable(m_function.ReadFile(resolveSource(tmp, kOrveFile)));
+        const QString variableFile = resolveSource(tmp, kOrveFile);
+        const QString variableText = m_function.ReadFile(variableFile);
+        sections = mObj_QVNParser.GetTempVariable(variableText);
+        m_diagnostics.AddSource(variableFile.mid(tmp.size()), variableText);
         global = TQXCols::Create();
         for (const TQXColPtr& col : *sections)
             global->AddRef(col, col->Key());
@@ -453,10 +480,20 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
         if (m_canceled)
             ok = false;
     }
+    LogDiagnostics();
+    if (!m_diagnostics.IsEmpty())
+        RaiseProgress(Text(QStringLiteral("MESSAGE_DIAGNOSTICS")) + QStringLiteral(" [ ") +
+                          QString::number(m_diagnostics.Count()) + QStringLiteral(" ]"),
+                      true);
+    if (ok && m_strict && !m_diagnostics.IsEmpty()) {
+        LogFailure(QStringLiteral("ERROR_DIAGNOSTICS"), QString::number(m_diagnostics.Count()));
+        ok = false;
+    }
 
     if (!tmp.isEmpty())
         m_function.DeleteFolder(tmp);
     m_prepared.clear();
+    m_unpacked.clear();
 
     RaiseProgress(Text(ok ? QStringLiteral("MESSAGE_GENERATE_OK") : QStringLiteral("MESSAGE_CANCEL")), true);
     return ok;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVNDiagnostics.h"
 #include "QVNError.h"
 #include "QVNFunction.h"
 #include "QVNParser.h"
@@ -83,6 +84,13 @@ public:
 
     QVNError Exceptions;
 
+    /// The mistakes the last build found in the model's templates and variable file (file names
+    /// relative to the package). Each is also a line of the build's log; they never change an output.
+    const QVNDiagnostics& Diagnostics() const { return m_diagnostics; }
+    /// Strict builds fail (with a line in the log and in Exceptions) when any diagnostic is found;
+    /// every output is still written.
+    void SetStrict(bool strict) { m_strict = strict; }
+
 private:
     QString Text(const QString& key) const;
     void RaiseProgress(QString message, bool self);
@@ -115,4 +123,11 @@ private:
     QVNFunction m_function;
     QVNParser mObj_QVNParser;
     QHash<QString, Prepared> m_prepared; // for one build: "F" + source file, "T" + target path
+    QVNDiagnostics m_diagnostics;
+    QString m_unpacked;        // the package's temporary folder during a build
+    QString m_diagnosedSource; // the template m_diagnostics places its findings in
+    bool m_strict = false;
+    /// Sends the diagnostics found since the last call to the log.
+    void LogDiagnostics();
+    qsizetype m_loggedDiagnostics = 0;
 };

@@ -1,6 +1,7 @@
 #include "Frm_Connection.h"
 
 #include "Mdl_Main.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "QVNOdbcSources.h"
@@ -108,6 +109,7 @@ Frm_Connection::Frm_Connection(QWidget* parent) : QDialog(parent), m_ui(std::mak
     connect(m_poll, &QTimer::timeout, this, &Frm_Connection::PollTest);
     Start(QString(), QString(), QString());
     resize(600 * logicalDpiX() / 96, sizeHint().height());
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Connection::~Frm_Connection() = default;

@@ -3,6 +3,7 @@
 #include "Frm_Connection.h"
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
@@ -41,6 +42,7 @@ Frm_Open::Frm_Open(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui:
         reject();
     });
     resize(560 * logicalDpiX() / 96, sizeHint().height());
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Open::~Frm_Open() = default;
@@ -66,8 +68,8 @@ void Frm_Open::LoadFields()
 
     QVNLanguage& language = Mdl_Main::Language();
     QVNFormLocalizer::Localize(this, language);
-    m_ok->setText(Text(QStringLiteral("TB_TOOL_OK")));
-    m_exit->setText(Text(QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_ok, Text(QStringLiteral("TB_TOOL_OK")));
+    QVNDialogBar::SetCaption(m_exit, Text(QStringLiteral("TB_TOOL_EXIT")));
     // The two browse buttons show "..." only; screen readers get the field's label with them.
     m_ui->Cmd_OleDB->setText(QStringLiteral("..."));
     m_ui->Cmd_Folder->setText(QStringLiteral("..."));

@@ -3,6 +3,7 @@
 #include "Mdl_Main.h"
 #include "QVNDatabase.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
@@ -89,6 +90,7 @@ Frm_TableData::Frm_TableData(QWidget* parent)
     connect(m_html, &QAction::triggered, this, &Frm_TableData::ExportHtml);
     connect(m_exit, &QAction::triggered, this, &QDialog::close);
     resize(760 * logicalDpiX() / 96, 520 * logicalDpiY() / 96);
+    QVNDialogSize::Remember(this);
 }
 
 Frm_TableData::~Frm_TableData() = default;
@@ -102,9 +104,9 @@ void Frm_TableData::LoadWindow()
 {
     QVNLanguage& language = Mdl_Main::Language();
     QVNFormLocalizer::Localize(this, language);
-    m_exec->setText(Text(QStringLiteral("TB_TOOL_EXEC")));
-    m_html->setText(Text(QStringLiteral("TB_TOOL_HTML")));
-    m_exit->setText(Text(QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_exec, Text(QStringLiteral("TB_TOOL_EXEC")));
+    QVNDialogBar::SetCaption(m_html, Text(QStringLiteral("TB_TOOL_HTML")));
+    QVNDialogBar::SetCaption(m_exit, Text(QStringLiteral("TB_TOOL_EXIT")));
     m_ui->Txt_SQL->setAccessibleName(Text(QStringLiteral("Txt_SQL")));
     m_ui->Spd_Data->setAccessibleName(Text(QStringLiteral("Spd_Data")));
     // A name with capitals, spaces or a reserved word, or one in a named schema, is quoted with

@@ -205,8 +205,12 @@ bool QVNProjectLifecycle::ReadTables(QVNProject& project)
                            .arg(QFileInfo(project.ProjectFile()).absoluteFilePath()));
         return false;
     }
+    // A failed read must not leave an empty list behind: a save would then write a project without
+    // its tables and annotations. The list read before stays until a read succeeds.
+    const TQXRowsPtr previous = project.TABLES;
     if (project.GetTables())
         return true;
+    project.TABLES = previous;
     // The project file itself may have become unusable since it was read.
     const TQXColPtr first = project.Exceptions.Messages->Item(1);
     const bool fileProblem = first && first->Value().ToText() == Localized(QStringLiteral("ERROR_OPEN_PROJECT"));

@@ -56,6 +56,7 @@ public:
     /// is damaged.
     bool OpenFile(const QString& file, QVNProject& project);
     /// Connects to the project's database and reads its tables (GetTables) with the current values.
+    /// When that fails the project keeps the table list it had.
     bool ReadTables(QVNProject& project);
     /// OpenFile, then ReadTables.
     bool Open(const QString& file, QVNProject& project);

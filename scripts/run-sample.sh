@@ -5,7 +5,10 @@
 # all its tables. The generated files land in build/sample-out/<model>/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/build.sh"
+# Only what the main job runs: the programs, their data files, the shipped models and the sample
+# (the tests and benchmarks are left to scripts/test.sh).
+"$root/scripts/build.sh" quorvin quorvin-cli dromale dromale_activation language_files project_files \
+    shipped_models help_files
 app="$root/build/quorvin"
 out="$root/build/sample-out"
 project=$("$app/quorvin-cli" project sample)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Renders the main window with the sample project under a virtual X display (Xvfb) into
-# docs/screenshots/main-window.png, and every other window into docs/screenshots/windows/.
+# Renders every window under a virtual X display (Xvfb) into docs/screenshots/windows/; the main
+# window with the sample project open is also docs/screenshots/main-window.png (the README's).
 # Usage: scripts/screenshot.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -10,11 +10,13 @@ out="$root/docs/screenshots"
 mkdir -p "$out/windows"
 command -v Xvfb >/dev/null || { echo "Xvfb is needed (Debian package xvfb)" >&2; exit 1; }
 [ -x "$app/quorvin" ] || { echo "build first: $app/quorvin is missing" >&2; exit 1; }
+# The sample's captions are Chinese: without a CJK font they are drawn as empty boxes.
+fc-list 2>/dev/null | grep -qi "wqy" || { echo "a CJK font is needed (Debian package fonts-wqy-zenhei)" >&2; exit 1; }
 
 # A private settings and data folder, so the picture does not depend on this user's settings.
 home="$(mktemp -d)"
 display=":$(( 90 + RANDOM % 100 ))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$home"' EXIT
 sleep 1
@@ -28,4 +30,6 @@ echo "wrote $out/main-window.png"
 if [ -x "$app/window_gallery" ]; then
     "$app/window_gallery" "$out/windows"
     echo "wrote $out/windows/"
+    # The README's picture: the sample project open on a table, at the window's first-start size.
+    cp "$out/windows/main-window-en.png" "$out/main-window.png"
 fi

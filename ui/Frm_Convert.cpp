@@ -3,6 +3,7 @@
 #include "Grid.h"
 #include "Mdl_Main.h"
 #include "QVNDialogBar.h"
+#include "QVNDialogSize.h"
 #include "QVNFormLocalizer.h"
 #include "QVNLanguage.h"
 #include "TQXCols.h"
@@ -35,6 +36,7 @@ Frm_Convert::Frm_Convert(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     connect(m_ok, &QAction::triggered, this, [this] { Confirm(); });
     connect(m_exit, &QAction::triggered, this, [this] { Cancel(); });
     EnsureLoaded();
+    QVNDialogSize::Remember(this);
 }
 
 Frm_Convert::~Frm_Convert() = default;
@@ -55,8 +57,8 @@ void Frm_Convert::EnsureLoaded()
     DialogResult = 0;
     QVNLanguage& language = Mdl_Main::Language();
     QVNFormLocalizer::Localize(this, language);
-    m_ok->setText(QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_OK")));
-    m_exit->setText(QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_EXIT")));
+    QVNDialogBar::SetCaption(m_ok, QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_OK")));
+    QVNDialogBar::SetCaption(m_exit, QVNFormLocalizer::Text(language, kSection, QStringLiteral("TB_TOOL_EXIT")));
     for (int c = 1; c <= 2; ++c)
         m_ui->Spd_Data->SetText(c, 0,
                                 QVNFormLocalizer::Text(language, kSection, QStringLiteral("Spd_Data_0_%1").arg(c)));

@@ -8,6 +8,7 @@
 #include "Frm_Show.h"
 #include "Frm_TableData.h"
 #include "Frm_UML.h"
+#include "Grid.h"
 #include "Mdl_Main.h"
 #include "QVNBuildCollector.h"
 #include "QVNConfig.h"
@@ -16,6 +17,7 @@
 #include "QVNFunction.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
+#include "QVNModelEditorLauncher.h"
 #include "QVNPages.h"
 #include "QVNProcess.h"
 #include "QVNProject.h"
@@ -29,12 +31,14 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QStatusBar>
@@ -56,6 +60,9 @@ constexpr int kNoProject = 5;
 constexpr int kMinWindow = 5000;
 constexpr int kMinPane = 1500;
 constexpr int kDefaultLeft = 3000;
+// The first size shows the column page with all its columns (at most the screen's free room).
+constexpr int kDefaultWidth = 21300;
+constexpr int kDefaultHeight = 11400;
 
 // The tree's three group nodes: key, fixed text, and the kind their table list shows.
 const QString kGroupPrefix = QStringLiteral("orve470618_id_");
@@ -127,6 +134,7 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     auto* toolMenu = new QMenu(m_toolButton);
     toolMenu->setObjectName(QStringLiteral("Mnu_ToolDropDown"));
     toolMenu->addAction(m_ui->Mnu_Tool_Package);
+    toolMenu->addAction(m_ui->Mnu_Tool_ModelEditor);
     toolMenu->addAction(m_ui->Mnu_Tool_MSSQL1);
     toolMenu->addAction(m_ui->Mnu_Tool_MSSQL2);
     toolMenu->addAction(m_ui->Mnu_Tool_WEB);
@@ -196,6 +204,11 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
         Frm_UML window(this);
         window.exec();
     });
+    connect(m_ui->Mnu_Tool_ModelEditor, &QAction::triggered, this, [this] {
+        const QString folder = QVNShell::GetFolder(Mdl_Main::ModelPath, this);
+        if (!folder.isEmpty())
+            QVNModelEditorLauncher::Open(folder, m_project.get(), this);
+    });
     Frm_Show::Register();
 
     connect(m_ui->Mnu_File_Setup, &QAction::triggered, this, &Frm_Database::ShowOptions);
@@ -222,6 +235,20 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     });
     connect(m_ui->Tv_Left, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) { NodeChecked(item); });
     connect(m_ui->Mnu_File_Exit, &QAction::triggered, this, &QWidget::close);
+    // The Edit menu works on the grid that has the focus (a cell editor keeps its own keys).
+    connect(m_ui->Mnu_Edit_Undo, &QAction::triggered, this, [this] {
+        if (Grid* grid = FocusedGrid())
+            grid->Undo();
+    });
+    connect(m_ui->Mnu_Edit_Copy, &QAction::triggered, this, [this] {
+        if (Grid* grid = FocusedGrid())
+            QApplication::clipboard()->setText(grid->CopyBlock());
+    });
+    connect(m_ui->Mnu_Edit_Paste, &QAction::triggered, this, [this] {
+        if (Grid* grid = FocusedGrid())
+            grid->PasteBlock(QApplication::clipboard()->text());
+    });
+    connect(m_ui->Txt_Filter, &QLineEdit::textChanged, this, [this] { FilterTree(); });
     connect(m_ui->Mnu_Help_About, &QAction::triggered, this, &Frm_Database::ShowAbout);
     connect(m_ui->Mnu_Help_Help, &QAction::triggered, this, &Frm_Database::ShowHelp);
     connect(m_ui->Mnu_Help_WEB, &QAction::triggered, this, [this] {
@@ -326,13 +353,26 @@ QString Frm_Database::Text(const QString& key) const
     return QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, key);
 }
 
-bool Frm_Database::Ask(const QString& text)
+Frm_Database::Answer Frm_Database::Ask(const QString& text, bool canCancel, Answer preferred)
 {
     if (m_question)
         return m_question(text);
     const QString title = QVNFormLocalizer::Text(Mdl_Main::Language(), kGlobal, QStringLiteral("PRODUCT_NAME"));
-    return QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-           QMessageBox::Yes;
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (canCancel)
+        buttons |= QMessageBox::Cancel;
+    const QMessageBox::StandardButton preferredButton = preferred == Answer::Yes  ? QMessageBox::Yes
+                                                        : preferred == Answer::No ? QMessageBox::No
+                                                                                  : QMessageBox::Cancel;
+    // QMessageBox makes Cancel, or No when there is no Cancel, the answer of Escape and of closing the box.
+    switch (QMessageBox::question(this, title, text, buttons, preferredButton)) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
 }
 
 void Frm_Database::ShowError(const QString& key, const QString& detail)
@@ -355,12 +395,14 @@ void Frm_Database::ApplyCaptions()
                  QStringLiteral("]");
     setWindowTitle(title);
 
-    for (QMenu* menu : {m_ui->Mnu_File, m_ui->Mnu_NewList, m_ui->Mnu_Tool, m_ui->Mnu_Help})
+    for (QMenu* menu : {m_ui->Mnu_File, m_ui->Mnu_NewList, m_ui->Mnu_Edit, m_ui->Mnu_Tool, m_ui->Mnu_Help})
         menu->setTitle(Text(menu->objectName()));
-    for (QAction* a : {m_ui->Mnu_File_Setup, m_ui->Mnu_File_New, m_ui->Mnu_File_Open, m_ui->Mnu_File_Save,
-                       m_ui->Mnu_File_Refresh, m_ui->Mnu_File_Build, m_ui->Mnu_File_Exit, m_ui->Mnu_Tool_Package,
-                       m_ui->Mnu_Tool_UML, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2, m_ui->Mnu_Tool_WEB,
-                       m_ui->Mnu_Help_About, m_ui->Mnu_Help_Help, m_ui->Mnu_Help_WEB, m_ui->Mnu_Help_Mail}) {
+    for (QAction* a :
+         {m_ui->Mnu_File_Setup,       m_ui->Mnu_File_New,    m_ui->Mnu_File_Open,    m_ui->Mnu_File_Save,
+          m_ui->Mnu_File_Refresh,     m_ui->Mnu_File_Build,  m_ui->Mnu_File_Exit,    m_ui->Mnu_Edit_Undo,
+          m_ui->Mnu_Edit_Copy,        m_ui->Mnu_Edit_Paste,  m_ui->Mnu_Tool_Package, m_ui->Mnu_Tool_UML,
+          m_ui->Mnu_Tool_ModelEditor, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2,  m_ui->Mnu_Tool_WEB,
+          m_ui->Mnu_Help_About,       m_ui->Mnu_Help_Help,   m_ui->Mnu_Help_WEB,     m_ui->Mnu_Help_Mail}) {
         a->setText(Text(a->objectName()));
         a->setIconText(QVNDialogBar::PlainCaption(a->text()));
     }
@@ -372,6 +414,8 @@ void Frm_Database::ApplyCaptions()
     m_lblChanged->setText(Text(QStringLiteral("Lbl_DataChanged")));
     m_pictChanged->setAccessibleName(m_lblChanged->text());
     m_ui->Tv_Left->setAccessibleName(Text(QStringLiteral("Tv_Left")));
+    m_ui->Txt_Filter->setPlaceholderText(Text(QStringLiteral("Txt_Filter")));
+    m_ui->Txt_Filter->setAccessibleName(m_ui->Txt_Filter->placeholderText());
     m_panel1->setAccessibleName(Text(QStringLiteral("SB_Project_1")));
     m_panel2->setAccessibleName(Text(QStringLiteral("SB_Project_2")));
     ShowProjectSummary();
@@ -456,20 +500,24 @@ void Frm_Database::ShowRecentProjects()
 // ---------------------------------------------------------------------------------------------
 // Project life cycle
 
-bool Frm_Database::CheckSave(bool closing)
+bool Frm_Database::CheckSave()
 {
     CommitPage();
     if (!m_projectChanged)
         return true;
-    if (!Ask(Text(QStringLiteral("MESSAGE_SAVE_CHECK"))))
+    switch (Ask(Text(QStringLiteral("MESSAGE_SAVE_CHECK")), true, Answer::Yes)) {
+    case Answer::Cancel:
+        return false;
+    case Answer::No:
         return true;
+    case Answer::Yes:
+        break;
+    }
     if (FileSave())
         return true;
-    // The save failed and its error was shown. Closing now would lose the edits silently, so the
-    // user decides once more; only a yes closes without saving.
-    if (!closing)
-        return true;
-    return Ask(Text(QStringLiteral("MESSAGE_CLOSE_UNSAVED")));
+    // The save failed and its error was shown. Going on would lose the edits, so only an explicit
+    // yes gives them up; No, Escape and closing the box keep the project open as it is.
+    return Ask(Text(QStringLiteral("MESSAGE_CLOSE_UNSAVED")), false, Answer::No) == Answer::Yes;
 }
 
 bool Frm_Database::FileNew()
@@ -507,9 +555,8 @@ bool Frm_Database::FileOpen()
 
 bool Frm_Database::OpenProjectFile(const QString& path)
 {
-    if (m_busy)
+    if (m_busy || !CheckSave())
         return false;
-    CheckSave();
     SetProjectState(kNoProject);
     const QString file = QFileInfo(path.trimmed()).absoluteFilePath();
     QVNError errors;
@@ -607,6 +654,7 @@ bool Frm_Database::ShowDatabase()
     }
     groups[0]->setExpanded(true);
     groups[1]->setExpanded(true);
+    FilterTree();
     ProgressEnd();
     m_filling = false;
     m_busy = wasBusy;
@@ -631,9 +679,34 @@ void Frm_Database::NodeChecked(QTreeWidgetItem* item)
 {
     if (m_filling || !item || item->childCount() == 0)
         return;
+    // Ticking a group ticks the tables the filter shows, so a narrowed list can be built at once.
     const Qt::CheckState state = item->checkState(0);
     for (int i = 0; i < item->childCount(); ++i)
-        item->child(i)->setCheckState(0, state);
+        if (!item->child(i)->isHidden())
+            item->child(i)->setCheckState(0, state);
+}
+
+void Frm_Database::FilterTree()
+{
+    const QString wanted = m_ui->Txt_Filter->text().trimmed();
+    QTreeWidget* tree = m_ui->Tv_Left;
+    tree->setUpdatesEnabled(false);
+    for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = tree->topLevelItem(g);
+        for (int i = 0; i < group->childCount(); ++i) {
+            QTreeWidgetItem* node = group->child(i);
+            node->setHidden(!wanted.isEmpty() && !node->text(0).contains(wanted, Qt::CaseInsensitive));
+        }
+    }
+    tree->setUpdatesEnabled(true);
+}
+
+Grid* Frm_Database::FocusedGrid() const
+{
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (auto* grid = qobject_cast<Grid*>(w))
+            return isAncestorOf(grid) ? grid : nullptr;
+    return nullptr;
 }
 
 void Frm_Database::ShowPage(const QString& kind, const QString& tableName)
@@ -705,21 +778,23 @@ bool Frm_Database::FileSave()
 
 void Frm_Database::FileRefresh()
 {
-    if (!m_project || m_busy)
+    if (!m_project || m_busy || !CheckSave())
         return;
-    CheckSave();
     m_ui->Fra_TableList->setVisible(false);
     m_ui->Fra_ColumnList->setVisible(false);
     m_ui->Lbl_Hint->setVisible(true);
     m_pages->ClearPage();
     m_pageChanged = false;
-    SetProjectChanged(false);
     QVNError errors;
     if (ProjectReadTables(*m_project, errors)) {
+        // The annotations were read again from the file: edits the user chose not to save are gone.
+        SetProjectChanged(false);
         m_tablesRead = true;
         ShowDatabase();
         ShowProjectSummary();
     } else {
+        // The project keeps the table list it had (the project layer puts it back), so the tree,
+        // the annotations and the changed indicator all stay as they were.
         ShowError(QStringLiteral("ERROR_CONNECT"), errors.ToString());
     }
 }
@@ -816,7 +891,7 @@ void Frm_Database::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (!CheckSave(true)) {
+    if (!CheckSave()) {
         event->ignore();
         return;
     }
@@ -949,8 +1024,12 @@ void Frm_Database::RestoreLayout()
     QVNConfig& config = Mdl_Main::Config();
     const QByteArray geometry = QByteArray::fromBase64(
         config.LoadRegSetting(Mdl_Main::ProductName, kSection, QStringLiteral("Geometry"), QString()).toLatin1());
-    if (geometry.isEmpty() || !restoreGeometry(geometry))
-        resize(13500 * logicalDpiX() / 1440, 9000 * logicalDpiY() / 1440);
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        QSize size(kDefaultWidth * logicalDpiX() / 1440, kDefaultHeight * logicalDpiY() / 1440);
+        if (const QScreen* s = screen())
+            size = size.boundedTo(s->availableSize());
+        resize(size);
+    }
     bool ok = false;
     int left = config.LoadRegSetting(Mdl_Main::ProductName, kSection, QStringLiteral("Splitter"), QString()).toInt(&ok);
     if (!ok)

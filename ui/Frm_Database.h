@@ -11,6 +11,7 @@
 #include <memory>
 
 class Frm_Open;
+class Grid;
 class QVNPages;
 class QAction;
 class QLabel;
@@ -36,8 +37,10 @@ class Frm_Database;
 class Frm_Database : public QMainWindow
 {
 public:
-    /// Asks a yes/no question; true for yes. Replaceable so tests can script the answers.
-    using Question = std::function<bool(const QString& text)>;
+    /// The answer to a question. Cancel is Escape or closing the box: nothing may be lost by it.
+    enum class Answer { Yes, No, Cancel };
+    /// Answers a question instead of a message box, so tests can script the answers.
+    using Question = std::function<Answer(const QString& text)>;
     /// Shows the connection dialog modally and returns its DialogResult. Replaceable for tests.
     using ConnectDialog = std::function<int(Frm_Open& dialog)>;
     /// Asked whether the user pressed Cancel in the progress window. Replaceable for tests.
@@ -66,9 +69,10 @@ public:
     void ShowRecentProjects();
     /// Switches to a language number, stores the choice and renews every caption and the title.
     void SwitchLanguage(const QString& number);
-    /// Offers to save unsaved changes. `closing`: a failed save asks once more whether to close
-    /// without saving; false means the caller must not close.
-    bool CheckSave(bool closing = false);
+    /// Offers to save unsaved changes before the project is closed or read again. False means the
+    /// caller must not go on: the user cancelled the question, or the save failed and the user did
+    /// not explicitly give the changes up.
+    bool CheckSave();
     /// Sets the splitter position (left pane width in pixels) within the limits.
     void ResizeControls(int x);
 
@@ -101,6 +105,10 @@ private:
     bool ShowDatabase();
     void NodeSelected(QTreeWidgetItem* item);
     void NodeChecked(QTreeWidgetItem* item);
+    /// Shows only the tables whose name holds the filter box's text (letter case ignored).
+    void FilterTree();
+    /// The grid holding the focus, or null.
+    Grid* FocusedGrid() const;
     /// The right pane for a group (`tableName` empty, `kind` "TABLE", "VIEW" or "SYSTEM TABLE")
     /// or for one table.
     void ShowPage(const QString& kind, const QString& tableName);
@@ -121,7 +129,9 @@ private:
     void RestoreLayout();
     void SaveLayout();
     QString Text(const QString& key) const;
-    bool Ask(const QString& text);
+    /// A question box: Yes and No, with Cancel too when `canCancel`; `preferred` is the default
+    /// button. Escape and closing the box answer Cancel, or No when there is no Cancel.
+    Answer Ask(const QString& text, bool canCancel, Answer preferred);
     void ShowError(const QString& key, const QString& detail);
 
     // The project layer, in one place.

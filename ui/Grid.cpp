@@ -1,12 +1,17 @@
 #include "Grid.h"
 
+#include "Mdl_Main.h"
+#include "QVNFormLocalizer.h"
+
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -822,6 +827,17 @@ void Grid::UserSetValue(int col, int row, int value)
     emit Changed(col, row);
 }
 
+void Grid::UserSetColumnValues(int col, const QList<int>& values)
+{
+    if (col < 1 || col > MaxCols())
+        return;
+    BeginUndoGroup();
+    for (int r = 1; r <= std::min(MaxRows(), int(values.size())); ++r)
+        if (m_model->m_rows[r - 1][col - 1].value != values.at(r - 1))
+            UserSetValue(col, r, values.at(r - 1));
+    EndUndoGroup();
+}
+
 bool Grid::Undo()
 {
     if (m_model->m_undo.isEmpty())
@@ -857,6 +873,32 @@ void Grid::ClearUndo()
 void Grid::SetRefuseTabs(bool refuse)
 {
     m_refuseTabs = refuse;
+}
+
+void Grid::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("Mnu_Grid"));
+    auto add = [&](const char* name, const QKeySequence& keys) {
+        QAction* action =
+            menu.addAction(QVNFormLocalizer::Text(Mdl_Main::Language(), QStringLiteral("Grid"), QLatin1String(name)));
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
+        return action;
+    };
+    QAction* undo = add("Mnu_Undo", QKeySequence::Undo);
+    undo->setEnabled(!m_model->m_undo.isEmpty());
+    menu.addSeparator();
+    QAction* copy = add("Mnu_Copy", QKeySequence::Copy);
+    QAction* paste = add("Mnu_Paste", QKeySequence::Paste);
+    paste->setEnabled(!QApplication::clipboard()->text().isEmpty());
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == undo)
+        Undo();
+    else if (chosen == copy)
+        QApplication::clipboard()->setText(CopyBlock());
+    else if (chosen == paste)
+        PasteBlock(QApplication::clipboard()->text());
 }
 
 void Grid::keyPressEvent(QKeyEvent* event)

@@ -96,7 +96,10 @@ public:
     void PasteBlock(const QString& text);
     /// Ends an edit in progress, keeping what was typed (before the grid's cells are read back).
     void CommitEdit();
-    /// Takes back the last user edit (one cell, or the whole of a paste or Delete).
+    /// Sets a column's values (`values[0]` for row 1) as the user's edit: one undo step, Changed for
+    /// each cell whose value changes. For a choice applied to a whole column.
+    void UserSetColumnValues(int col, const QList<int>& values);
+    /// Takes back the last user edit (one cell, or the whole of a paste, Delete or column choice).
     bool Undo();
     void ClearUndo();
 
@@ -118,6 +121,8 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    /// Undo, copy and paste, as the keys do.
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 

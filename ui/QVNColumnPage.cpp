@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSignalBlocker>
 
 #include <cmath>
 
@@ -334,6 +335,8 @@ void QVNColumnPage::ChooseColumnType(int col)
     m_runModal(dialog);
     if (dialog.DialogResult != 1)
         return;
+    // The choice is applied as one edit of the user's, so Ctrl+Z takes the whole column back.
+    QList<int> values;
     if (dialog.DataType() == 1) {
         QVNFunction& fn = Mdl_Main::Function();
         const QString kind = QLatin1String(kScreenKinds[col - UpdateType]);
@@ -341,12 +344,18 @@ void QVNColumnPage::ChooseColumnType(int col)
             const QString typeClass = grid->CellText(TypeClass, r).trimmed();
             const double length = std::nearbyint(fn.ToNumeric(grid->CellText(Length, r)));
             const QString code = QVNProject::AutoColumnType(kind, typeClass, QString::number(qint64(length)));
-            grid->SetValue(col, r, int(fn.ToNumeric(code)));
+            values.append(int(fn.ToNumeric(code)));
         }
-        MarkChanged();
     } else if (dialog.DataType() == 2 && dialog.Row() >= 1) {
         // With no item chosen there is nothing to apply (it would store -1 in every row).
-        grid->SetBlockValue(col, -1, col, -1, dialog.Row() - 1);
-        MarkChanged();
+        values.fill(dialog.Row() - 1, grid->MaxRows());
+    } else {
+        return;
     }
+    {
+        // One change for the page, not one per row.
+        const QSignalBlocker quiet(grid);
+        grid->UserSetColumnValues(col, values);
+    }
+    MarkChanged();
 }

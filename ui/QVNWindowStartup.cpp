@@ -3,6 +3,7 @@
 #include "Frm_Database.h"
 #include "Mdl_Main.h"
 #include "QVNError.h"
+#include "QVNModelEditorLauncher.h"
 #include "QVNProcess.h"
 #include "QVNSampleProject.h"
 
@@ -136,6 +137,13 @@ int QVNWindowStartup::Run(const QString& appFolder, const QStringList& arguments
     QVNSampleProject::Ensure(Mdl_Main::AppPath, Mdl_Main::ProjectPath, Mdl_Main::OutPath, sampleErrors);
 
     phase("settings");
+    if (arguments.size() >= 2 && arguments.first() == QLatin1String("--edit-model")) {
+        // The model editor alone, previewing against the sample project.
+        const int status = QVNModelEditorLauncher::Open(arguments.at(1), nullptr, nullptr) ? QApplication::exec() : 2;
+        process.Quit();
+        process.Release();
+        return status;
+    }
     Frm_Database window;
     window.SetProcess(&process);
     phase("window");

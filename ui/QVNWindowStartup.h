@@ -20,7 +20,8 @@ public:
     using FailureDisplay = std::function<void(const QString& text)>;
 
     /// Runs the program in the application folder `appFolder` with the command-line arguments
-    /// (without the program name): an optional project file to open after start-up. Returns the
+    /// (without the program name): an optional project file to open after start-up, or
+    /// "--edit-model FOLDER" for the model editor alone (status 2 when FOLDER is no model). Returns the
     /// program's exit status. A QApplication must exist.
     static int Run(const QString& appFolder, const QStringList& arguments, const FailureDisplay& failure = {});
 

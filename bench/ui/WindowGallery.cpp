@@ -35,6 +35,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -68,13 +69,18 @@ int main(int argc, char** argv)
     Mdl_Main::Startup(QApplication::applicationDirPath());
     QVNError errors;
     QVNSampleProject::Ensure(Mdl_Main::AppPath, Mdl_Main::ProjectPath, Mdl_Main::OutPath, errors);
-    const QString sample = QVNSampleProject::ProjectFile(Mdl_Main::ProjectPath);
+    // The main window shows the project's path: a copy in a neutral folder keeps this machine's
+    // folders out of the pictures.
+    const QString demo = QDir::tempPath() + QStringLiteral("/quorvin-demo/");
+    QDir(demo).removeRecursively();
+    QDir().mkpath(demo);
+    const QString sample = demo + QStringLiteral("sample.qvn");
+    QFile::copy(QVNSampleProject::ProjectFile(Mdl_Main::ProjectPath), sample);
 
     for (const char* language : {"1033", "2052"}) {
         Mdl_Main::Language().SetLanguage(QLatin1String(language));
         const bool en = language[0] == '1';
-        Frm_Database main;
-        main.resize(960, 600);
+        Frm_Database main; // at its first-start size
         main.SetConnectDialog([&](Frm_Open& dialog) {
             dialog.LoadFields();
             save(dialog, out, en ? "connection-dialog-en" : "connection-dialog-zh");
@@ -114,8 +120,10 @@ int main(int argc, char** argv)
 
         Frm_Error message;
         message.Setup(QStringLiteral("The project could not be saved."), 0,
-                      QStringLiteral("Cannot write the project file\r\n/home/user/shop.qvn: permission denied"), true,
-                      10);
+                      QStringLiteral("Cannot write the project file\r\n/home/user/projects/customer-orders/"
+                                     "archive-2026/shop-with-a-long-name.qvn: permission denied (the folder is "
+                                     "read-only)"),
+                      true, 10);
         save(message, out, en ? "message-expanded-en" : "message-expanded-zh");
         Frm_Error notice;
         notice.Setup(QStringLiteral("The project has been saved."), 2, QString(), false, 0);

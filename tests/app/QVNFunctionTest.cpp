@@ -149,14 +149,13 @@ TEST(QVNFunction, TextHelpers)
 TEST(QVNFunction, TempNamesAreFreshAndBelowTheTempFolder)
 {
     TempDir tmp;
-    Mdl_Main::AppPath = tmp.path() + QLatin1Char('/');
+    const QString temp = tmp.path() + QStringLiteral("/temp");
     QVNFunction fn;
-    const QString a = fn.GetTempFolder();
-    const QString b = fn.GetTempFolder();
-    EXPECT_TRUE(a.startsWith(Mdl_Main::AppPath + QStringLiteral("temp/")));
+    const QString a = fn.GetTempFolder(temp);
+    const QString b = fn.GetTempFolder(temp);
+    EXPECT_TRUE(a.startsWith(temp + QLatin1Char('/')));
     EXPECT_NE(a, b);
     EXPECT_FALSE(QFileInfo::exists(a));
-    Mdl_Main::AppPath.clear();
 }
 
 TEST(QVNLog, ContinuationLinesStartUnderTheMessage)

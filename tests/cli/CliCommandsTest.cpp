@@ -175,3 +175,29 @@ TEST(CliVars, WritesTheSectionsAsKeyValuePairs)
                                  QJsonArray{QString::fromUtf8("\xe5\x90\x8d"), QStringLiteral("z")}};
     EXPECT_EQ(pairs, expected);
 }
+
+TEST(CliDiagnostics, ExpandReportsMistakesOnStandardErrorAndCheckSaysWhetherAModelIsClean)
+{
+    TempDir dir;
+    const QString tpl = dir.file(QStringLiteral("t.txt"));
+    ASSERT_TRUE(writeBytes(tpl, "a\r\n<ORVE>NOPE</ORVE> <ORVE_CALC>1/0</ORVE_CALC>\r\n"));
+    const QString data = golden(QStringLiteral("rows_values"), "input.json");
+    const CliRun r = cli({QStringLiteral("expand"), tpl, data});
+    EXPECT_EQ(r.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(r.err).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << r.err.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(tpl + QStringLiteral(":2:19: calculated block: error 11 (Division by zero)")));
+    EXPECT_TRUE(lines[1].startsWith(tpl + QStringLiteral(":2:1: no value for the variable \"NOPE\"")));
+    const CliRun strict = cli({QStringLiteral("expand"), QStringLiteral("--strict"), tpl, data});
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_EQ(strict.out, r.out); // reported, never applied
+    EXPECT_TRUE(cli({QStringLiteral("expand"), QStringLiteral("--no-diagnostics"), tpl, data}).err.isEmpty());
+
+    const QString tables = testDataDir() + QStringLiteral("/../../resources/sample/tables.json");
+    const QString python = testDataDir() + QStringLiteral("/../../resources/models/python");
+    const CliRun clean = cli({QStringLiteral("check"), python, QStringLiteral("--data"), tables});
+    EXPECT_EQ(clean.exitCode, 0) << clean.out.toStdString() << clean.err.toStdString();
+    EXPECT_TRUE(clean.out.isEmpty());
+    EXPECT_EQ(
+        cli({QStringLiteral("check"), dir.file(QStringLiteral("none")), QStringLiteral("--data"), tables}).exitCode, 2);
+}

@@ -3,6 +3,7 @@
 // and shadowed keys, both line breaks) with a share of malformed pieces, and random data whose
 // values sometimes hold '<' or '>' or could complete a tag.
 #include "EngineTestData.h"
+#include "QVNDiagnostics.h"
 #include "QVNParser.h"
 #include "QtPrinters.h"
 #include "ReferenceParser.h"
@@ -222,6 +223,10 @@ TEST(QVNParserCompiled, AgreesWithTheRewritingStepsOnRandomTemplatesAndData)
         literal.SetCompiledExpansion(false);
         const QString expected = literal.ConvertCols(text, data);
         ASSERT_EQ(fast.ConvertCols(text, data), expected) << "round " << round << ", template: " << text.toStdString();
+        QVNDiagnostics diagnostics;
+        QVNParser diagnosed;
+        diagnosed.SetDiagnostics(&diagnostics);
+        ASSERT_EQ(diagnosed.ConvertCols(text, data), expected) << "round " << round << " with diagnostics";
         compiled += fast.UsedCompiledExpansion();
         ASSERT_FALSE(literal.UsedCompiledExpansion());
 

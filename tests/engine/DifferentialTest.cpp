@@ -1,5 +1,6 @@
 // The engine against ReferenceParser, the rules written down without any shortcut, on random
 // templates made of tags, partial tags, variables, conditions and line breaks.
+#include "QVNDiagnostics.h"
 #include "QVNParser.h"
 #include "QtPrinters.h"
 #include "ReferenceParser.h"
@@ -113,9 +114,15 @@ TEST(QVNParserDifferential, AgreesWithThePlainRulesOnRandomTemplates)
         for (int i = 0; i < pieces; ++i)
             text += pick(rng, fragments);
         const TQXColsPtr data = randomData(rng);
+        // Diagnostics on: they must never change a result, malformed templates included.
+        QVNDiagnostics diagnostics;
+        diagnostics.AddSource(QStringLiteral("t"), text);
+        diagnostics.CheckStructure();
         QVNParser engine;
+        engine.SetDiagnostics(&diagnostics);
         ReferenceParser reference;
         const QString out = engine.ConvertCols(text, data);
+        diagnostics.CheckOutput(out);
         ASSERT_EQ(out, reference.ConvertCols(text, data)) << "round " << round << ", template: " << text.toStdString();
         expanded += out != text;
     }

@@ -2,8 +2,11 @@
 // read-me browser, the packaging window and the conversion window, driven offscreen.
 
 #include "Frm_Build.h"
+#include "Frm_Choose.h"
+#include "Frm_Convert.h"
 #include "Frm_Database.h"
 #include "Frm_IE.h"
+#include "Frm_Open.h"
 #include "Frm_Package.h"
 #include "Frm_UML.h"
 #include "Mdl_Main.h"
@@ -25,8 +28,12 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTimer>
@@ -168,6 +175,94 @@ TEST_F(BuildWindow, ModelEntriesAreCutToOneHundredCharactersBeforeTheKey)
     EXPECT_EQ(list->itemText(0), QStringLiteral("Variables test model    (Version: 2.1)"));
     EXPECT_EQ(list->itemText(1), longName.left(100));
     EXPECT_EQ(Frm_Build::ModelKey(list->itemData(1).toString()), QStringLiteral("MODEL_2"));
+}
+
+TEST_F(BuildWindow, KeyboardAloneBuildsAndClosesAndEscapeOnTheOpenListOnlyClosesTheList)
+{
+    PackModel(QStringLiteral("vars"));
+    Frm_Build dialog(nullptr, s_process);
+    ASSERT_NO_FATAL_FAILURE(CollectSample(dialog));
+    const QString out = m_dir.file(QStringLiteral("keys"));
+    dialog.SetFolder(out);
+    auto showActive = [&dialog] {
+        dialog.show();
+        dialog.activateWindow();
+        return QTest::qWaitForWindowActive(&dialog);
+    };
+    ASSERT_TRUE(showActive());
+
+    // Enter in the folder box builds; the folder button is no default button.
+    auto* folder = dialog.findChild<QLineEdit*>(QStringLiteral("Txt_Folder"));
+    auto* browse = dialog.findChild<QPushButton*>(QStringLiteral("Cmd_OutPath"));
+    EXPECT_FALSE(browse->isDefault() || browse->autoDefault());
+    folder->setFocus();
+    QTest::keyClick(folder, Qt::Key_Return);
+    EXPECT_EQ(m_opened, QStringList{out + QLatin1Char('/')}) << qPrintable(m_messages.join(QLatin1Char('\n')));
+    // Alt+B builds again from anywhere in the dialog, Alt+C closes it.
+    auto* list = dialog.findChild<QComboBox*>(QStringLiteral("Cbo_Model"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_B, Qt::AltModifier);
+    EXPECT_EQ(m_opened.size(), 2);
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::keyClick(list, Qt::Key_C, Qt::AltModifier);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.DialogResult(), 0);
+
+    // Escape on the open model list closes the list, not the dialog; then it closes the dialog.
+    ASSERT_TRUE(showActive());
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr);
+    QTest::keyClick(popup, Qt::Key_Escape);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(BuildWindow, OkMnemonicWorksInTheConnectionConversionAndChoiceDialogs)
+{
+    Frm_Open open;
+    Frm_Convert convert;
+    Frm_Choose choose;
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&open, &convert, &choose}) {
+        SCOPED_TRACE(qPrintable(dialog->objectName()));
+        auto* ok = dialog->findChild<QAction*>(QStringLiteral("ok"));
+        ASSERT_NE(ok, nullptr);
+        int pressed = 0;
+        QObject::connect(ok, &QAction::triggered, [&pressed] { ++pressed; });
+        if (dialog == &open)
+            open.LoadFields(); // where the connection dialog takes its captions
+        dialog->show();
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClick(dialog, Qt::Key_O, Qt::AltModifier);
+        EXPECT_EQ(pressed, 1);
+        dialog->hide();
+    }
+}
+
+TEST_F(BuildWindow, PackageThatCannotBeOpenedIsListedDisabledWithTheReason)
+{
+    PackModel(QStringLiteral("b_good"));
+    QFile broken(Mdl_Main::ModelPath + QStringLiteral("a_broken.qvnm"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a zip archive");
+    broken.close();
+    Frm_Build dialog(nullptr, s_process);
+    auto* list = dialog.findChild<QComboBox*>(QStringLiteral("Cbo_Model"));
+    ASSERT_EQ(list->count(), 2);
+    // The usable model comes first and is chosen; the broken one says why and cannot be picked.
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_TRUE(list->itemText(0).startsWith(QStringLiteral("Variables test model")));
+    EXPECT_TRUE(list->itemText(1).startsWith(QStringLiteral("a_broken.qvnm  (cannot be opened: ")))
+        << qPrintable(list->itemText(1));
+    EXPECT_GT(list->itemText(1).size(), QStringLiteral("a_broken.qvnm  (cannot be opened: )").size());
+    auto* items = qobject_cast<QStandardItemModel*>(list->model());
+    ASSERT_NE(items, nullptr);
+    EXPECT_FALSE(items->item(1)->isEnabled());
+    EXPECT_TRUE(Frm_Build::ModelKey(list->itemData(1).toString()).isEmpty());
 }
 
 TEST_F(BuildWindow, VariablesGetEditorsByTypeDefaultsExpandedAndReadOnlyRowsLocked)
@@ -345,6 +440,31 @@ TEST_F(BuildWindow, ReadmeBrowserShowsThePageAndSendsOutsideLinksToTheDesktop)
     EXPECT_EQ(followed.first().toString(), QStringLiteral("https://www.pellmar.example/models"));
     window.OpenFile(QString()); // ignored
     Frm_IE::SetLinkOpener({});
+}
+
+TEST_F(BuildWindow, ReadmeWindowClosesWithItsButtonAndDialogsKeepTheirSize)
+{
+    {
+        Frm_IE window;
+        window.show();
+        auto* close = window.findChild<QPushButton*>(QStringLiteral("Cmd_Close"));
+        ASSERT_NE(close, nullptr);
+        EXPECT_EQ(close->text(), QStringLiteral("&Close"));
+        window.resize(610, 430);
+        close->click();
+        EXPECT_FALSE(window.isVisible());
+    }
+    // The next window of the same kind opens at the size the user left, another kind does not.
+    Frm_IE again;
+    EXPECT_EQ(again.size(), QSize(610, 430));
+    Frm_Build build(nullptr, s_process);
+    EXPECT_NE(build.size(), QSize(610, 430));
+    // A stored size larger than the screen is cut to it.
+    again.resize(100000, 100000);
+    again.show();
+    again.hide();
+    Frm_IE huge;
+    EXPECT_LE(huge.width(), huge.screen()->availableSize().width());
 }
 
 TEST_F(BuildWindow, PackagingTwoFoldersMakesPackagesThatOpenOnlyWithTheirPassword)

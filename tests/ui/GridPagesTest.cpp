@@ -557,6 +557,45 @@ TEST_F(GridPagesTest, HeadingClickOnATypeColumnAppliesTheChoiceDialog)
     EXPECT_EQ(m_changes, 2);
 }
 
+TEST_F(GridPagesTest, CtrlZTakesBackAWholeColumnSetThroughTheChoiceDialog)
+{
+    Open(SampleProject());
+    ShowColumns(QStringLiteral("orders"));
+    Grid* grid = columnGrid();
+    auto column = [grid] {
+        QList<int> values;
+        for (int r = 1; r <= grid->MaxRows(); ++r)
+            values << grid->Value(8, r);
+        return values;
+    };
+    const QList<int> before = column();
+    const QList<int> allThird(grid->MaxRows(), 2);
+    ASSERT_NE(before, allThird);
+
+    auto apply = [this, grid](int type, int row) {
+        m_runner = [type, row](QDialog& d) {
+            auto& dialog = static_cast<Frm_Choose&>(d);
+            dialog.SetDataType(type);
+            if (row > 0)
+                dialog.SetRow(row);
+            dialog.Confirm();
+        };
+        grid->selectColumn(7);
+        emit grid->HeadingClicked(8);
+    };
+    // One item for every row, then the automatic choice (which gives the sample's own values back).
+    apply(2, 3);
+    EXPECT_EQ(column(), allThird);
+    apply(1, 0);
+    EXPECT_EQ(column(), before);
+    // Each Ctrl+Z takes back one whole set.
+    press(grid, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(column(), allThird);
+    press(grid, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(column(), before);
+    EXPECT_FALSE(grid->Undo());
+}
+
 TEST_F(GridPagesTest, WideTableKeepsItsAnnotationsAcrossASchemaRefresh)
 {
     Open(WideProject(500));

@@ -3,6 +3,12 @@
 #include "Mdl_Main.h"
 #include "QVNConfig.h"
 #include "QVNLanguage.h"
+#include "QVNProject.h"
+#include "QVNProjectLifecycle.h"
+#include "TQXCol.h"
+#include "TQXCols.h"
+#include "TQXRow.h"
+#include "TQXRows.h"
 #include "UiTestSupport.h"
 
 #include <QAction>
@@ -10,8 +16,16 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
+
+#include <functional>
 
 namespace {
 
@@ -36,6 +50,26 @@ protected:
                 shown << entry->data().toString();
         }
         return shown;
+    }
+    /// Answers the next real question box once it is open: `answer` gets the box and its buttons.
+    static void WhenBoxOpens(std::function<void(QMessageBox&)> answer)
+    {
+        QTimer::singleShot(10, [answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box)
+                answer(*box);
+            else
+                WhenBoxOpens(answer);
+        });
+    }
+    /// Tables of a project whose caption was annotated in the project file.
+    static int AnnotatedTables(const QVNProject& project)
+    {
+        int count = 0;
+        for (const TQXRowPtr& row : *project.TABLES)
+            if (!row->Cols()->Text(QStringLiteral("TL_CNAME")).trimmed().isEmpty())
+                ++count;
+        return count;
     }
 };
 
@@ -187,7 +221,7 @@ TEST_F(MainWindowTest, CloseWithUnsavedChangesAnsweredNoClosesWithoutSaving)
     QStringList questions;
     window.SetQuestion([&](const QString& q) {
         questions << q;
-        return false;
+        return Frm_Database::Answer::No;
     });
     window.show();
     window.SetProjectChanged(true);
@@ -210,7 +244,8 @@ TEST_F(MainWindowTest, FailedSaveOnCloseAsksAgainAndOnlyYesCloses)
     // The project file is read-only: saving fails.
     QFile::setPermissions(sample, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
 
-    QList<bool> answers{true, false};
+    using Answer = Frm_Database::Answer;
+    QList<Answer> answers{Answer::Yes, Answer::No};
     QStringList questions;
     window.SetQuestion([&](const QString& q) {
         questions << q;
@@ -226,7 +261,7 @@ TEST_F(MainWindowTest, FailedSaveOnCloseAsksAgainAndOnlyYesCloses)
     EXPECT_FALSE(m_messages[0].endsWith(QLatin1Char('|'))); // the reason is in the detail
 
     // Asked again on the next close; this time the user gives the changes up.
-    answers = {true, true};
+    answers = {Answer::Yes, Answer::Yes};
     EXPECT_TRUE(window.close());
     EXPECT_FALSE(window.isVisible());
     QFile::setPermissions(sample, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -238,7 +273,7 @@ TEST_F(MainWindowTest, SuccessfulSaveOnCloseWritesTheProject)
     Frm_Database window;
     window.SetConnectDialog(AcceptAsIs);
     ASSERT_TRUE(window.OpenProjectFile(sample));
-    window.SetQuestion([](const QString&) { return true; });
+    window.SetQuestion([](const QString&) { return Frm_Database::Answer::Yes; });
     window.show();
     window.SetProjectChanged(true);
     EXPECT_TRUE(window.close());
@@ -286,6 +321,143 @@ TEST_F(MainWindowTest, ClosingRemovesTheTemporaryFolder)
                      .LoadRegSetting(Mdl_Main::ProductName, QStringLiteral("Frm_Database"), QStringLiteral("Splitter"),
                                      QString())
                      .isEmpty());
+}
+
+TEST_F(MainWindowTest, FailedRefreshKeepsTablesAnnotationsAndChangedFlagSoSaveLosesNothing)
+{
+    const QString sample = SampleProject();
+    Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
+    ASSERT_TRUE(window.OpenProjectFile(sample));
+    const int tables = window.Project()->TABLES->Count();
+    const int annotated = AnnotatedTables(*window.Project());
+    ASSERT_GT(annotated, 0);
+    QTreeWidget* tree = window.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"));
+    const int shownTables = tree->topLevelItem(0)->childCount();
+    window.SetProjectChanged(true);
+
+    // The database goes out of reach; the unsaved edits are kept in memory (No), then F5.
+    ASSERT_TRUE(QFile::remove(m_appPath + QStringLiteral("sample")));
+    window.SetQuestion([](const QString&) { return Frm_Database::Answer::No; });
+    Action(window, QStringLiteral("Mnu_File_Refresh"))->trigger();
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("0|Cannot connect to the database.|")));
+    EXPECT_EQ(window.Project()->TABLES->Count(), tables);
+    EXPECT_EQ(AnnotatedTables(*window.Project()), annotated);
+    EXPECT_EQ(tree->topLevelItem(0)->childCount(), shownTables);
+    EXPECT_TRUE(window.ProjectChanged());
+
+    // Saving now writes the list that was read, annotations and all.
+    Action(window, QStringLiteral("Mnu_File_Save"))->trigger();
+    EXPECT_FALSE(window.ProjectChanged());
+    ASSERT_TRUE(QFile::link(QStringLiteral(QUORVIN_APP_DIR "/sample"), m_appPath + QStringLiteral("sample")));
+    QVNProject reread;
+    QVNProjectLifecycle lifecycle;
+    ASSERT_TRUE(lifecycle.Open(sample, reread)) << qPrintable(lifecycle.Exceptions.ToString());
+    EXPECT_EQ(reread.TABLES->Count(), tables);
+    EXPECT_EQ(AnnotatedTables(reread), annotated);
+
+    // With the database back, a refresh reads it again and the unsaved flag goes.
+    Action(window, QStringLiteral("Mnu_File_Refresh"))->trigger();
+    EXPECT_EQ(m_messages.size(), 2); // only the save notice was added
+    EXPECT_EQ(window.Project()->TABLES->Count(), tables);
+}
+
+TEST_F(MainWindowTest, EscapeOnTheUnsavedQuestionKeepsTheWindowAndOnlyAnExplicitNoDiscards)
+{
+    const QString sample = SampleProject();
+    Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
+    ASSERT_TRUE(window.OpenProjectFile(sample));
+    window.show();
+    window.SetProjectChanged(true);
+
+    // Escape, and the box's own close, answer Cancel: the window stays with its edits.
+    WhenBoxOpens([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.ProjectChanged());
+    WhenBoxOpens([](QMessageBox& box) { box.close(); });
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    // Opening another project is refused the same way; the project stays open.
+    WhenBoxOpens([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+    EXPECT_FALSE(window.OpenProjectFile(sample));
+    EXPECT_TRUE(window.HasProject());
+    EXPECT_TRUE(window.ProjectChanged());
+
+    // The file cannot be written: Yes fails, and the second question stands on No, so Enter keeps
+    // the window too.
+    QFile::setPermissions(sample, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    QString second;
+    WhenBoxOpens([&second](QMessageBox& box) {
+        box.button(QMessageBox::Yes)->click();
+        WhenBoxOpens([&second](QMessageBox& next) {
+            second = next.text();
+            EXPECT_EQ(next.defaultButton(), next.button(QMessageBox::No));
+            EXPECT_EQ(next.button(QMessageBox::Cancel), nullptr);
+            QTest::keyClick(&next, Qt::Key_Return);
+        });
+    });
+    EXPECT_FALSE(window.close());
+    EXPECT_EQ(second, QStringLiteral("The project could not be saved. Close anyway and lose the changes?"));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.ProjectChanged());
+    QFile::setPermissions(sample, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    // Only the explicit No closes without saving.
+    WhenBoxOpens([](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, FilterNarrowsTheTreeAndAGroupTickTicksOnlyTheTablesShown)
+{
+    Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
+    ASSERT_TRUE(window.OpenProjectFile(SampleProject()));
+    QTreeWidget* tree = window.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"));
+    QTreeWidgetItem* tables = tree->topLevelItem(0);
+    auto shown = [tables] {
+        QStringList names;
+        for (int i = 0; i < tables->childCount(); ++i)
+            if (!tables->child(i)->isHidden())
+                names << tables->child(i)->text(0);
+        return names;
+    };
+    const QStringList all = shown();
+    auto* filter = window.findChild<QLineEdit*>(QStringLiteral("Txt_Filter"));
+    ASSERT_NE(filter, nullptr);
+    filter->setText(QStringLiteral("ORDER"));
+    const QStringList narrowed = shown();
+    ASSERT_FALSE(narrowed.isEmpty());
+    EXPECT_LT(narrowed.size(), all.size());
+    for (const QString& name : narrowed)
+        EXPECT_TRUE(name.contains(QStringLiteral("order"), Qt::CaseInsensitive)) << qPrintable(name);
+
+    tables->setCheckState(0, Qt::Checked);
+    filter->clear();
+    EXPECT_EQ(shown(), all);
+    for (int i = 0; i < tables->childCount(); ++i)
+        EXPECT_EQ(tables->child(i)->checkState(0) == Qt::Checked, narrowed.contains(tables->child(i)->text(0)))
+            << qPrintable(tables->child(i)->text(0));
+}
+
+TEST_F(MainWindowTest, FileMenuLettersAreUniqueInEveryLanguage)
+{
+    for (const char* number : {"1033", "2052"}) {
+        Mdl_Main::Language().SetLanguage(QLatin1String(number));
+        Frm_Database window;
+        QStringList letters;
+        for (QAction* entry : window.findChild<QMenu*>(QStringLiteral("Mnu_File"))->actions()) {
+            if (entry->isSeparator() || entry->objectName().startsWith(QLatin1String("Mnu_List_")))
+                continue; // the recent entries are numbered
+            const QString letter = QKeySequence::mnemonic(entry->text()).toString();
+            EXPECT_FALSE(letter.isEmpty()) << number << " " << qPrintable(entry->text());
+            EXPECT_FALSE(letters.contains(letter)) << number << " " << qPrintable(entry->text());
+            letters << letter;
+        }
+    }
 }
 
 } // namespace

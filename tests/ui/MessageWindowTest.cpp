@@ -1,10 +1,15 @@
 #include "Frm_Error.h"
 #include "UiTestSupport.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 namespace {
@@ -83,6 +88,33 @@ TEST_F(MessageWindowTest, CountdownClosesUnlessStoppedOrDisabled)
     noTimer.show();
     EXPECT_FALSE(noTimer.CountingDown());
     EXPECT_FALSE(Find<QWidget>(noTimer, "Fra_Second")->isVisible());
+}
+
+TEST_F(MessageWindowTest, FailureNeverClosesByItselfAndItsDetailWrapsAndCanBeCopied)
+{
+    // Failures and warnings ignore a countdown asked for; notices keep theirs (above).
+    for (int type : {0, 1}) {
+        Frm_Error window;
+        window.Setup(QStringLiteral("Cannot connect to the database."), type, QStringLiteral("x"), true, 10);
+        window.show();
+        EXPECT_FALSE(window.CountingDown()) << type;
+        EXPECT_FALSE(Find<QWidget>(window, "Fra_Second")->isVisible()) << type;
+    }
+
+    const QString cause = QStringLiteral("[unixODBC][SQLite]unable to open database file /home/someone/projects/") +
+                          QString(120, QLatin1Char('d')) + QStringLiteral("/sample.db");
+    Frm_Error window;
+    window.Setup(QStringLiteral("Cannot connect to the database."), 0, cause, true, 10);
+    window.show();
+    QApplication::processEvents();
+    auto* detail = Find<QPlainTextEdit>(window, "Txt_Detail");
+    // The whole cause is on the screen: the one long line is broken into several.
+    EXPECT_EQ(detail->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(detail->document()->firstBlock().layout()->lineCount(), 1);
+    EXPECT_TRUE(detail->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+    detail->selectAll();
+    detail->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), cause);
 }
 
 TEST_F(MessageWindowTest, CaptionsComeFromTheLanguageWithTheArrowAdded)

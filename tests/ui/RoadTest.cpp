@@ -88,7 +88,7 @@ TEST_F(RoadTest, WrongThenRightConnectionShowsTheDialogAgainWithTheValuesTried)
     EXPECT_EQ(window.Project()->P_DATABASE, right);
 
     // Closing the dialog without OK gives up: no project is open.
-    window.SetQuestion([](const QString&) { return false; });
+    window.SetQuestion([](const QString&) { return Frm_Database::Answer::No; });
     window.SetConnectDialog([](Frm_Open&) { return 0; });
     EXPECT_FALSE(window.OpenProjectFile(sample));
     EXPECT_FALSE(window.HasProject());
