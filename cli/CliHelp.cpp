@@ -72,7 +72,7 @@ const std::vector<CliHelpEntry> kCommands = {
     {"generate",
      "--model PACKAGE --out DIR --data TABLES.json [--var KEY=VALUE]... [--strict] [--dry-run] [--diff]\n"
      "  [--on-conflict merge|new|skip|overwrite]\n"
-     "--project FILE --model PACKAGE [--tables A,B | --all-tables] [--out DIR] [--var KEY=VALUE]... [...]",
+     "--project FILE --model PACKAGE [--tables A,B | --all-tables | --all] [--out DIR] [--var KEY=VALUE]... [...]",
      "run a model's build, as the build dialog does",
      "The table set comes from a JSON data file (--data) or is collected from a project file as the\n"
      "main window collects it (--project; every table when no --tables is named). Progress goes to\n"
@@ -82,7 +82,8 @@ const std::vector<CliHelpEntry> kCommands = {
      "                      output folder of the settings + the project's name)\n"
      "  --data TABLES.json  the table set\n"
      "  --project FILE      the project file\n"
-     "  --tables A,B        the tables to build (any letter case); --all-tables: every table\n"
+     "  --tables A,B        the tables to build (any letter case); --all-tables: every table;\n"
+     "                      --all: every table and view\n"
      "  --var KEY=VALUE     replaces (or adds) one of the build's variables; may be repeated\n"
      "  --strict            mistakes found in the model's templates (\"file:line:column: reason\"\n"
      "                      lines of the log) make the build fail\n"

@@ -14,7 +14,7 @@ int runGenerate(const QStringList& args)
     GenerateInterrupt interrupt;
     QString model, out, data, project;
     QStringList overrides, tableNames;
-    bool allTables = false;
+    bool allTables = false, views = false;
     GenerateOptions options;
     QVNBuildRequest request;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -32,6 +32,8 @@ int runGenerate(const QStringList& args)
             tableNames += args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts);
         else if (a == QLatin1String("--all-tables"))
             allTables = true;
+        else if (a == QLatin1String("--all"))
+            allTables = views = true;
         else if (a == QLatin1String("--strict"))
             request.strict = true;
         else if (a == QLatin1String("--var") && hasValue)
@@ -49,7 +51,8 @@ int runGenerate(const QStringList& args)
         }
     }
     const bool projectRoad = !project.isEmpty();
-    // On the project road, naming neither --tables nor --all-tables means every table.
+    // On the project road, naming neither --tables nor --all-tables means every table; --all
+    // takes the views as well.
     const bool usable =
         !model.isEmpty() && (projectRoad ? data.isEmpty() && !(allTables && !tableNames.isEmpty())
                                          : !data.isEmpty() && !out.isEmpty() && !allTables && tableNames.isEmpty());
@@ -57,7 +60,7 @@ int runGenerate(const QStringList& args)
         CliError(QStringLiteral("usage: quorvin-cli generate --model PACKAGE --out DIR --data TABLES.json "
                                 "[--var KEY=VALUE]... [OPTIONS]\n"
                                 "       quorvin-cli generate --project FILE --model PACKAGE [--tables A,B | "
-                                "--all-tables] [--out DIR] [--var KEY=VALUE]... [OPTIONS]\n"
+                                "--all-tables | --all] [--out DIR] [--var KEY=VALUE]... [OPTIONS]\n"
                                 "OPTIONS: --dry-run --diff --on-conflict merge|new|skip|overwrite"));
         return 2;
     }
@@ -77,6 +80,7 @@ int runGenerate(const QStringList& args)
         TQXRowsPtr tables;
         TQXColsPtr projectVariables;
         QString folder;
+        collector.IncludeViews = views;
         const bool collected =
             collector.Collect(project, allTables ? QStringList() : tableNames, tables, projectVariables, folder);
         // Connecting to the database cannot be interrupted; a Ctrl-C meanwhile is honoured after it.

@@ -5,6 +5,8 @@
 #include "QVNProject.h"
 #include "QVNProjectLifecycle.h"
 
+#include <algorithm>
+
 namespace {
 QString Localized(const QString& section, const QString& key)
 {
@@ -83,6 +85,49 @@ TQXRowsPtr QVNBuildCollector::ForeignKeys(const TQXRowsPtr& keyRows)
     return result;
 }
 
+void QVNBuildCollector::AddKeys(const TQXColsPtr& table, const TQXRowsPtr& columns, const TQXRowsPtr& keyRows)
+{
+    // The declared primary key in key order (not column order).
+    auto declared = TQXRows::Create();
+    declared->SetTag(QStringLiteral("PK_COLUMNS"));
+    if (keyRows) {
+        std::vector<std::pair<int, QString>> ordered;
+        for (const TQXRowPtr& row : *keyRows) {
+            const TQXColsPtr& c = row->Cols();
+            ordered.emplace_back(c->Text(QStringLiteral("ORDINAL")).trimmed().toInt(),
+                                 c->Text(QStringLiteral("COLUMN_NAME")).trimmed());
+        }
+        std::stable_sort(ordered.begin(), ordered.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [ordinal, column] : ordered) {
+            if (const TQXRowPtr r = columns ? columns->Item(column) : nullptr)
+                declared->Add(r->Cols(), r->Key());
+        }
+    }
+    // The key generated code identifies one row by: the declared key, else the column the user
+    // chose as key in the project; a table with neither has none and is to be read only.
+    auto used = TQXRows::Create();
+    used->SetTag(QStringLiteral("KEY_COLUMNS"));
+    QString source;
+    if (declared->Count() > 0) {
+        for (const TQXRowPtr& r : *declared)
+            used->Add(r->Cols(), r->Key());
+        source = QStringLiteral("database");
+    } else {
+        const QString chosen = table->Text(QStringLiteral("TL_PK")).trimmed();
+        if (const TQXRowPtr r = columns && !chosen.isEmpty() ? columns->Item(chosen) : nullptr) {
+            used->Add(r->Cols(), r->Key());
+            source = QStringLiteral("project");
+        }
+    }
+    for (const QString& key :
+         {QStringLiteral("PK_COLUMNS"), QStringLiteral("KEY_COLUMNS"), QStringLiteral("TL_KEYSOURCE")})
+        table->Remove(key);
+    table->Add(declared, QStringLiteral("PK_COLUMNS"));
+    table->Add(used, QStringLiteral("KEY_COLUMNS"));
+    table->Add(source, QStringLiteral("TL_KEYSOURCE"));
+}
+
 bool QVNBuildCollector::Collect(const QString& projectFile, const QStringList& tableNames, TQXRowsPtr& tables,
                                 TQXColsPtr& projectVariables, QString& projectFolder)
 {
@@ -123,13 +168,19 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
     // Which tables, in the project's order; unknown names are all reported together.
     QStringList chosen;
     if (tableNames.isEmpty()) {
+        // Every table, then (when asked) every view, each in the project's order; what an
+        // extension owns is taken only when named.
+        QStringList views;
         for (const TQXRowPtr& row : *project.TABLES) {
-            if (row->Cols()
-                    ->Text(QStringLiteral("TABLE_TYPE"))
-                    .trimmed()
-                    .compare(QLatin1String("TABLE"), Qt::CaseInsensitive) == 0)
+            if (!row->Cols()->Text(QStringLiteral("TL_EXTENSION")).trimmed().isEmpty())
+                continue;
+            const QString kind = row->Cols()->Text(QStringLiteral("TABLE_TYPE")).trimmed();
+            if (kind.compare(QLatin1String("TABLE"), Qt::CaseInsensitive) == 0)
                 chosen << row->Key();
+            else if (IncludeViews && kind.compare(QLatin1String("VIEW"), Qt::CaseInsensitive) == 0)
+                views << row->Key();
         }
+        chosen += views;
     } else {
         QStringList unknown;
         for (const QString& name : tableNames) {
@@ -200,6 +251,11 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
         }
         cols->Remove(QStringLiteral("FOREIGN_KEYS"));
         cols->Add(ForeignKeys(project.ProjectDatabase().GetForeignKeyRows(name)), QStringLiteral("FOREIGN_KEYS"));
+        AddKeys(cols, columns, project.ProjectDatabase().GetPrimaryKeys(name));
+        for (const QString& key : {QStringLiteral("INDEXES"), QStringLiteral("CHECKS")})
+            cols->Remove(key);
+        cols->Add(project.ProjectDatabase().GetIndexRows(name), QStringLiteral("INDEXES"));
+        cols->Add(project.ProjectDatabase().GetCheckRows(name), QStringLiteral("CHECKS"));
     }
     project.ProjectDatabase().ForgetCatalog();
 

@@ -24,14 +24,17 @@ public:
     QVNError Exceptions;
     QVNProgressListener Progress;
 
+    /// With no table named, Collect takes every table; with this set, every view after them too.
+    bool IncludeViews = false;
+
     /**
      * @param tableNames the tables to collect (matched ignoring case); empty = every table whose
      *        kind is "TABLE". An unknown name fails the whole collection before anything is read
      *        beyond the table list.
      * @param tables out: a row set tagged "TABLES", one row per chosen table in the project's
      *        table order: a copy of the table's record with COLUMNS replaced by the typed column
-     *        records and UPDATE_COLUMNS, SEARCH_COLUMNS, MAIN_COLUMNS, SHOW_COLUMNS and
-     *        FOREIGN_KEYS added.
+     *        records and UPDATE_COLUMNS, SEARCH_COLUMNS, MAIN_COLUMNS, SHOW_COLUMNS,
+     *        FOREIGN_KEYS, the keys (AddKeys), INDEXES and CHECKS added.
      * @param projectVariables out: P_NO, P_NAME, P_DATABASE, P_USERID, P_PWD, P_PATH and
      *        P_CONNECTIONSTRING, in this order, keyed by these names (a build dialog adds them as
      *        "RVG_" + name).
@@ -45,6 +48,11 @@ public:
     /// FK_REF_TABLE (the referenced table's key), FK_REF_SCHEMA, FK_REF_OBJECT, FK_COLUMNS and
     /// FK_REF_COLUMNS (joined by ", " in key order) and FK_PAIRS (FP_COLUMN, FP_REF_COLUMN).
     static TQXRowsPtr ForeignKeys(const TQXRowsPtr& keyRows);
+    /// Adds a table's keys to its record: PK_COLUMNS, the declared primary key's columns in key
+    /// order (rows shared with COLUMNS); KEY_COLUMNS, the key generated code works with (the
+    /// declared key, else the project's TL_PK, else none); TL_KEYSOURCE, "database", "project"
+    /// or empty. keyRows are QVNDatabase::GetPrimaryKeys rows.
+    static void AddKeys(const TQXColsPtr& table, const TQXRowsPtr& columns, const TQXRowsPtr& keyRows);
     /// The same collection from a project already open in memory (with its unsaved annotations).
     bool Collect(QVNProject& project, const QStringList& tableNames, TQXRowsPtr& tables, TQXColsPtr& projectVariables,
                  QString& projectFolder);

@@ -211,7 +211,9 @@ QVNDatabase::ColumnInfo DescribeColumn(const ColumnFacts& f, const QVNDatabase::
             extra->dbKind == QLatin1String("array") ||
             (extra->dbKind != QLatin1String("enum") && kUnboundedTypes.contains(bare)) ||
             (!modified && (bare == QLatin1String("character varying") || bare == QLatin1String("bit varying")));
-        if (c.unbounded || extra->dbKind == QLatin1String("enum") || bare == QLatin1String("interval"))
+        // Types reported as text whose size the driver makes up (an address, an identifier).
+        static const QStringList kSizeless{"interval", "inet", "cidr", "macaddr", "macaddr8", "name"};
+        if (c.unbounded || extra->dbKind == QLatin1String("enum") || kSizeless.contains(bare))
             c.length.clear();
         if (bare == QLatin1String("numeric") && !modified) {
             c.precision.clear();
@@ -222,6 +224,9 @@ QVNDatabase::ColumnInfo DescribeColumn(const ColumnFacts& f, const QVNDatabase::
     }
 
     QString defaultValue = f.defaultValue.trimmed();
+    // The SQLite driver hands an empty-string default over as no default; the table says which.
+    if (defaultValue.isEmpty() && extra)
+        defaultValue = extra->defaultValue.trimmed();
     // A generated column's expression is not a default.
     if (extra && extra->generated)
         defaultValue.clear();
@@ -229,11 +234,18 @@ QVNDatabase::ColumnInfo DescribeColumn(const ColumnFacts& f, const QVNDatabase::
     if (defaultValue.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
         defaultValue.clear();
     // A quoted literal, with the casts some servers add ('NEW'::character varying), is its text.
+    // An empty text stays the literal '' (an empty default is not the absence of one), and so does
+    // a text that itself starts with a quote, which would otherwise read as a literal again.
     if (defaultValue.startsWith(QLatin1Char('\''))) {
         static const QRegularExpression literal(QStringLiteral("^'((?:[^']|'')*)'(?:::[A-Za-z_][\\w .\"\\[\\]()]*)*$"));
         const QRegularExpressionMatch lit = literal.match(defaultValue);
-        if (lit.hasMatch())
-            defaultValue = lit.captured(1).replace(QLatin1String("''"), QLatin1String("'"));
+        if (lit.hasMatch()) {
+            const QString quoted = lit.captured(1);
+            if (quoted.isEmpty() || quoted.startsWith(QLatin1Char('\'')))
+                defaultValue = QLatin1Char('\'') + quoted + QLatin1Char('\'');
+            else
+                defaultValue = QString(quoted).replace(QLatin1String("''"), QLatin1String("'"));
+        }
     }
 
     c.nullable = f.nullable == SQL_NULLABLE;
@@ -1016,12 +1028,13 @@ TQXRowsPtr QVNDatabase::PrimaryKeysOf(const TableName& name)
         if (ok)
             return rows;
     }
-    return ReadCatalog(
+    TQXRowsPtr rows = ReadCatalog(
         [&](SQLHSTMT s) {
             return SQLPrimaryKeysW(s, nullptr, 0, Arg(table.schema), ArgLength(table.schema), Odbc::Wide(table.object),
                                    ArgLength(table.object));
         },
         QStringLiteral("COLUMN_NAME"), KeyRenames(), nullptr);
+    return Kind() == Dbms::SQLite ? SqliteKeyOrder(table, rows) : rows;
 }
 
 TQXRowsPtr QVNDatabase::ForeignKeyRowsOf(const TableName& asked)

@@ -113,6 +113,21 @@ public:
     /// referenced table's key in the table list) and FK_NAME always filled.
     TQXRowsPtr GetForeignKeyRows(const QString& tableName);
     TQXRowsPtr GetIndexes(const QString& indexName);
+    /// The table's indexes other than its primary key's, one row per index (IX_NAME, IX_UNIQUE,
+    /// IX_KIND unique/exclude/index, IX_METHOD, IX_WHERE, IX_EXPRESSION, IX_COLUMNS, and IX_PARTS
+    /// with IP_COLUMN, IP_EXPRESSION, IP_DESC in key order); PostgreSQL and SQLite, else empty.
+    TQXRowsPtr GetIndexRows(const QString& tableName);
+    /// The table's CHECK constraints (CK_NAME, CK_EXPRESSION); PostgreSQL, else empty.
+    TQXRowsPtr GetCheckRows(const QString& tableName);
+    /// The labels of the table's enum columns (arrays and domains of enums too) by column name:
+    /// rows tagged CL_ENUMS holding EV_VALUE, in the enum's order; PostgreSQL, else empty.
+    QHash<QString, TQXRowsPtr> GetEnumLabels(const QString& tableName);
+    /// The table's columns of types the program does not know (an extension's, or another base
+    /// type made outside the system catalog), by column name, each with its extension's name
+    /// (empty when none); PostgreSQL, else empty.
+    QHash<QString, QString> GetColumnExtensions(const QString& tableName);
+    /// The tables and views an extension owns, "schema\x1Fname" -> extension; PostgreSQL, else empty.
+    QHash<QString, QString> GetExtensionObjects();
 
     /// What the database itself says of a column beyond the ODBC catalog: its type in its own words
     /// (dbType), the built-in type beneath it (dbBase), "enum"/"domain"/"array" or "" (dbKind),
@@ -120,6 +135,8 @@ public:
     struct ColumnExtra
     {
         QString dbType, dbBase, dbKind, genExpr;
+        /// The default as the database itself writes it (SQLite), where the driver loses one.
+        QString defaultValue;
         bool identity = false, generated = false;
     };
 
@@ -195,6 +212,8 @@ private:
     /// Every record of a statement as texts, run under SchemaTimeout; ok false (and nothing) when
     /// it failed: these reads only complete what the ODBC catalog says.
     std::vector<QStringList> SelectTexts(const QString& sql, bool& ok);
+    /// The same for a prepared statement with its parameters bound as texts.
+    std::vector<QStringList> SelectBound(const QString& sql, const QStringList& params, bool& ok);
     /// Drops partitions, types materialized views as views and completes missing table comments
     /// (PostgreSQL); then keys the rows: the bare name, or "schema.name" where names repeat.
     TQXRowsPtr KeyTables(const TQXRowsPtr& listed);
@@ -231,6 +250,8 @@ private:
     TQXRowsPtr PgKeyRows(bool foreign, const QList<TableName>& tables, QHash<QString, TQXRowsPtr>* byTable, bool& ok);
     TQXRowsPtr ForeignKeyRowsOf(const TableName& table);
     TQXRowsPtr PrimaryKeysOf(const TableName& table);
+    /// The SQLite driver's key rows in the key's own order (the driver numbers them by column).
+    TQXRowsPtr SqliteKeyOrder(const TableName& table, const TQXRowsPtr& rows);
 
     struct CachedTable
     {

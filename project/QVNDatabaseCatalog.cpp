@@ -406,8 +406,10 @@ QHash<QString, QVNDatabase::ColumnExtra> QVNDatabase::SqliteColumnExtras(const T
 {
     QHash<QString, ColumnExtra> result;
     bool ok = false;
-    const auto rows = SelectTexts(
-        QStringLiteral("select name, type, pk, hidden from pragma_table_xinfo(%1)").arg(Literal(table.object)), ok);
+    const auto rows =
+        SelectTexts(QStringLiteral("select name, type, pk, hidden, dflt_value from pragma_table_xinfo(%1)")
+                        .arg(Literal(table.object)),
+                    ok);
     int keyColumns = 0;
     for (const QStringList& r : rows) {
         if (r.at(2).toInt() > 0)
@@ -432,6 +434,7 @@ QHash<QString, QVNDatabase::ColumnExtra> QVNDatabase::SqliteColumnExtras(const T
         e.identity = keyColumns == 1 && r.at(2).toInt() > 0 &&
                      r.at(1).trimmed().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
         e.generated = r.at(3).toInt() >= 2;
+        e.defaultValue = r.at(4);
         if (e.generated)
             e.genExpr = expressions.value(r.at(0).toLower());
         result.insert(prefix + r.at(0), e);

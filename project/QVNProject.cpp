@@ -478,8 +478,11 @@ bool QVNProject::GetTables()
             ok = false;
         }
     }
+    QHash<QString, QString> extensionObjects;
     if (ok) {
         schemaRows = ProjectDatabase().GetTables(QString());
+        if (ProjectDatabase().Exceptions.IsEmpty())
+            extensionObjects = ProjectDatabase().GetExtensionObjects();
         if (!ProjectDatabase().Exceptions.IsEmpty()) {
             // The list could not be read (the connection broke, the driver refused): report it
             // rather than present an empty database.
@@ -551,6 +554,10 @@ bool QVNProject::GetTables()
             cols->Add(columns, QStringLiteral("COLUMNS"));
             cols->Add(Trimmed(cols, QStringLiteral("TABLE_SCHEMA")), QStringLiteral("TL_SCHEMA"));
             cols->Add(Trimmed(cols, QStringLiteral("TABLE_NAME")), QStringLiteral("TL_OBJECT"));
+            // A table an extension made (and owns) is the extension's, not the user's.
+            cols->Add(extensionObjects.value(Trimmed(cols, QStringLiteral("TABLE_SCHEMA")) + QChar(0x1F) +
+                                             Trimmed(cols, QStringLiteral("TABLE_NAME"))),
+                      QStringLiteral("TL_EXTENSION"));
             QVNEvents::DoEvents();
         }
     }
@@ -567,51 +574,6 @@ TQXRowsPtr QVNProject::GetSavedColumns(const QString& tableName)
         QStringLiteral("CL_NAME"));
     rows->SetTag(QStringLiteral("COLUMNS"));
     return rows;
-}
-
-TQXRowsPtr QVNProject::GetColumnConverts(const QString& captions, const QString& values)
-{
-    auto result = TQXRows::Create();
-    result->SetTag(QStringLiteral("COLUMN_CONVERTS"));
-    const QStringList c = captions.isEmpty() ? QStringList() : captions.split(QLatin1Char('\t'));
-    const QStringList v = values.isEmpty() ? QStringList() : values.split(QLatin1Char('\t'));
-    for (int i = 0; i < c.size(); ++i) {
-        const QString value = i < v.size() ? v.at(i) : QString();
-        if (c.at(i).isEmpty() || value.isEmpty())
-            continue;
-        auto cols = TQXCols::Create();
-        cols->Add(c.at(i), QStringLiteral("CC_CAPTION"));
-        cols->Add(value, QStringLiteral("CC_VALUE"));
-        result->Add(cols);
-    }
-    return result;
-}
-
-QString QVNProject::AutoColumnType(const QString& pStr_ShowType, const QString& pStr_DataType,
-                                   const QString& pStr_Length)
-{
-    auto kindIs = [&](QLatin1String word) { return pStr_ShowType.compare(word, Qt::CaseInsensitive) == 0; };
-    auto typeIs = [&](QLatin1String word) { return pStr_DataType.compare(word, Qt::CaseInsensitive) == 0; };
-    // The update and search screens differ only in their boolean and long-text codes.
-    const bool update = kindIs(QLatin1String("update"));
-    if (update || kindIs(QLatin1String("search"))) {
-        if (typeIs(QLatin1String("date")))
-            return QStringLiteral("3");
-        if (typeIs(QLatin1String("numeric")))
-            return QStringLiteral("4");
-        if (typeIs(QLatin1String("boolean")))
-            return update ? QStringLiteral("6") : QStringLiteral("5");
-        // Rounds halves to the even neighbour, as the program's number conversion always has.
-        if (update && typeIs(QLatin1String("string")) &&
-            std::nearbyint(Mdl_Main::Function().ToNumeric(pStr_Length)) >= 101)
-            return QStringLiteral("2");
-        return QStringLiteral("1");
-    }
-    if (kindIs(QLatin1String("main")))
-        return QStringLiteral("4");
-    if (kindIs(QLatin1String("show")))
-        return QStringLiteral("1");
-    return QString();
 }
 
 TQXRowsPtr QVNProject::GetOneTypeColumns(const QString& pStr_TypeName, const TQXRowsPtr& pRows_Column,
@@ -634,6 +596,11 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
     QVNDatabase& db = ProjectDatabase();
     const QString table = pStr_TableName.trimmed();
     const std::vector<QVNDatabase::ColumnInfo> catalog = db.GetColumnInfo(table);
+    // An enum's labels (CL_ENUMS), and the columns of types the program does not know.
+    const QHash<QString, TQXRowsPtr> enumLabels = db.GetEnumLabels(table);
+    auto noLabels = TQXRows::Create();
+    noLabels->SetTag(QStringLiteral("CL_ENUMS"));
+    const QHash<QString, QString> unknownTypes = db.GetColumnExtensions(table);
     auto result = TQXRows::Create();
     result->SetTag(QStringLiteral("COLUMNS"));
     result->Reserve(static_cast<qsizetype>(catalog.size()));
@@ -660,13 +627,15 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
         const QString cnull = cc.nullable ? QStringLiteral("1") : QStringLiteral("0");
         const int t = cc.dataType;
         const QString type = QVNDatabase::DataType2Name(t);
-        const QString type2 = QVNDatabase::DataType2Name2(t);
+        // Such a type is "other", with no size: whatever the driver reports for it means nothing.
+        const bool other = unknownTypes.contains(cc.name);
+        const QString type2 = other ? QStringLiteral("other") : QVNDatabase::DataType2Name2(t);
 
-        QString length = cc.length.trimmed();
+        QString length = other ? QString() : cc.length.trimmed();
         QString length2;
         if (!length.isEmpty() && length != QLatin1String("0")) {
             length2 = length;
-        } else {
+        } else if (!other) {
             length = cc.precision.trimmed();
             if (!length.isEmpty() && length != QLatin1String("0")) {
                 const QString scale = cc.scale.trimmed();
@@ -710,7 +679,7 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
             note[Default] = cc.defaultValue.trimmed();
 
         auto cols = TQXCols::Create();
-        cols->Reserve(28);
+        cols->Reserve(30);
         cols->Add(name, QStringLiteral("CL_NAME"));
         cols->Add(QString(), QStringLiteral("CL_PKMARK"));
         cols->Add(cname, QStringLiteral("CL_CNAME"));
@@ -735,10 +704,13 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
         const QString dbBase = cc.dbBase.trimmed();
         cols->Add(dbType, QStringLiteral("CL_DBTYPE"));
         cols->Add(dbBase.isEmpty() ? dbType : dbBase, QStringLiteral("CL_DBBASE"));
-        cols->Add(cc.dbKind.trimmed(), QStringLiteral("CL_DBKIND"));
+        cols->Add(other && cc.dbKind.trimmed().isEmpty() ? QStringLiteral("other") : cc.dbKind.trimmed(),
+                  QStringLiteral("CL_DBKIND"));
         cols->Add(identity ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("CL_IDENTITY"));
         cols->Add(generated ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("CL_GENERATED"));
         cols->Add(generated ? cc.genExpr.trimmed() : QString(), QStringLiteral("CL_GENEXPR"));
+        cols->Add(enumLabels.contains(name) ? enumLabels.value(name) : noLabels, QStringLiteral("CL_ENUMS"));
+        cols->Add(unknownTypes.value(cc.name), QStringLiteral("CL_EXTENSION"));
         result->Add(cols, name);
     }
 
@@ -754,21 +726,20 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
     }
 
     // The key the user works with: the saved choice while the column exists, else the
-    // database's first key column, else the first column.
+    // database's first key column. A table without a key gets none: any column taken in its place
+    // could match several rows, and an update or delete through it would change them all.
     if (!result->Exists(pk))
         pk.clear();
     if (pk.isEmpty() && !firstKey.isEmpty())
         pk = firstKey;
-    if (pk.isEmpty() && result->Count() > 0)
-        pk = Trimmed(result->Item(1)->Cols(), QStringLiteral("CL_NAME"));
+    if (tableRow) {
+        const TQXColsPtr& tc = tableRow->Cols();
+        if (const TQXColPtr c = tc->Item(QStringLiteral("TL_PK")))
+            c->SetValue(pk);
+        else
+            tc->Add(pk, QStringLiteral("TL_PK"));
+    }
     if (!pk.isEmpty()) {
-        if (tableRow) {
-            const TQXColsPtr& tc = tableRow->Cols();
-            if (const TQXColPtr c = tc->Item(QStringLiteral("TL_PK")))
-                c->SetValue(pk);
-            else
-                tc->Add(pk, QStringLiteral("TL_PK"));
-        }
         if (const TQXRowPtr r = result->Item(pk))
             r->Cols()->Item(QStringLiteral("CL_PKMARK"))->SetValue(QStringLiteral("1"));
     }

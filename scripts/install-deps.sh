@@ -10,7 +10,8 @@ packages=(
     unixodbc-dev libsqliteodbc odbc-postgresql sqlite3
     libzip-dev libxml2-dev libgit2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 xvfb xauth
+    postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 python3-pyflakes xvfb xauth
+    postgresql-15-postgis-3
     python3-flask python3-selenium chromium chromium-driver
 )
 # Screenshots: Chinese captions need a CJK font.

@@ -205,6 +205,11 @@ def table_row(t):
     ]
     for k, v in lists.items():
         cols.append(col(k + "_COLUMNS", {"tag": k + "_COLUMNS", "rows": v}))
+    declared = [r for r, c in zip(rows, columns) if c[7]]
+    used = declared or [r for r in rows if r["key"] == pk]
+    cols.append(col("PK_COLUMNS", {"tag": "PK_COLUMNS", "rows": declared}))
+    cols.append(col("KEY_COLUMNS", {"tag": "KEY_COLUMNS", "rows": used}))
+    cols.append(col("TL_KEYSOURCE", "database" if declared else "project" if used else ""))
     return {"key": name, "cols": cols}
 
 

@@ -449,3 +449,177 @@ TEST(AwkwardSqliteTest, ColumnsAndKeysAgreeWithTheTablePragmas)
     EXPECT_EQ(fk->Text("FK_REF_COLUMNS"), QStringLiteral("region, order_no"));
     EXPECT_FALSE(fk->Text("FK_NAME").isEmpty());
 }
+
+namespace {
+QStringList Names(const TQXRowsPtr& rows, const char* field)
+{
+    QStringList names;
+    for (const TQXRowPtr& r : *rows)
+        names << r->Cols()->Text(QString::fromLatin1(field));
+    return names;
+}
+
+TQXRowsPtr Rows(const TQXRowsPtr& tables, const char* table, const char* set)
+{
+    const TQXRowPtr row = tables->Item(QString::fromLatin1(table));
+    const TQXColPtr c = row ? row->Cols()->Item(QString::fromLatin1(set)) : nullptr;
+    return c && c->Value().rows() ? c->Value().rows() : TQXRows::Create();
+}
+
+/// Keys, indexes, checks and defaults of the shared shapes (account, membership, event_log) as a
+/// build collects them, against the database's own catalog (`indexNames`: its list for account);
+/// then the key a user chooses for the keyless table and an empty default through the project file.
+void CheckKeysAndConstraints(AwkwardProject& p, const QStringList& indexNames, const QString& partialCondition,
+                             bool checksRead)
+{
+    const QStringList chosen{QStringLiteral("account"), QStringLiteral("membership"), QStringLiteral("event_log")};
+    QVNBuildCollector collector;
+    TQXRowsPtr tables;
+    TQXColsPtr variables;
+    QString folder;
+    ASSERT_TRUE(collector.Collect(p.File(), chosen, tables, variables, folder))
+        << Lines(collector.Exceptions).toStdString();
+
+    // The composite key in its own order, not the columns'; a keyless table gets no invented key.
+    EXPECT_EQ(Names(Rows(tables, "membership", "PK_COLUMNS"), "CL_NAME").join(','),
+              QStringLiteral("grp,account_email"));
+    EXPECT_EQ(Names(Rows(tables, "membership", "KEY_COLUMNS"), "CL_NAME").join(','),
+              QStringLiteral("grp,account_email"));
+    EXPECT_EQ(Text(tables, "membership", "TL_KEYSOURCE"), QStringLiteral("database"));
+    EXPECT_EQ(Rows(tables, "event_log", "PK_COLUMNS")->Count(), 0);
+    EXPECT_EQ(Rows(tables, "event_log", "KEY_COLUMNS")->Count(), 0);
+    EXPECT_EQ(Text(tables, "event_log", "TL_KEYSOURCE"), QString());
+    EXPECT_EQ(Text(tables, "event_log", "TL_PK"), QString());
+    EXPECT_FALSE(Names(Rows(tables, "event_log", "COLUMNS"), "CL_PKMARK").contains(QStringLiteral("1")));
+
+    // An empty-string default is the literal '', no default stays empty.
+    const TQXRowsPtr account = Rows(tables, "account", "COLUMNS");
+    EXPECT_EQ(Text(account, "nick", "CL_DEFAULT"), QStringLiteral("''"));
+    EXPECT_EQ(Text(account, "note", "CL_DEFAULT"), QString());
+    EXPECT_EQ(Text(Rows(tables, "event_log", "COLUMNS"), "message", "CL_DEFAULT"), QStringLiteral("''"));
+    EXPECT_EQ(Text(Rows(tables, "event_log", "COLUMNS"), "level", "CL_DEFAULT"), QString());
+
+    // Every index the catalog lists but the primary key's, with its parts in order.
+    const TQXRowsPtr indexes = Rows(tables, "account", "INDEXES");
+    QStringList got = Names(indexes, "IX_NAME");
+    got.sort();
+    EXPECT_EQ(got, indexNames);
+    // SQLite names the index of a UNIQUE clause itself.
+    const QString uniqueEmail = indexNames.contains(QStringLiteral("account_email_uq"))
+                                    ? QStringLiteral("account_email_uq")
+                                    : QStringLiteral("sqlite_autoindex_account_1");
+    EXPECT_EQ(Text(indexes, uniqueEmail, "IX_KIND"), QStringLiteral("unique"));
+    EXPECT_EQ(Text(indexes, uniqueEmail, "IX_COLUMNS"), QStringLiteral("email"));
+    EXPECT_EQ(Text(indexes, "account_tenant_lower_email", "IX_KIND"), QStringLiteral("index"));
+    EXPECT_EQ(Text(indexes, "account_tenant_lower_email", "IX_UNIQUE"), QStringLiteral("1"));
+    EXPECT_EQ(Text(indexes, "account_tenant_lower_email", "IX_EXPRESSION"), QStringLiteral("1"));
+    EXPECT_EQ(Text(indexes, "account_tenant_lower_email", "IX_COLUMNS"), QStringLiteral("tenant, lower(email)"));
+    EXPECT_EQ(Text(indexes, "account_active_tenant", "IX_UNIQUE"), QStringLiteral("0"));
+    EXPECT_EQ(Text(indexes, "account_active_tenant", "IX_WHERE"), partialCondition);
+    ASSERT_TRUE(indexes->Exists(QStringLiteral("account_active_tenant")));
+    const TQXRowsPtr parts =
+        indexes->Item(QStringLiteral("account_active_tenant"))->Cols()->Item("IX_PARTS")->Value().rows();
+    ASSERT_EQ(parts->Count(), 1);
+    EXPECT_EQ(parts->Item(1)->Cols()->Text("IP_DESC"), QStringLiteral("1"));
+    EXPECT_EQ(Rows(tables, "membership", "INDEXES")->Count(), 0);
+    if (checksRead) {
+        const TQXRowsPtr checks = Rows(tables, "account", "CHECKS");
+        EXPECT_EQ(Names(checks, "CK_NAME").join(','), QStringLiteral("account_tenant_check"));
+        EXPECT_EQ(Text(checks, "account_tenant_check", "CK_EXPRESSION"), QStringLiteral("tenant > 0"));
+    }
+
+    // The user chooses a key for the keyless table; the annotations with the empty default are
+    // saved to the project file and read back from it.
+    p.project.TABLES->Item(QStringLiteral("event_log"))->Cols()->Item("TL_PK")->SetValue(QStringLiteral("message"));
+    for (const QString& name : chosen)
+        p.project.TABLES->Item(name)->Cols()->Item("COLUMNS")->SetValue(p.project.GetColumns(name));
+    ASSERT_TRUE(p.project.SaveProject(QStringLiteral("1"), QStringLiteral("awkward"), p.project.P_DATABASE, QString(),
+                                      QString(), QString(), p.project.TABLES))
+        << Lines(p.project.Exceptions).toStdString();
+    QVNDatabase file;
+    file.AdoConnectString = SqliteConnection(p.File());
+    const TQXRowsPtr saved = file.GetDatasFromSql(
+        QStringLiteral("select quote(CL_DEFAULT) as d from tb_Column where CL_TL_NAME = 'account' and CL_NAME in "
+                       "('nick', 'note') order by CL_NAME"));
+    EXPECT_EQ(Names(saved, "d").join('|'), QStringLiteral("''''''|''"));
+    file.DisConnectFromServer();
+    ASSERT_TRUE(collector.Collect(p.File(), chosen, tables, variables, folder))
+        << Lines(collector.Exceptions).toStdString();
+    EXPECT_EQ(Names(Rows(tables, "event_log", "KEY_COLUMNS"), "CL_NAME").join(','), QStringLiteral("message"));
+    EXPECT_EQ(Text(tables, "event_log", "TL_KEYSOURCE"), QStringLiteral("project"));
+    EXPECT_EQ(Text(Rows(tables, "account", "COLUMNS"), "nick", "CL_DEFAULT"), QStringLiteral("''"));
+}
+} // namespace
+
+TEST_F(AwkwardPgTest, KeysIndexesChecksAndEmptyDefaultsAgreeWithTheCatalog)
+{
+    const TQXRowsPtr listed = Catalog(QStringLiteral(
+        "select indexname from pg_indexes where tablename = 'account' and indexname <> 'account_pkey' order by 1"));
+    QStringList names = Names(listed, "indexname");
+    names.sort();
+    ASSERT_EQ(names.size(), 3);
+    CheckKeysAndConstraints(m_p, names, QStringLiteral("active"), true);
+}
+
+TEST(AwkwardSqliteTest, KeysIndexesAndEmptyDefaultsAgreeWithTheIndexPragmas)
+{
+    TempDir dir;
+    const QString path = dir.file(QStringLiteral("awkward.db"));
+    ASSERT_EQ(CreateSqliteFile(path, Script("awkward_sqlite.sql")), QString());
+    AwkwardProject p;
+    QString error;
+    ASSERT_TRUE(p.Open(SqliteConnection(path), error)) << error.toStdString();
+    QVNDatabase raw;
+    raw.AdoConnectString = SqliteConnection(path);
+    QStringList names =
+        Names(raw.GetDatasFromSql(QStringLiteral("select name from pragma_index_list('account') where origin <> 'pk'")),
+              "name");
+    names.sort();
+    raw.DisConnectFromServer();
+    ASSERT_EQ(names.size(), 3);
+    CheckKeysAndConstraints(p, names, QStringLiteral("tenant > 1"), false);
+}
+
+TEST(AwkwardPgExtensionTest, AnExtensionsTypeIsOtherWithItsOwnNameAndItsTablesAreLeftOutUnlessNamed)
+{
+    QString error;
+    const QString cs =
+        Pg::CreateDatabase(QStringLiteral("create extension postgis;\n"
+                                          "create table places (id integer primary key, label name, addr inet, "
+                                          "area geometry(Polygon,4326), spots geometry[]);\n"),
+                           error);
+    ASSERT_FALSE(cs.isEmpty()) << error.toStdString();
+    AwkwardProject p;
+    ASSERT_TRUE(p.Open(cs, error)) << error.toStdString();
+    EXPECT_EQ(Text(p.project.TABLES, "spatial_ref_sys", "TL_EXTENSION"), QStringLiteral("postgis"));
+    EXPECT_EQ(Text(p.project.TABLES, "places", "TL_EXTENSION"), QString());
+
+    const TQXRowsPtr c = p.project.GetColumns("places");
+    EXPECT_EQ(Text(c, "area", "CL_DBTYPE"), QStringLiteral("geometry(Polygon,4326)"));
+    EXPECT_EQ(Text(c, "area", "CL_TYPE2"), QStringLiteral("other"));
+    EXPECT_EQ(Text(c, "area", "CL_DBKIND"), QStringLiteral("other"));
+    EXPECT_EQ(Text(c, "area", "CL_EXTENSION"), QStringLiteral("postgis"));
+    EXPECT_EQ(Text(c, "spots", "CL_DBKIND"), QStringLiteral("array"));
+    EXPECT_EQ(Text(c, "spots", "CL_EXTENSION"), QStringLiteral("postgis"));
+    // No made-up sizes: not for the extension's type, an address or an identifier.
+    for (const char* column : {"area", "addr", "label"}) {
+        EXPECT_EQ(Text(c, QString::fromLatin1(column), "CL_LENGTH"), QString()) << column;
+        EXPECT_EQ(Text(c, QString::fromLatin1(column), "CL_LENGTH2"), QString()) << column;
+    }
+    EXPECT_EQ(Text(c, "addr", "CL_TYPE2"), QStringLiteral("string"));
+
+    // Every table and view: the extension's own are left out; named, they are collected.
+    QVNBuildCollector collector;
+    collector.IncludeViews = true;
+    TQXRowsPtr tables;
+    TQXColsPtr variables;
+    QString folder;
+    ASSERT_TRUE(collector.Collect(p.File(), {}, tables, variables, folder))
+        << Lines(collector.Exceptions).toStdString();
+    QStringList names;
+    for (const TQXRowPtr& row : *tables)
+        names << row->Key();
+    EXPECT_EQ(names.join(','), QStringLiteral("places"));
+    ASSERT_TRUE(collector.Collect(p.File(), {QStringLiteral("spatial_ref_sys")}, tables, variables, folder));
+    EXPECT_EQ(tables->Count(), 1);
+}

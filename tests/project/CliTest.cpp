@@ -140,6 +140,13 @@ TEST_F(CliTest, GenerateFromAProjectRunsTheWholeBuildRoad)
     EXPECT_TRUE(all.contains(QStringLiteral("CREATE TABLE shipment_items")));
     EXPECT_TRUE(all.contains(QStringLiteral("DEFAULT 'NEW',"))) << all.toStdString(); // a text default is a literal
     EXPECT_TRUE(all.contains(QStringLiteral("DEFAULT 0,")));
+    EXPECT_FALSE(all.contains(QStringLiteral("v_order_totals")));
+    // --all takes the views as well.
+    r = Run({"generate", "--project", file, "--model", model, "--all", "--out", m_dir.file("views")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString withViews = QString::fromUtf8(readBytes(m_dir.file("views/create_tables.sql")));
+    EXPECT_TRUE(withViews.contains(QStringLiteral("v_order_totals"))) << withViews.toStdString();
+    EXPECT_TRUE(withViews.contains(QStringLiteral("(a view;")));
     r = Run({"generate", "--project", file, "--model", model, "--data", "x.json"});
     EXPECT_EQ(r.code, 2);
 }

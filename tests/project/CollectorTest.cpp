@@ -119,9 +119,12 @@ TEST_F(SampleProjectTest, CollectsWhatABuildNeeds)
     QStringList order;
     for (const TQXColPtr& c : *orders)
         order << c->Key();
-    EXPECT_EQ(order.mid(order.size() - 8).join(','),
-              QStringLiteral("COLUMNS,TL_SCHEMA,TL_OBJECT,UPDATE_COLUMNS,SEARCH_COLUMNS,MAIN_COLUMNS,SHOW_COLUMNS,"
-                             "FOREIGN_KEYS"));
+    EXPECT_EQ(order.mid(order.size() - 14).join(','),
+              QStringLiteral(
+                  "COLUMNS,TL_SCHEMA,TL_OBJECT,TL_EXTENSION,UPDATE_COLUMNS,SEARCH_COLUMNS,MAIN_COLUMNS,SHOW_COLUMNS,"
+                  "FOREIGN_KEYS,PK_COLUMNS,KEY_COLUMNS,TL_KEYSOURCE,INDEXES,CHECKS"));
+    EXPECT_EQ(orders->Item("KEY_COLUMNS")->Value().rows()->Item(1)->Cols(), columns->Item("order_id")->Cols());
+    EXPECT_EQ(orders->Text("TL_KEYSOURCE"), QStringLiteral("database"));
     // Kind "1" keeps the stored code of the key column.
     EXPECT_NE(tables->Item("customers")
                   ->Cols()
@@ -141,7 +144,7 @@ TEST_F(SampleProjectTest, CollectsWhatABuildNeeds)
     EXPECT_EQ(variables->Text("P_CONNECTIONSTRING"), variables->Text("P_DATABASE"));
 }
 
-TEST_F(SampleProjectTest, AllTablesMeansEveryTableButNoView)
+TEST_F(SampleProjectTest, AllTablesMeansEveryTableButNoViewUnlessViewsAreAskedFor)
 {
     QVNBuildCollector collector;
     TQXRowsPtr tables;
@@ -153,6 +156,11 @@ TEST_F(SampleProjectTest, AllTablesMeansEveryTableButNoView)
     // A view is collected when named.
     ASSERT_TRUE(collector.Collect(m_file, {"v_order_totals"}, tables, variables, folder));
     EXPECT_EQ(tables->Item(1)->Cols()->Item("COLUMNS")->Value().rows()->Count(), 4);
+    // Asked for, every view comes after the tables.
+    collector.IncludeViews = true;
+    ASSERT_TRUE(collector.Collect(m_file, {}, tables, variables, folder));
+    ASSERT_EQ(tables->Count(), 11);
+    EXPECT_EQ(tables->Item(11)->Key(), QStringLiteral("v_order_totals"));
 }
 
 TEST_F(SampleProjectTest, UnknownTablesAreAllReportedAndNothingIsCollected)

@@ -104,8 +104,10 @@ TEST_F(RealSchemaTest, CompositeAndOverlappingKeys)
     EXPECT_EQ(Field("order_line", "warehouse_code", "CL_FK"), QStringLiteral("stock.warehouse_code"));
     EXPECT_EQ(Field("order_line", "qty", "CL_LENGTH2"), QStringLiteral("10,3"));
 
-    // No primary key: the first column is the working key, none is a database key.
-    EXPECT_EQ(Field("audit_log", "at", "CL_PKMARK"), QStringLiteral("1"));
+    // No primary key: none is a database key and no column is made the working key (it could
+    // match several rows).
+    EXPECT_EQ(Field("audit_log", "at", "CL_PKMARK"), QString());
+    EXPECT_EQ(m_project.TABLES->Item("audit_log")->Cols()->Text("TL_PK"), QString());
     const TQXRowsPtr audit = m_project.GetColumns("audit_log");
     for (const TQXRowPtr& row : *audit)
         EXPECT_EQ(row->Cols()->Text("CL_PK"), QStringLiteral("0"));

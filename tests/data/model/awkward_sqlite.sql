@@ -30,3 +30,24 @@ CREATE TABLE "Line Item" (
 CREATE TABLE a (id INTEGER PRIMARY KEY AUTOINCREMENT, b_id INTEGER REFERENCES b (id));
 CREATE TABLE b (id INTEGER PRIMARY KEY, a_id INTEGER REFERENCES a (id));
 CREATE VIEW "v group" AS SELECT id, "zip code" FROM "group";
+CREATE TABLE account (
+    id INTEGER PRIMARY KEY,
+    email TEXT NOT NULL UNIQUE,
+    tenant INTEGER NOT NULL DEFAULT 1,
+    nick VARCHAR(30) NOT NULL DEFAULT '',
+    active BOOLEAN NOT NULL DEFAULT 1,
+    CHECK (tenant > 0)
+);
+CREATE UNIQUE INDEX account_tenant_lower_email ON account (tenant, lower(email));
+CREATE INDEX account_active_tenant ON account (tenant DESC) WHERE active = 1;
+CREATE TABLE membership (
+    role TEXT NOT NULL DEFAULT '',
+    account_email TEXT NOT NULL REFERENCES account (email),
+    grp INTEGER NOT NULL,
+    PRIMARY KEY (grp, account_email)
+);
+CREATE TABLE event_log (
+    at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP,
+    message TEXT NOT NULL DEFAULT '',
+    level VARCHAR(10)
+);

@@ -28,12 +28,13 @@ def kv(key, value):
 
 
 def col(name, cl_type, dbtype, *, length="", length2=None, null=True, pk=False, fk="", default="",
-        dbbase=None, dbkind="", identity=False, generated=False, genexpr="", cname=None, desc="", converts=()):
+        dbbase=None, dbkind="", identity=False, generated=False, genexpr="", cname=None, desc="", converts=(),
+        enums=(), extension=""):
     auto = identity or generated
     cols = [
         kv("CL_NAME", name), kv("CL_PKMARK", ""), kv("CL_CNAME", cname or ""), kv("CL_CNAME2", cname or name),
         kv("CL_DESC", desc), kv("CL_PK", "1" if pk else "0"), kv("CL_FK", fk), kv("CL_NULL", "1" if null else "0"),
-        kv("CL_TYPE", cl_type), kv("CL_TYPE2", TYPE2.get(cl_type, "string")), kv("CL_LENGTH", length),
+        kv("CL_TYPE", cl_type), kv("CL_TYPE2", "other" if dbkind == "other" else TYPE2.get(cl_type, "string")), kv("CL_LENGTH", length),
         kv("CL_LENGTH2", length if length2 is None else length2), kv("CL_UPDATE_TYPE", "0" if auto else "1"),
         kv("CL_SEARCH_TYPE", "1"), kv("CL_MAIN_TYPE", "4"), kv("CL_SHOW_TYPE", "1"), kv("CL_DEFAULT", default),
         kv("CL_CONVERT_CAPTION", "\t".join(c for _, c in converts)),
@@ -43,6 +44,8 @@ def col(name, cl_type, dbtype, *, length="", length2=None, null=True, pk=False, 
         kv("CL_DBTYPE", dbtype), kv("CL_DBBASE", dbtype if dbbase is None else dbbase), kv("CL_DBKIND", dbkind),
         kv("CL_IDENTITY", "1" if identity else "0"), kv("CL_GENERATED", "1" if generated else "0"),
         kv("CL_GENEXPR", genexpr),
+        kv("CL_ENUMS", {"tag": "CL_ENUMS", "rows": [{"key": "", "cols": [kv("EV_VALUE", e)]} for e in enums]}),
+        kv("CL_EXTENSION", extension),
     ]
     return {"key": name, "cols": cols}
 
@@ -57,14 +60,34 @@ def fk(name, ref_key, ref_schema, ref_object, pairs):
     ]}
 
 
-def table(key, schema, obj, columns, fks=(), kind="TABLE", cname="", desc=""):
-    for c in columns:  # the first reported key column is the chosen key
-        values = {x["key"]: x["value"] for x in c["cols"]}
-        if values["CL_PK"] == "1":
-            pk = values["CL_NAME"]
-            break
-    else:
-        pk = columns[0]["key"]
+def index(name, parts, *, unique=False, kind="index", method="btree", where=""):
+    """parts: column names, or (text, is_expression, descending)."""
+    parts = [p if isinstance(p, tuple) else (p, False, False) for p in parts]
+    return {"key": name, "cols": [
+        kv("IX_NAME", name), kv("IX_UNIQUE", "1" if unique or kind == "unique" else "0"), kv("IX_KIND", kind),
+        kv("IX_METHOD", method), kv("IX_WHERE", where),
+        kv("IX_EXPRESSION", "1" if any(e for _, e, _ in parts) else "0"),
+        kv("IX_COLUMNS", ", ".join(t for t, _, _ in parts)),
+        kv("IX_PARTS", {"tag": "IX_PARTS", "rows": [
+            {"key": "", "cols": [kv("IP_COLUMN", t), kv("IP_EXPRESSION", "1" if e else "0"),
+                                 kv("IP_DESC", "1" if d else "0")]} for t, e, d in parts]}),
+    ]}
+
+
+def check(name, expression):
+    return {"key": name, "cols": [kv("CK_NAME", name), kv("CK_EXPRESSION", expression)]}
+
+
+def table(key, schema, obj, columns, fks=(), kind="TABLE", cname="", desc="", key_order=None, chosen_key="",
+          indexes=(), checks=(), extension=""):
+    """key_order: the declared key's columns in key order (default: the key columns in column
+    order); chosen_key: the key the user chose in the project for a table without one."""
+    by_name = {c["key"]: c for c in columns}
+    declared_names = key_order or [c["key"] for c in columns
+                                   if {x["key"]: x["value"] for x in c["cols"]}["CL_PK"] == "1"]
+    declared = [by_name[n] for n in declared_names]
+    pk = declared_names[0] if declared_names else chosen_key
+    used = declared or ([by_name[chosen_key]] if chosen_key else [])
     for c in columns:
         if c["key"] == pk:
             c["cols"][1]["value"] = "1"
@@ -77,11 +100,17 @@ def table(key, schema, obj, columns, fks=(), kind="TABLE", cname="", desc=""):
         kv("DESCRIPTION", desc), kv("TL_NAME", key), kv("TL_CNAME", cname), kv("TL_CNAME2", cname or key),
         kv("TL_USER", ""), kv("TL_DATE", "2026-01-01"), kv("TL_DESC", desc), kv("TL_PK", pk), kv("TL_PKTYPE", "1"),
         kv("COLUMNS", {"tag": "COLUMNS", "rows": columns}), kv("TL_SCHEMA", schema), kv("TL_OBJECT", obj),
+        kv("TL_EXTENSION", extension),
         kv("UPDATE_COLUMNS", {"tag": "UPDATE_COLUMNS", "rows": listed("CL_UPDATE_TYPE")}),
         kv("SEARCH_COLUMNS", {"tag": "SEARCH_COLUMNS", "rows": listed("CL_SEARCH_TYPE")}),
         kv("MAIN_COLUMNS", {"tag": "MAIN_COLUMNS", "rows": listed("CL_MAIN_TYPE")}),
         kv("SHOW_COLUMNS", {"tag": "SHOW_COLUMNS", "rows": listed("CL_SHOW_TYPE")}),
         kv("FOREIGN_KEYS", {"tag": "FOREIGN_KEYS", "rows": list(fks)}),
+        kv("PK_COLUMNS", {"tag": "PK_COLUMNS", "rows": declared}),
+        kv("KEY_COLUMNS", {"tag": "KEY_COLUMNS", "rows": used}),
+        kv("TL_KEYSOURCE", "database" if declared else "project" if used else ""),
+        kv("INDEXES", {"tag": "INDEXES", "rows": list(indexes)}),
+        kv("CHECKS", {"tag": "CHECKS", "rows": list(checks)}),
     ]}
 
 
@@ -104,7 +133,8 @@ def pg_tables():
             col("dept_id", "long", "integer", length="10", fk="dept.id"),
             col("manager_id", "BigInt", "bigint", length="19", fk="person.id"),
             col("born", "long", "year", length="10", dbbase="integer", dbkind="domain"),
-            col("rating", "VarWChar", "mpaa_rating", dbbase="text", dbkind="enum", default="'G'::mpaa_rating"),
+            col("rating", "VarWChar", "mpaa_rating", dbbase="text", dbkind="enum", default="'G'::mpaa_rating",
+                enums=("G", "PG", "PG-13", "R")),
             col("order", "VarWChar", "text", cname="Order\n-- DROP TABLE person;"),
         ], [fk("person_dept_fk", "dept", p, "dept", [("dept_id", "id")]),
             fk("person_manager_fk", "person", p, "person", [("manager_id", "id")])]),
@@ -146,7 +176,7 @@ def pg_tables():
             col("Quote\"d", "VarWChar", "character varying", length=""),
             col("cash", "Currency", "money", length="19"),
             col("pct %", "Double", "double precision", length="53"),
-        ]),
+        ], indexes=[index("orders_doc_search", ["doc"], method="gin")]),
         table("order_items", p, "order_items", [
             col("order_id", "long", "integer", length="10", null=False, pk=True, fk="public.orders.id"),
             col("line_no", "long", "integer", length="10", null=False, pk=True),
@@ -160,6 +190,40 @@ def pg_tables():
             col("select", "VarWChar", "character varying(20)", length="20"),
         ], [fk("shipment_item_fk", "order_items", p, "order_items", [("order_id", "order_id"),
                                                                       ("line_no", "line_no")])]),
+        table("account", p, "account", [
+            col("id", "long", "integer", length="10", null=False, pk=True, identity=True),
+            col("email", "LongVarWChar", "text", null=False),
+            col("tenant", "long", "integer", length="10", null=False, default="1"),
+            col("nick", "VarWChar", "character varying(30)", length="30", null=False, default="''"),
+            col("active", "Boolean", "boolean", null=False, default="true"),
+        ], indexes=[index("account_active_tenant", [("tenant", False, True)], where="active"),
+                    index("account_email_uq", ["email"], kind="unique"),
+                    index("account_tenant_lower_email", ["tenant", ("lower(email)", True, False)], unique=True)],
+            checks=[check("account_nick_check", "nick::text <> 'root'::text"),
+                    check("account_tenant_check", "tenant > 0")]),
+        table("membership", p, "membership", [
+            col("role", "LongVarWChar", "text", null=False, default="''"),
+            col("account_email", "LongVarWChar", "text", null=False, pk=True, fk="account.email"),
+            col("grp", "long", "integer", length="10", null=False, pk=True),
+        ], [fk("membership_account_email_fkey", "account", p, "account", [("account_email", "email")])],
+            key_order=["grp", "account_email"]),
+        table("event_log", p, "event_log", [
+            col("at", "DBTimeStamp", "timestamp with time zone", null=False, default="now()"),
+            col("message", "LongVarWChar", "text", null=False, default="''"),
+            col("level", "VarWChar", "character varying(10)", length="10"),
+        ]),
+        table("tagged", p, "tagged", [
+            col("label", "VarWChar", "character varying(20)", length="20"),
+            col("code", "VarWChar", "character varying(10)", length="10", null=False),
+        ], chosen_key="code"),
+        table("places", p, "places", [
+            col("id", "long", "integer", length="10", null=False, pk=True),
+            col("area", "LongVarWChar", "geometry(Polygon,4326)", dbkind="other", extension="postgis"),
+        ]),
+        table("spatial_ref_sys", p, "spatial_ref_sys", [
+            col("srid", "long", "integer", length="10", null=False, pk=True),
+            col("srtext", "VarWChar", "character varying(2048)", length="2048"),
+        ], extension="postgis"),
         table("order summary", p, "order summary", [
             col("order_id", "long", "integer", length="10"),
             col("total", "Numeric", "numeric", length2=""),
@@ -208,6 +272,23 @@ def sqlite_tables():
             col("id", "long", "INTEGER", length="10", pk=True, identity=True),
             col("a_id", "long", "INTEGER", length="10", fk="a.id"),
         ], [fk("", "a", "", "a", [("a_id", "id")])]),
+        table("account", "", "account", [
+            col("id", "long", "INTEGER", length="10", pk=True, identity=True),
+            col("email", "VarWChar", "TEXT", length="", null=False),
+            col("tenant", "long", "INTEGER", length="10", null=False, default="1"),
+            col("nick", "VarWChar", "VARCHAR(30)", length="30", null=False, default="''"),
+        ], indexes=[index("account_active_tenant", [("tenant", False, True)], where="tenant > 1"),
+                    index("sqlite_autoindex_account_1", ["email"], kind="unique", unique=True),
+                    index("account_tenant_lower_email", ["tenant", ("lower(email)", True, False)], unique=True)]),
+        table("membership", "", "membership", [
+            col("role", "VarWChar", "TEXT", length="", null=False, default="''"),
+            col("account_email", "VarWChar", "TEXT", length="", null=False, pk=True, fk="account.email"),
+            col("grp", "long", "INTEGER", length="10", null=False, pk=True),
+        ], [fk("", "account", "", "account", [("account_email", "email")])], key_order=["grp", "account_email"]),
+        table("event_log", "", "event_log", [
+            col("message", "VarWChar", "TEXT", length="", null=False, default="''"),
+            col("level", "VarWChar", "VARCHAR(10)", length="10"),
+        ]),
         table("v group", "", "v group", [
             col("id", "long", "INTEGER", length="10"),
             col("zip code", "VarWChar", "TEXT", length=""),

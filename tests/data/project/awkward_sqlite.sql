@@ -26,3 +26,19 @@ create table employee (
 );
 create table department (id integer primary key, head_id integer references employee (id), name text not null);
 create view order_totals as select "order", count(*) as lines from "Order Line" group by "order";
+create table account (
+    id integer primary key,
+    email text not null unique,
+    tenant integer not null default 1 check (tenant > 0),
+    nick varchar(30) not null default '',
+    note text
+);
+create unique index account_tenant_lower_email on account (tenant, lower(email));
+create index account_active_tenant on account (tenant desc) where tenant > 1;
+create table membership (
+    role text not null default '',
+    account_email text not null references account (email),
+    grp integer not null,
+    primary key (grp, account_email)
+);
+create table event_log (message text not null default '', level varchar(10));

@@ -21,9 +21,13 @@ import sys
 from decimal import Decimal
 from typing import Any, ClassVar, Generic, Iterable, Optional, TypeVar
 
-# sqlite3 cannot bind Decimal and time values by itself; store them as exact text.
+# sqlite3 cannot bind Decimal and time values by itself; store them as exact text. An interval
+# (timedelta) is stored in SQLite as its number of seconds, an array (list) as its JSON text;
+# psycopg2 binds both as PostgreSQL's own interval and array.
 sqlite3.register_adapter(Decimal, str)
 sqlite3.register_adapter(datetime.time, datetime.time.isoformat)
+sqlite3.register_adapter(datetime.timedelta, datetime.timedelta.total_seconds)
+sqlite3.register_adapter(list, json.dumps)
 
 T = TypeVar("T")
 
@@ -34,6 +38,10 @@ def _convert(declared: str, value: Any) -> Any:
         return None
     if "Decimal" in declared:
         return Decimal(str(value))
+    if "timedelta" in declared:
+        return value if isinstance(value, datetime.timedelta) else datetime.timedelta(seconds=float(value))
+    if declared.startswith("list") or declared.startswith("Optional[list"):
+        return json.loads(value) if isinstance(value, str) and value.startswith("[") else value
     if "datetime.datetime" in declared:
         return value if isinstance(value, datetime.datetime) else datetime.datetime.fromisoformat(str(value))
     if "datetime.date" in declared:
@@ -63,6 +71,13 @@ def _percent_style(connection: Any) -> bool:
     return getattr(module, "paramstyle", "qmark") in ("format", "pyformat")
 
 
+def _returning(connection: Any) -> bool:
+    """Whether INSERT ... RETURNING can read the stored row back (SQLite from 3.35 on)."""
+    if isinstance(connection, sqlite3.Connection):
+        return sqlite3.sqlite_version_info >= (3, 35, 0)
+    return True
+
+
 class Repository(Generic[T]):
     """Reads and writes the rows of one table as dataclass records."""
 
@@ -70,8 +85,14 @@ class Repository(Generic[T]):
     schema: ClassVar[str] = ""
     name: ClassVar[str] = ""
     record: ClassVar[type]
+    # The extension that made the table (PostGIS's spatial_ref_sys), else empty.
+    extension: ClassVar[str] = ""
     is_view: ClassVar[bool] = False
+    # The columns naming one row: the table's primary key in key order, else the key chosen for
+    # it in the project (key_source "database" or "project"); empty when the table has neither,
+    # and then the repository only reads.
     key: ClassVar[tuple[str, ...]] = ()
+    key_source: ClassVar[str] = ""
     generated_key: ClassVar[bool] = False
     columns: ClassVar[tuple[str, ...]] = ()
     fields: ClassVar[tuple[str, ...]] = ()
@@ -134,11 +155,14 @@ class Repository(Generic[T]):
         sql = self._select()
         if criteria:
             sql += " WHERE " + self._where(criteria)
-        sql += " ORDER BY " + ", ".join(_quote(c) for c in self.key)
+        if self.key:
+            sql += " ORDER BY " + ", ".join(_quote(c) for c in self.key)
         return [self._to_record(row) for row in self._execute(sql, criteria.values()).fetchall()]
 
     def get(self, *key: Any) -> Optional[T]:
         """The row with the given key values (in the order of `key`), or None."""
+        if not self.key:
+            raise TypeError(f"{self.table} has no key: read its rows with list()")
         if len(key) != len(self.key):
             raise ValueError(f"{self.table}: the key has {len(self.key)} part(s)")
         sql = self._select() + " WHERE " + self._where(self.key)
@@ -150,6 +174,10 @@ class Repository(Generic[T]):
     def _check_writable(self) -> None:
         if self.is_view:
             raise TypeError(f"{self.table} is a view and cannot be written")
+        if not self.key:
+            # Without a key no statement can name exactly one row: choose a key for the table in
+            # the project (or declare one in the database) to write it.
+            raise TypeError(f"{self.table} has no key and is read-only")
 
     def insert(self, record: T) -> T:
         """Inserts the record; fields left as None take the database's default (or generated key).
@@ -164,9 +192,11 @@ class Repository(Generic[T]):
                    ", ".join(_PARAM for _ in values) + ")")
         else:
             sql = f"INSERT INTO {self._from} DEFAULT VALUES"
-        if generated_key and not isinstance(self.connection, sqlite3.Connection):
-            new_key = self._execute(sql + " RETURNING " + _quote(self.key[0]), values.values()).fetchone()[0]
-            return dataclasses.replace(record, **{self._attr[self.key[0]]: new_key})
+        # The row as stored: defaults and values the database computed are read back.
+        if _returning(self.connection):
+            row = self._execute(sql + " RETURNING " + ", ".join(_quote(c) for c in self.columns),
+                                values.values()).fetchone()
+            return self._to_record(row)
         cursor = self._execute(sql, values.values())
         if generated_key:
             return dataclasses.replace(record, **{self._attr[self.key[0]]: cursor.lastrowid})
@@ -186,6 +216,8 @@ class Repository(Generic[T]):
     def delete(self, *key: Any) -> int:
         """Deletes the row with the given key values; the number of rows deleted."""
         self._check_writable()
+        if len(key) != len(self.key):
+            raise ValueError(f"{self.table}: the key has {len(self.key)} part(s)")
         sql = f"DELETE FROM {self._from} WHERE " + self._where(self.key)
         return self._execute(sql, key).rowcount
 
