@@ -502,16 +502,17 @@ bool Frm_Build::Build()
             detail += causes.join(QStringLiteral("\r\n"));
         QVNMessage::Show(Text(QStringLiteral("MESSAGE_CANCEL")), 0, detail, true, 0, this);
     } else {
-        // Built, but the templates have mistakes: they come first, with file and line.
-        if (!generate.Diagnostics().isEmpty())
-            QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_DIAGNOSTICS")).arg(generate.Diagnostics().size()), 1,
-                             generate.Diagnostics().join(QStringLiteral("\r\n")), true, 0, this);
+        // Built, but with warnings (the templates' mistakes with file and line, tables the database no
+        // longer has): they come first.
+        if (!generate.Warnings().isEmpty())
+            QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_DIAGNOSTICS")).arg(generate.Warnings().size()), 1,
+                             generate.Warnings().join(QStringLiteral("\r\n")), true, 0, this);
         if (generate.ReadmeFilled()) {
             if (pageViewer())
                 pageViewer()(generate.ReadmePage(), this);
             else
                 Frm_IE::ShowPage(generate.ReadmePage(), this);
-        } else if (generate.Diagnostics().isEmpty()) {
+        } else if (generate.Warnings().isEmpty()) {
             QVNMessage::Show(Text(QStringLiteral("MESSAGE_GENERATE_OK")), 2, m_log, true, 10, this);
         }
     }

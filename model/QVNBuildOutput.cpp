@@ -248,27 +248,6 @@ bool QVNBuildOutput::ParsePolicy(const QString& text, ConflictPolicy& policy)
     return true;
 }
 
-QStringList QVNBuildOutput::LeftoverTags(const QByteArray& text, int limit, int* total)
-{
-    QStringList found;
-    int count = 0;
-    if (!QVNTextMerge::IsBinary(text)) {
-        static const QRegularExpression tag(QStringLiteral("</?ORVE[A-Z0-9_]*>"));
-        const QString s = QString::fromUtf8(text);
-        for (auto it = tag.globalMatch(s); it.hasNext();) {
-            const QString t = it.next().captured();
-            if (found.contains(t))
-                continue;
-            ++count;
-            if (found.size() < limit)
-                found.append(t);
-        }
-    }
-    if (total)
-        *total = count;
-    return found;
-}
-
 bool QVNBuildOutput::Begin(const QString& outFolder)
 {
     Exceptions.Clear();

@@ -102,11 +102,6 @@ public:
     /// Parses "merge", "new", "skip" or "overwrite"; false for anything else.
     static bool ParsePolicy(const QString& text, ConflictPolicy& policy);
 
-    /// The distinct tags of the template language left in an output (a block's end tag missing, a
-    /// variable nothing supplied), in the order found, at most `limit` of them; `total` gets how
-    /// many there are in all. Binary texts give none.
-    static QStringList LeftoverTags(const QByteArray& text, int limit, int* total = nullptr);
-
     /// The folder below the output folder that holds the record of the last build.
     static QString RecordFolderName() { return QStringLiteral(".quorvin"); }
 

@@ -118,18 +118,6 @@ QString QVNGenerate::UsableOutputFolder(const QString& wanted)
     return fallback;
 }
 
-QString QVNGenerate::CheckOutput(const QString& path, const QByteArray& text)
-{
-    int total = 0;
-    const QStringList tags = QVNBuildOutput::LeftoverTags(text, 5, &total);
-    if (tags.isEmpty())
-        return QString();
-    QString list = tags.join(QStringLiteral(", "));
-    if (total > tags.size())
-        list += QStringLiteral(" and %1 more").arg(total - tags.size());
-    return QStringLiteral("%1: template tags left in the output (%2); a block may lack its end tag").arg(path, list);
-}
-
 void QVNGenerate::AddLogLine(const QString& line)
 {
     bool cancel = m_canceled;
@@ -222,21 +210,11 @@ bool QVNGenerate::Prepare(const QVNBuildRequest& request)
             Warn(QStringLiteral("table %1: no columns were read; the database may no longer have it")
                      .arg(table->Cols()->Text(QStringLiteral("TL_NAME"))));
     }
+    // Tags left in an output and the other mistakes of the templates were found by the engine while
+    // expanding, with file, line and column, and are lines of the log already; they count as warnings.
+    m_warnings += m_diagnostics;
     const QString readme = m_info->Text(QStringLiteral("MI_README")).trimmed();
     const QString readmePath = QVNModelPath::Clean(QVNModelPath::Normalize(readme));
-    for (const QString& path : qvnModel.ExpandedOutputs()) {
-        QFile file(stage + path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        QByteArray text = file.readAll();
-        if (!readme.isEmpty() && path == readmePath) {
-            // The read-me page's log tags are filled below.
-            for (const char* tag : {"<ORVE>RVG_LOG</ORVE>", "<ORVE>RVG_HTMLLOG</ORVE>"})
-                text.replace(QByteArray(tag), QByteArray());
-        }
-        if (const QString warning = CheckOutput(path, text); !warning.isEmpty())
-            Warn(warning);
-    }
 
     // 4. The read-me page gets the log in the staging folder and is published with the rest.
     if (!readme.isEmpty()) {

@@ -85,10 +85,6 @@ public:
     /// created, else the application folder's "out/" (created).
     static QString UsableOutputFolder(const QString& wanted);
 
-    /// One warning when an output still holds tags of the template language (a block whose end tag
-    /// is missing, a variable nothing supplied); empty when it holds none. `path` names the file.
-    static QString CheckOutput(const QString& path, const QByteArray& text);
-
     /// Builds into the staging folder, checks and classifies; the output folder is not touched.
     bool Prepare(const QVNBuildRequest& request);
     /// Publishes the prepared build with the actions of Output() (cancel through Progress).

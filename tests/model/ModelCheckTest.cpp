@@ -84,8 +84,8 @@ TEST_F(ModelCheckTest, BrokenCopiesOfAShippedModelArePointedAtFileAndLine)
     const std::vector<Break> breaks = {
         {"end tag left out", QStringLiteral("table.py"), QStringLiteral("</ORVE_COLUMNS>"), QString(),
          QStringLiteral("table.py:")},
-        {"misspelled key", QStringLiteral("table.py"), QStringLiteral("<ORVE>TL_PK</ORVE>"),
-         QStringLiteral("<ORVE>TL_PKK</ORVE>"), QStringLiteral("table.py:34:")},
+        {"misspelled key", QStringLiteral("table.py"), QStringLiteral("<ORVE>TL_KEYSOURCE</ORVE>"),
+         QStringLiteral("<ORVE>TL_KEYSOURCEE</ORVE>"), QStringLiteral("table.py:36:")},
         {"bad expression", QStringLiteral("table.py"), QStringLiteral("\"<ORVE>CL_PK</ORVE>\" = \"1\""),
          QStringLiteral("\"<ORVE>CL_PK</ORVE>\" = 1 +"),
          QStringLiteral("table.py:22:114: selection condition: error 1002")},
