@@ -199,15 +199,8 @@ int RunGenerate(const QString& model, const QString& outDir, const TQXRowsPtr& t
 {
     QVNBuildRequest request;
     request.strict = strict;
-    request.model = model;
-    request.outDir = outDir;
-    request.tables = tables;
-    auto project = TQXCols::Create();
-    for (const auto& [name, value] : projectVars)
-        project->Add(TQXValue(value), name);
-    request.SetProjectVariables(project);
     QString error;
-    if (!QVNGenerate::ParseOverrides(overrides, request.overrides, error)) {
+    if (!QVNGenerate::MakeRequest(model, outDir, tables, projectVars, overrides, request, error)) {
         CliError(QStringLiteral("generate: ") + error);
         return 2;
     }

@@ -277,10 +277,10 @@ bool QVNGenerate::Run(const QVNBuildRequest& request, bool dryRun)
     return Publish();
 }
 
-bool QVNGenerate::Run(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
-                      const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides)
+bool QVNGenerate::MakeRequest(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
+                              const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides,
+                              QVNBuildRequest& request, QString& error)
 {
-    QVNBuildRequest request;
     request.model = model;
     request.outDir = outDir;
     request.tables = tables;
@@ -288,8 +288,15 @@ bool QVNGenerate::Run(const QString& model, const QString& outDir, const TQXRows
     for (const auto& [name, value] : projectVars)
         project->Add(TQXValue(value), name);
     request.SetProjectVariables(project);
+    return ParseOverrides(overrides, request.overrides, error);
+}
+
+bool QVNGenerate::Run(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
+                      const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides)
+{
+    QVNBuildRequest request;
     QString error;
-    if (!ParseOverrides(overrides, request.overrides, error)) {
+    if (!MakeRequest(model, outDir, tables, projectVars, overrides, request, error)) {
         Exceptions.Clear();
         Exceptions.Add(error);
         m_badInput = true;

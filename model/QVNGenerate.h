@@ -76,6 +76,11 @@ public:
                                TQXColsPtr& variables, QString& error);
     /// Parses "KEY=VALUE" texts into `overrides`; false with one line in `error` for one without "=".
     static bool ParseOverrides(const QStringList& items, QMap<QString, QString>& overrides, QString& error);
+    /// A request from (name, value) project pairs (names without "RVG_") and "KEY=VALUE" overrides;
+    /// false with one line in `error` for an override without "=".
+    static bool MakeRequest(const QString& model, const QString& outDir, const TQXRowsPtr& tables,
+                            const QList<QPair<QString, QString>>& projectVars, const QStringList& overrides,
+                            QVNBuildRequest& request, QString& error);
 
     /// The output folder proposed for a project: its P_PATH when set, else the output folder of the
     /// settings + the project file's name without its extension.

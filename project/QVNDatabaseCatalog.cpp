@@ -3,6 +3,7 @@
 // bulk reads that answer a whole set of tables with one query per kind.
 #include "QVNDatabase.h"
 #include "QVNProgress.h"
+#include "QVNSqlText.h"
 
 #include <QSet>
 
@@ -72,38 +73,8 @@ QHash<QString, QString> GeneratedExpressions(const QString& sql)
     const int open = sql.indexOf(QLatin1Char('('));
     if (open < 0)
         return result;
-    // Split the body at commas outside parentheses and quotes.
     QStringList parts;
-    QString current;
-    int depth = 0;
-    QChar quote;
-    for (int i = open + 1; i < sql.size(); ++i) {
-        const QChar ch = sql.at(i);
-        if (!quote.isNull()) {
-            current += ch;
-            if (ch == quote)
-                quote = QChar();
-            continue;
-        }
-        if (ch == QLatin1Char('\'') || ch == QLatin1Char('"') || ch == QLatin1Char('`')) {
-            quote = ch;
-        } else if (ch == QLatin1Char('[')) {
-            quote = QLatin1Char(']');
-        } else if (ch == QLatin1Char('(')) {
-            ++depth;
-        } else if (ch == QLatin1Char(')')) {
-            if (depth == 0) {
-                parts << current;
-                break;
-            }
-            --depth;
-        } else if (ch == QLatin1Char(',') && depth == 0) {
-            parts << current;
-            current.clear();
-            continue;
-        }
-        current += ch;
-    }
+    QVNSqlText::SplitList(sql, open, parts);
     for (const QString& raw : parts) {
         const QString part = raw.trimmed();
         if (part.isEmpty())

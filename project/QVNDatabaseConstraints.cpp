@@ -2,6 +2,7 @@
 // files under resources/catalog/<system>/ (compiled in as Qt resources), read once per process,
 // and their values are bound as parameters, never pasted into the text.
 #include "QVNDatabase.h"
+#include "QVNSqlText.h"
 
 #include <QFile>
 #include <QHash>
@@ -45,36 +46,7 @@ void SplitSqliteIndex(const QString& sql, QStringList& parts, QString& condition
     const int open = sql.indexOf(QLatin1Char('('), m.capturedEnd());
     if (open < 0)
         return;
-    QString current;
-    int depth = 0;
-    QChar quote;
-    int i = open + 1;
-    for (; i < sql.size(); ++i) {
-        const QChar ch = sql.at(i);
-        if (!quote.isNull()) {
-            current += ch;
-            if (ch == quote)
-                quote = QChar();
-            continue;
-        }
-        if (ch == QLatin1Char('\'') || ch == QLatin1Char('"') || ch == QLatin1Char('`')) {
-            quote = ch;
-        } else if (ch == QLatin1Char('[')) {
-            quote = QLatin1Char(']');
-        } else if (ch == QLatin1Char('(')) {
-            ++depth;
-        } else if (ch == QLatin1Char(')')) {
-            if (depth == 0)
-                break;
-            --depth;
-        } else if (ch == QLatin1Char(',') && depth == 0) {
-            parts << current.trimmed();
-            current.clear();
-            continue;
-        }
-        current += ch;
-    }
-    parts << current.trimmed();
+    const qsizetype i = QVNSqlText::SplitList(sql, open, parts);
     static const QRegularExpression where(QStringLiteral("^\\s*WHERE\\s+(.*)$"),
                                           QRegularExpression::CaseInsensitiveOption |
                                               QRegularExpression::DotMatchesEverythingOption);

@@ -34,19 +34,26 @@ QString QVNTableExport::ToHtml(const QString& title, const QStringList& headings
     return html;
 }
 
-bool QVNTableExport::WriteHtml(const QString& file, const QString& title, const QStringList& headings,
-                               const QList<QStringList>& rows)
+bool QVNTableExport::Open(QSaveFile& out)
 {
     Exceptions.Clear();
-    if (file.trimmed().isEmpty()) {
+    if (out.fileName().trimmed().isEmpty()) {
         Exceptions.Add(QStringLiteral("No file was named"));
         return false;
     }
-    QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly)) {
-        Exceptions.Add(QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()));
+        Exceptions.Add(QStringLiteral("Cannot write %1: %2").arg(out.fileName(), out.errorString()));
         return false;
     }
+    return true;
+}
+
+bool QVNTableExport::WriteHtml(const QString& file, const QString& title, const QStringList& headings,
+                               const QList<QStringList>& rows)
+{
+    QSaveFile out(file);
+    if (!Open(out))
+        return false;
     out.write(ToHtml(title, headings, rows).toUtf8());
     if (!out.commit()) {
         Exceptions.Add(QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()));
@@ -89,16 +96,9 @@ bool QVNTableExport::WriteHtml(const QString& file, const QString& title, QVNRec
 bool QVNTableExport::Stream(const QString& file, QVNRecordset& rs, const std::atomic<bool>& cancel, bool csv,
                             const QString& title)
 {
-    Exceptions.Clear();
-    if (file.trimmed().isEmpty()) {
-        Exceptions.Add(QStringLiteral("No file was named"));
-        return false;
-    }
     QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) {
-        Exceptions.Add(QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()));
+    if (!Open(out))
         return false;
-    }
     const int fields = rs.FieldCount();
     QString text;
     auto flush = [&out, &text](bool force) {

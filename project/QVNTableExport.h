@@ -8,6 +8,7 @@
 
 #include <atomic>
 
+class QSaveFile;
 class QVNRecordset;
 
 /**
@@ -42,5 +43,7 @@ public:
     bool WriteHtml(const QString& file, const QString& title, QVNRecordset& rs, const std::atomic<bool>& cancel);
 
 private:
+    /// Opens `out` for writing; false with one line when no file is named or it cannot be written.
+    bool Open(QSaveFile& out);
     bool Stream(const QString& file, QVNRecordset& rs, const std::atomic<bool>& cancel, bool csv, const QString& title);
 };
