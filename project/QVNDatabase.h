@@ -115,7 +115,7 @@ public:
     TQXRowsPtr GetIndexes(const QString& indexName);
     /// The table's indexes other than its primary key's, one row per index (IX_NAME, IX_UNIQUE,
     /// IX_KIND unique/exclude/index, IX_METHOD, IX_WHERE, IX_EXPRESSION, IX_COLUMNS, and IX_PARTS
-    /// with IP_COLUMN, IP_EXPRESSION, IP_DESC in key order); PostgreSQL and SQLite, else empty.
+    /// with IP_COLUMN, IP_EXPRESSION, IP_DESC, IP_OPCLASS in key order); PostgreSQL and SQLite, else empty.
     TQXRowsPtr GetIndexRows(const QString& tableName);
     /// The table's CHECK constraints (CK_NAME, CK_EXPRESSION); PostgreSQL, else empty.
     TQXRowsPtr GetCheckRows(const QString& tableName);

@@ -195,6 +195,7 @@ TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
         pc->Add(part, QStringLiteral("IP_COLUMN"));
         pc->Add(expression ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("IP_EXPRESSION"));
         pc->Add(descending ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("IP_DESC"));
+        pc->Add(kind == Dbms::PostgreSQL && r.size() > 11 ? r.at(11) : QString(), QStringLiteral("IP_OPCLASS"));
         ic->Item(QStringLiteral("IX_PARTS"))->Value().rows()->Add(pc);
         const TQXColPtr joined = ic->Item(QStringLiteral("IX_COLUMNS"));
         const QString before = joined->Value().ToText();

@@ -235,7 +235,8 @@ int main(int argc, char** argv)
             } runs[] = {
                 {"schema import (generate --all-tables, one-template model)", listing},
                 {"schema import and data dictionary (generate --all-tables)", models + QStringLiteral("datadict.qvnm")},
-                {"whole road (generate --all-tables, Python model)", models + QStringLiteral("python.qvnm")}};
+                {"whole road (generate --all-tables, Python model)", models + QStringLiteral("python.qvnm")},
+                {"whole road (generate --all-tables, web application model)", models + QStringLiteral("webapp.qvnm")}};
             for (const auto& run : runs) {
                 if (run.package.isEmpty())
                     continue;

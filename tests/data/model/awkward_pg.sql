@@ -102,6 +102,8 @@ CREATE TABLE account (
 );
 CREATE UNIQUE INDEX account_tenant_lower_email ON account (tenant, lower(email));
 CREATE INDEX account_active_tenant ON account (tenant DESC) WHERE active;
+-- An operator class other than the type's default is part of the index.
+CREATE INDEX account_nick_prefix ON account (nick varchar_pattern_ops, email text_pattern_ops DESC);
 CREATE TABLE membership (
     role text NOT NULL DEFAULT '',
     account_email text NOT NULL REFERENCES account (email),

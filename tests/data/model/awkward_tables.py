@@ -70,7 +70,8 @@ def index(name, parts, *, unique=False, kind="index", method="btree", where=""):
         kv("IX_COLUMNS", ", ".join(t for t, _, _ in parts)),
         kv("IX_PARTS", {"tag": "IX_PARTS", "rows": [
             {"key": "", "cols": [kv("IP_COLUMN", t), kv("IP_EXPRESSION", "1" if e else "0"),
-                                 kv("IP_DESC", "1" if d else "0")]} for t, e, d in parts]}),
+                                 kv("IP_DESC", "1" if d else "0"), kv("IP_OPCLASS", "")]}
+                for t, e, d in parts]}),
     ]}
 
 
