@@ -812,7 +812,7 @@ TQXRowsPtr QVNDatabase::GetSchema(int schema, const QStringList& criteria)
             m_tables.clear();
             m_firstOfName.clear();
             m_tableKeys.clear();
-            m_cache.clear();
+            ForgetCatalog();
         }
         TQXRowsPtr rows = KeyTables(listed);
         if (whole) {

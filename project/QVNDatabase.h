@@ -214,6 +214,10 @@ private:
     std::vector<QStringList> SelectTexts(const QString& sql, bool& ok);
     /// The same for a prepared statement with its parameters bound as texts.
     std::vector<QStringList> SelectBound(const QString& sql, const QStringList& params, bool& ok);
+    /// The rows of a constraint query file for one table (its first two fields are the schema and
+    /// the table; parameters schema, schema, table, table, where empty means every one), from the
+    /// whole catalog's answer when PrepareCatalog asked for it.
+    std::vector<QStringList> ConstraintRows(const QString& queryFile, const TableName& table, bool& ok);
     /// Drops partitions, types materialized views as views and completes missing table comments
     /// (PostgreSQL); then keys the rows: the bare name, or "schema.name" where names repeat.
     TQXRowsPtr KeyTables(const TQXRowsPtr& listed);
@@ -276,5 +280,10 @@ private:
     QHash<QString, QString> m_tableKeys;
     /// Catalog facts read by PrepareCatalog, by "schema\x1Fname".
     QHash<QString, CachedTable> m_cache;
+    /// After PrepareCatalog of several PostgreSQL tables, the constraint queries (indexes, checks,
+    /// enum labels, extension types) read every table at once on first use: query file ->
+    /// "schema\x1Fname" -> rows. Cleared with m_cache.
+    bool m_bulkConstraints = false;
+    QHash<QString, QHash<QString, std::vector<QStringList>>> m_constraintRows;
     CatalogRead m_lastRead;
 };

@@ -730,6 +730,8 @@ const QVNDatabase::CachedTable* QVNDatabase::Cached(const TableName& table) cons
 void QVNDatabase::ForgetCatalog()
 {
     m_cache.clear();
+    m_constraintRows.clear();
+    m_bulkConstraints = false;
 }
 
 void QVNDatabase::PrepareCatalog(const QStringList& keys)
@@ -754,6 +756,7 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     }
     if (tables.size() == 1)
         return; // one table is read as it is asked for
+    m_bulkConstraints = true;
     QHash<QString, std::vector<ColumnFacts>> raw;
     QHash<QString, QHash<QString, ColumnExtra>> extras;
     if (!PgBulkColumns(tables, wanted, raw, extras)) {

@@ -140,8 +140,7 @@ TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
     std::vector<QStringList> rows;
     const Dbms kind = Kind();
     if (kind == Dbms::PostgreSQL)
-        rows = SelectBound(CatalogQuery(QStringLiteral("postgresql/indexes.sql")),
-                           {table.schema, table.schema, table.object, table.object}, ok);
+        rows = ConstraintRows(QStringLiteral("postgresql/indexes.sql"), table, ok);
     else if (kind == Dbms::SQLite)
         rows = SelectBound(CatalogQuery(QStringLiteral("sqlite/indexes.sql")), {table.object, table.object}, ok);
     else
@@ -212,8 +211,7 @@ TQXRowsPtr QVNDatabase::GetCheckRows(const QString& tableName)
         return result;
     const TableName table = ResolveTable(tableName.trimmed());
     bool ok = false;
-    const auto rows = SelectBound(CatalogQuery(QStringLiteral("postgresql/checks.sql")),
-                                  {table.schema, table.schema, table.object, table.object}, ok);
+    const auto rows = ConstraintRows(QStringLiteral("postgresql/checks.sql"), table, ok);
     // "CHECK (expression)" with NOT VALID or NO INHERIT after it: the expression alone.
     static const QRegularExpression check(QStringLiteral("^CHECK \\((.*)\\)((?: NOT VALID| NO INHERIT)*)$"),
                                           QRegularExpression::DotMatchesEverythingOption);
@@ -236,18 +234,17 @@ QHash<QString, TQXRowsPtr> QVNDatabase::GetEnumLabels(const QString& tableName)
         return result;
     const TableName table = ResolveTable(tableName.trimmed());
     bool ok = false;
-    const auto rows =
-        SelectBound(CatalogQuery(QStringLiteral("postgresql/enum_labels.sql")), {table.schema, table.object}, ok);
+    const auto rows = ConstraintRows(QStringLiteral("postgresql/enum_labels.sql"), table, ok);
     for (const QStringList& r : rows) {
-        if (r.size() < 2)
+        if (r.size() < 4)
             continue;
-        TQXRowsPtr& labels = result[r.at(0)];
+        TQXRowsPtr& labels = result[r.at(2)];
         if (!labels) {
             labels = TQXRows::Create();
             labels->SetTag(QStringLiteral("CL_ENUMS"));
         }
         auto cols = TQXCols::Create();
-        cols->Add(r.at(1), QStringLiteral("EV_VALUE"));
+        cols->Add(r.at(3), QStringLiteral("EV_VALUE"));
         labels->Add(cols);
     }
     return result;
@@ -260,11 +257,10 @@ QHash<QString, QString> QVNDatabase::GetColumnExtensions(const QString& tableNam
         return result;
     const TableName table = ResolveTable(tableName.trimmed());
     bool ok = false;
-    const auto rows =
-        SelectBound(CatalogQuery(QStringLiteral("postgresql/column_extensions.sql")), {table.schema, table.object}, ok);
+    const auto rows = ConstraintRows(QStringLiteral("postgresql/column_extensions.sql"), table, ok);
     for (const QStringList& r : rows) {
-        if (r.size() >= 2)
-            result.insert(r.at(0), r.at(1));
+        if (r.size() >= 4)
+            result.insert(r.at(2), r.at(3));
     }
     return result;
 }
@@ -281,6 +277,28 @@ QHash<QString, QString> QVNDatabase::GetExtensionObjects()
             result.insert(r.at(0) + QChar(0x1F) + r.at(1), r.at(2));
     }
     return result;
+}
+
+std::vector<QStringList> QVNDatabase::ConstraintRows(const QString& queryFile, const TableName& table, bool& ok)
+{
+    const QString& sql = CatalogQuery(queryFile);
+    if (!m_bulkConstraints)
+        return SelectBound(sql, {table.schema, table.schema, table.object, table.object}, ok);
+    auto known = m_constraintRows.constFind(queryFile);
+    if (known == m_constraintRows.cend()) {
+        bool all = false;
+        std::vector<QStringList> rows = SelectBound(sql, {QString(), QString(), QString(), QString()}, all);
+        if (!all) // the whole catalog could not be read: table by table then
+            return SelectBound(sql, {table.schema, table.schema, table.object, table.object}, ok);
+        QHash<QString, std::vector<QStringList>> byTable;
+        for (QStringList& r : rows) {
+            if (r.size() >= 2)
+                byTable[r.at(0) + QChar(0x1F) + r.at(1)].push_back(std::move(r));
+        }
+        known = m_constraintRows.insert(queryFile, std::move(byTable));
+    }
+    ok = true;
+    return known->value(table.schema + QChar(0x1F) + table.object);
 }
 
 TQXRowsPtr QVNDatabase::SqliteKeyOrder(const TableName& table, const TQXRowsPtr& rows)
