@@ -26,6 +26,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -358,8 +359,13 @@ bool QVNBuildOutput::ReadRecord(Record& record)
     for (const QString& name :
          QDir(folder).entryList({QStringLiteral(".manifest-*.tmp")}, QDir::Files | QDir::Hidden)) {
         const qint64 pid = name.mid(10).section(QLatin1Char('.'), 0, 0).toLongLong();
-        if (pid != QCoreApplication::applicationPid() && !processRuns(pid))
-            readManifest(folder, name, record.pendingHashes, record.pendingBases);
+        if (pid == QCoreApplication::applicationPid() || processRuns(pid))
+            continue;
+        QHash<QString, QString> hashes;
+        QHash<QString, QByteArray> bases;
+        readManifest(folder, name, hashes, bases);
+        for (auto h = hashes.cbegin(); h != hashes.cend(); ++h)
+            record.pendingHashes[h.key()].insert(h.value());
     }
     return true;
 }
@@ -448,21 +454,24 @@ bool QVNBuildOutput::Classify(ConflictPolicy policy)
                 f.kind = Kind::Conflict;
         }
 
-        auto recorded = m_record.hashes.constFind(path);
-        if (recorded == m_record.hashes.cend())
-            recorded = m_record.pendingHashes.constFind(path);
+        // The hash the last build recorded; a file only a killed build wrote has that build's.
+        const QSet<QString> pending = m_record.pendingHashes.value(path);
+        const auto last = m_record.hashes.constFind(path);
+        const std::optional<QString> recorded = last != m_record.hashes.cend() ? std::optional<QString>(*last)
+                                                : pending.isEmpty()            ? std::nullopt
+                                                                    : std::optional<QString>(*pending.cbegin());
         if (!exists) {
             f.kind = Kind::New;
         } else if (f.kind == Kind::Conflict) {
             // a vanished region: decided above
         } else if (f.current == f.generated) {
             f.kind = Kind::Unchanged;
-        } else if (recorded == m_record.hashes.cend()) {
+        } else if (!recorded) {
             f.kind = Kind::Conflict;
             f.notes.append(QStringLiteral("the file was not written by the last build"));
         } else {
             const QString currentHash = hashOf(f.current);
-            const bool fromKilledBuild = m_record.pendingHashes.value(path) == currentHash;
+            const bool fromKilledBuild = pending.contains(currentHash);
             const bool userEdited = currentHash != *recorded && !fromKilledBuild;
             const bool buildChanged = hashOf(f.generated) != *recorded;
             f.kind = !userEdited ? Kind::Changed : buildChanged ? Kind::Conflict : Kind::UserEdited;

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -112,9 +113,10 @@ private:
         QHash<QString, QByteArray> bases;
         QString pack; ///< the file name of the base texts
         bool present = false;
-        /// The record a killed build wrote aside before it moved its files.
-        QHash<QString, QString> pendingHashes;
-        QHash<QString, QByteArray> pendingBases;
+        /// What the records killed builds wrote aside before they moved their files say: every hash
+        /// one of them recorded for a path (several builds may have been killed one after another,
+        /// each having moved some files).
+        QHash<QString, QSet<QString>> pendingHashes;
     };
     bool ReadRecord(Record& record);
     bool WriteRecord(const QString& model, const QString& version, QString& manifestTemp, QString& packName);
