@@ -15,6 +15,18 @@
 
 #include <thread>
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
 namespace {
 
 using Phase = QVNStatementRunner::Phase;
@@ -136,7 +148,11 @@ TEST_F(ResultModelTest, ALargeResultIsReadOnDemandWithinItsMemoryBound)
         EXPECT_GT(model.rowCount(), 100000);
         EXPECT_LT(model.rowCount(), 2000000);
         EXPECT_EQ(model.Cell(model.rowCount() - 1, 0), QString::number(model.rowCount()));
-        EXPECT_LT(peak - before, 100LL * 1024 * 1024) << "peak growth " << (peak - before) / 1048576 << " MB";
+        // The sanitizer keeps freed blocks in quarantine and adds its shadow memory: the bounds are
+        // judged in the plain build only; the rows and the limit above are checked in both.
+        if (!kSanitized) {
+            EXPECT_LT(peak - before, 100LL * 1024 * 1024) << "peak growth " << (peak - before) / 1048576 << " MB";
+        }
 
         // Not all of it is here: a heading click has the database sort the whole result.
         model.sort(0, Qt::DescendingOrder);
@@ -146,7 +162,9 @@ TEST_F(ResultModelTest, ALargeResultIsReadOnDemandWithinItsMemoryBound)
         ASSERT_GT(model.rowCount(), 0) << model.Status().errors.join(' ').toStdString();
         EXPECT_EQ(model.Cell(0, 0), QStringLiteral("2000000"));
     }
-    EXPECT_LT(ResidentBytes() - before, 30LL * 1024 * 1024) << "memory given back after the result is dropped";
+    if (!kSanitized) {
+        EXPECT_LT(ResidentBytes() - before, 30LL * 1024 * 1024) << "memory given back after the result is dropped";
+    }
 }
 
 TEST_F(ResultModelTest, CancelStopsAStatementTheServerIsStillExecuting)
