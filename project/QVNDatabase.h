@@ -214,6 +214,9 @@ private:
     std::vector<QStringList> SelectTexts(const QString& sql, bool& ok);
     /// The same for a prepared statement with its parameters bound as texts.
     std::vector<QStringList> SelectBound(const QString& sql, const QStringList& params, bool& ok);
+    /// Every row of an open result as texts (a value equal to the one above shares its text); ok is
+    /// false, and nothing is returned, when reading failed.
+    std::vector<QStringList> ReadTexts(QVNRecordset& rs, bool& ok);
     /// The rows of a constraint query file for one table (its first two fields are the schema and
     /// the table; parameters schema, schema, table, table, where empty means every one), from the
     /// whole catalog's answer when PrepareCatalog asked for it.

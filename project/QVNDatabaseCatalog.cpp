@@ -229,6 +229,12 @@ std::vector<QStringList> QVNDatabase::SelectTexts(const QString& sql, bool& ok)
         return result;
     }
     QVNRecordset rs(std::move(stmt), &m_watchdog, SchemaTimeout);
+    return ReadTexts(rs, ok);
+}
+
+std::vector<QStringList> QVNDatabase::ReadTexts(QVNRecordset& rs, bool& ok)
+{
+    std::vector<QStringList> result;
     const int count = rs.FieldCount();
     while (!rs.IsEof()) {
         QStringList row;

@@ -114,21 +114,7 @@ std::vector<QStringList> QVNDatabase::SelectBound(const QString& sql, const QStr
     }
     limit.reset();
     QVNRecordset rs(std::move(stmt), &m_watchdog, SchemaTimeout);
-    const int count = rs.FieldCount();
-    while (!rs.IsEof()) {
-        QStringList row;
-        row.reserve(count);
-        for (int i = 0; i < count; ++i)
-            row << rs.Value(i);
-        result.push_back(std::move(row));
-        rs.MoveNext();
-    }
-    ok = rs.Errors().isEmpty();
-    if (!ok) {
-        NoteTimeout();
-        result.clear();
-    }
-    return result;
+    return ReadTexts(rs, ok);
 }
 
 TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
