@@ -55,6 +55,15 @@ inline QString FromWide(const SQLWCHAR* text, qsizetype length)
 {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
 }
+/// A wide argument for a catalog function: null for "no restriction".
+inline SQLWCHAR* Arg(const QString& s)
+{
+    return s.isEmpty() ? nullptr : Wide(s);
+}
+inline SQLSMALLINT ArgLength(const QString& s)
+{
+    return s.isEmpty() ? 0 : static_cast<SQLSMALLINT>(s.size());
+}
 
 /// The driver's own diagnostic texts for the handle, one entry per record, in record order.
 QStringList Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle);

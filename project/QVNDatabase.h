@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+class QVNCatalogReader;
+
 /**
  * @brief One database connection over ODBC, turning what the database returns into row sets.
  *
@@ -22,7 +24,8 @@
  * reconnects with the kept AdoConnectString when the connection is closed or the driver reports
  * it dead. Schema information comes from the ODBC catalog functions with its fields renamed to
  * the schema names the program uses (TABLE_CATALOG, FK_COLUMN_NAME, ...) and ODBC SQL types
- * mapped to the program's data type numbers (DataType2Name).
+ * mapped to the program's data type numbers (DataType2Name). What the database itself knows better
+ * comes from the catalog reader of its system (QVNCatalogReader), chosen from the DBMS name.
  *
  * Error contract: no exception leaves a public member. Operations clear Exceptions where stated
  * and record the driver's own texts (SQLGetDiagRec), one line per diagnostic record.
@@ -45,7 +48,7 @@ public:
         SchemaPrimaryKeys = 28
     };
 
-    QVNDatabase() = default;
+    QVNDatabase();
     ~QVNDatabase();
     QVNDatabase(const QVNDatabase&) = delete;
     QVNDatabase& operator=(const QVNDatabase&) = delete;
@@ -115,12 +118,13 @@ public:
     TQXRowsPtr GetIndexes(const QString& indexName);
     /// The table's indexes other than its primary key's, one row per index (IX_NAME, IX_UNIQUE,
     /// IX_KIND unique/exclude/index, IX_METHOD, IX_WHERE, IX_EXPRESSION, IX_COLUMNS, and IX_PARTS
-    /// with IP_COLUMN, IP_EXPRESSION, IP_DESC, IP_OPCLASS in key order); PostgreSQL and SQLite, else empty.
+    /// with IP_COLUMN, IP_EXPRESSION, IP_DESC, IP_OPCLASS, IP_INCLUDE in key order, the columns an index only
+    /// carries last with IP_INCLUDE "1"); PostgreSQL, SQLite and MariaDB, else empty.
     TQXRowsPtr GetIndexRows(const QString& tableName);
-    /// The table's CHECK constraints (CK_NAME, CK_EXPRESSION); PostgreSQL, else empty.
+    /// The table's CHECK constraints (CK_NAME, CK_EXPRESSION); PostgreSQL, SQLite and MariaDB, else empty.
     TQXRowsPtr GetCheckRows(const QString& tableName);
     /// The labels of the table's enum columns (arrays and domains of enums too) by column name:
-    /// rows tagged CL_ENUMS holding EV_VALUE, in the enum's order; PostgreSQL, else empty.
+    /// rows tagged CL_ENUMS holding EV_VALUE, in the enum's order (MariaDB: enum and set columns).
     QHash<QString, TQXRowsPtr> GetEnumLabels(const QString& tableName);
     /// The table's columns of types the program does not know (an extension's, or another base
     /// type made outside the system catalog), by column name, each with its extension's name
@@ -138,6 +142,10 @@ public:
         /// The default as the database itself writes it (SQLite), where the driver loses one.
         QString defaultValue;
         bool identity = false, generated = false;
+        /// An integer type without sign (its data type number is the unsigned one).
+        bool isUnsigned = false;
+        /// The sizes of the facts are the database's own: no size rule of the type names applies.
+        bool ownSizes = false;
     };
 
     /// One column as the driver's catalog reports it (SQLColumns or a described query).
@@ -153,7 +161,7 @@ public:
     };
 
     /// The database system behind the connection, as far as the program treats it specially.
-    enum class Dbms { Other, PostgreSQL, SQLite };
+    enum class Dbms { Other, PostgreSQL, SQLite, MariaDB };
     Dbms Kind();
 
     /// A table as the database names it: its schema ("" when the database has none) and its name.
@@ -170,13 +178,13 @@ public:
 
     /// Reads the columns, primary keys and foreign keys of these tables (keys of the last full
     /// table list) at once and answers GetColumns, GetPrimaryKeys and GetForeignKeys of them from
-    /// that until ForgetCatalog or the next full table list. PostgreSQL is read with one catalog
-    /// query per kind; other databases table by table through the ODBC catalog calls.
+    /// that until ForgetCatalog or the next full table list. PostgreSQL and MariaDB are read with one
+    /// catalog query per kind; other databases table by table through the ODBC catalog calls.
     void PrepareCatalog(const QStringList& keys);
     void ForgetCatalog();
-    /// How the last PrepareCatalog read the columns: in one query of the system catalog, checked
-    /// against the driver's catalog of driverTables tables, or (oneQuery false) through the
-    /// driver's catalog of each schema.
+    /// How the last PrepareCatalog read the columns: in one query of the system catalog (checked
+    /// against the driver's catalog of driverTables tables on PostgreSQL), or (oneQuery false)
+    /// through the driver's catalog of each schema or table by table.
     struct CatalogRead
     {
         bool oneQuery = false;
@@ -185,6 +193,7 @@ public:
     CatalogRead LastCatalogRead() const { return m_lastRead; }
 
 private:
+    friend class QVNCatalogReader;
     using CatalogCall = std::function<SQLRETURN(SQLHSTMT)>;
     using RowFilter = std::function<bool(const TQXColsPtr&)>;
 
@@ -208,57 +217,37 @@ private:
     /// The table with its schema filled in where the database has schemas and the last table
     /// list did not name it; lost when the server stopped answering meanwhile.
     TableName Qualified(const TableName& table, bool& lost);
+    /// The catalog reader of the connected database's system (the plain ODBC one until known).
+    QVNCatalogReader& Reader();
 
-    /// Every record of a statement as texts, run under SchemaTimeout; ok false (and nothing) when
-    /// it failed: these reads only complete what the ODBC catalog says.
-    std::vector<QStringList> SelectTexts(const QString& sql, bool& ok);
-    /// The same for a prepared statement with its parameters bound as texts.
+    /// A prepared statement with its parameters bound as texts, run under SchemaTimeout; null
+    /// (the reason in Exceptions) when it could not be run.
+    std::unique_ptr<QVNRecordset> OpenBound(const QString& sql, const QStringList& params);
+    /// Every record of it as texts; ok false (and nothing) when it failed: these reads only
+    /// complete what the ODBC catalog says.
     std::vector<QStringList> SelectBound(const QString& sql, const QStringList& params, bool& ok);
     /// Every row of an open result as texts (a value equal to the one above shares its text); ok is
     /// false, and nothing is returned, when reading failed.
     std::vector<QStringList> ReadTexts(QVNRecordset& rs, bool& ok);
-    /// The rows of a constraint query file for one table (its first two fields are the schema and
-    /// the table; parameters schema, schema, table, table, where empty means every one), from the
-    /// whole catalog's answer when PrepareCatalog asked for it.
-    std::vector<QStringList> ConstraintRows(const QString& queryFile, const TableName& table, bool& ok);
-    /// Drops partitions, types materialized views as views and completes missing table comments
-    /// (PostgreSQL); then keys the rows: the bare name, or "schema.name" where names repeat.
+    /// The rows of a catalog query for one table (its first two fields are the schema and the
+    /// table), run with oneTable's values, or, after PrepareCatalog of several tables, taken from
+    /// the whole catalog's answer (allTables' values) read once.
+    std::vector<QStringList> ConstraintRows(const QString& sql, const TableName& table, const QStringList& oneTable,
+                                            const QStringList& allTables, bool& ok);
+    /// Lets the reader put the list right, then keys the rows: the bare name, or "schema.name"
+    /// where names repeat.
     TQXRowsPtr KeyTables(const TQXRowsPtr& listed);
-    /// The database's own view of some columns (type in its own words, identity, generated);
-    /// keyed "schema\x1Ftable\x1Fcolumn". tables empty = every table of the list.
-    QHash<QString, ColumnExtra> ColumnExtras(const QList<TableName>& tables);
-    /// byTable given: the extras go there instead, by "schema\x1Fname" and then by column name.
-    QHash<QString, ColumnExtra> PgColumnExtras(const QList<TableName>& tables,
-                                               QHash<QString, QHash<QString, ColumnExtra>>* byTable = nullptr);
-    QHash<QString, ColumnExtra> SqliteColumnExtras(const TableName& table);
-    /// The columns of a table: the driver's catalog fields completed by ColumnExtras; a name
-    /// repeated (ignoring case) keeps its first column, as the keyed rowset does.
-    /// extras are keyed as ColumnExtras keys them, or by the column name alone when byName.
-    std::vector<ColumnInfo> ColumnRecords(const TableName& table, const std::vector<ColumnFacts>& raw,
-                                          const QHash<QString, ColumnExtra>& extras, bool byName = false);
-    /// The driver's columns of a SQLite table with the generated columns it leaves out put in.
-    std::vector<ColumnFacts> CompleteSqliteColumns(const TableName& table, const std::vector<ColumnFacts>& raw);
+    /// The columns of a table: the driver's catalog fields completed by the reader's extras (by
+    /// column name); a name repeated (ignoring case) keeps its first column, as the keyed rowset does.
+    std::vector<ColumnInfo> ColumnRecords(const std::vector<ColumnFacts>& raw,
+                                          const QHash<QString, ColumnExtra>& extras);
     /// SQLColumns of a schema and table (empty = every one), the rows keep() accepts, in the
     /// catalog's order; retried once on a connection that died.
     std::vector<ColumnFacts> ReadColumnFacts(const QString& schema, const QString& table,
                                              const std::function<bool(const ColumnFacts&)>& keep);
-    /// The driver's columns of every wanted table ("schema\x1Fname") of these schemas, by table.
-    void ReadSchemaColumns(const QStringList& schemas, const QSet<QString>& wanted,
-                           QHash<QString, std::vector<ColumnFacts>>& raw);
-    /// The columns of these PostgreSQL tables with their extras (by table, then column name),
-    /// exactly as the driver's catalog and PgColumnExtras give them, in one query. False (nothing
-    /// filled) when that cannot be vouched for: the caller reads them the long way. True with
-    /// nothing filled when the server stopped answering (the reason is in Exceptions).
-    bool PgBulkColumns(const QList<TableName>& tables, const QSet<QString>& wanted,
-                       QHash<QString, std::vector<ColumnFacts>>& raw,
-                       QHash<QString, QHash<QString, ColumnExtra>>& extras);
-    /// Primary-key (foreign = false) or foreign-key rows from PostgreSQL's catalog, in the fields
-    /// of the ODBC catalog rows; distributed into byTable by "schema\x1Fname" when given.
-    TQXRowsPtr PgKeyRows(bool foreign, const QList<TableName>& tables, QHash<QString, TQXRowsPtr>* byTable, bool& ok);
+    /// Primary (foreign = false) or foreign key rows of one table: the reader's, else the driver's.
     TQXRowsPtr ForeignKeyRowsOf(const TableName& table);
     TQXRowsPtr PrimaryKeysOf(const TableName& table);
-    /// The SQLite driver's key rows in the key's own order (the driver numbers them by column).
-    TQXRowsPtr SqliteKeyOrder(const TableName& table, const TQXRowsPtr& rows);
 
     struct CachedTable
     {
@@ -276,6 +265,8 @@ private:
     bool m_inTransaction = false;
     bool m_dbmsKnown = false;
     Dbms m_dbms = Dbms::Other;
+    std::unique_ptr<QVNCatalogReader> m_reader;
+    Dbms m_readerKind = Dbms::Other;
     /// The tables of the last full table list: key -> table, and "schema\x1Fname" -> key, so the
     /// per-table catalog calls look in the right schema when several schemas hold tables.
     QHash<QString, TableName> m_tables;
@@ -283,8 +274,8 @@ private:
     QHash<QString, QString> m_tableKeys;
     /// Catalog facts read by PrepareCatalog, by "schema\x1Fname".
     QHash<QString, CachedTable> m_cache;
-    /// After PrepareCatalog of several PostgreSQL tables, the constraint queries (indexes, checks,
-    /// enum labels, extension types) read every table at once on first use: query file ->
+    /// After PrepareCatalog of several tables, the constraint queries (indexes, checks, enum
+    /// labels, extension types) read every table at once on first use: query text ->
     /// "schema\x1Fname" -> rows. Cleared with m_cache.
     bool m_bulkConstraints = false;
     QHash<QString, QHash<QString, std::vector<QStringList>>> m_constraintRows;

@@ -1,0 +1,89 @@
+// The catalog reader of a database system: chosen from the DBMS name, with the few things of
+// QVNDatabase every reader uses.
+#include "QVNCatalogReader.h"
+
+#include <QFile>
+
+QVNDatabase::Dbms QVNCatalogReader::KindOf(const QString& dbmsName)
+{
+    const QString name = dbmsName.trimmed();
+    if (name.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
+        return QVNDatabase::Dbms::PostgreSQL;
+    if (name.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive))
+        return QVNDatabase::Dbms::SQLite;
+    if (name.startsWith(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||
+        name.startsWith(QLatin1String("MySQL"), Qt::CaseInsensitive))
+        return QVNDatabase::Dbms::MariaDB;
+    return QVNDatabase::Dbms::Other;
+}
+
+std::unique_ptr<QVNCatalogReader> QVNCatalogReader::Create(QVNDatabase::Dbms kind, QVNDatabase& db)
+{
+    switch (kind) {
+    case QVNDatabase::Dbms::PostgreSQL:
+        return std::make_unique<QVNPostgresCatalogReader>(db);
+    case QVNDatabase::Dbms::SQLite:
+        return std::make_unique<QVNSqliteCatalogReader>(db);
+    case QVNDatabase::Dbms::MariaDB:
+        return std::make_unique<QVNMariaCatalogReader>(db);
+    case QVNDatabase::Dbms::Other:
+        break;
+    }
+    return std::make_unique<QVNOdbcCatalogReader>(db);
+}
+
+const QString& QVNCatalogReader::Query(const QString& path)
+{
+    static QHash<QString, QString> texts;
+    auto it = texts.find(path);
+    if (it == texts.end()) {
+        QFile file(QStringLiteral(":/catalog/") + path);
+        // The comment lines of a file are for its readers: SQLite's driver takes a comment for a
+        // statement of its own.
+        QStringList lines;
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+                if (!line.trimmed().startsWith(QLatin1String("--")))
+                    lines << line;
+            }
+        }
+        it = texts.insert(path, lines.join(QLatin1Char('\n')).trimmed());
+    }
+    return it.value();
+}
+
+QVNCatalogReader::Rows QVNCatalogReader::Select(const QString& file, const QStringList& params, bool& ok)
+{
+    return m_db.SelectBound(Query(file), params, ok);
+}
+
+std::unique_ptr<QVNRecordset> QVNCatalogReader::Open(const QString& file, const QStringList& params)
+{
+    return m_db.OpenBound(Query(file), params);
+}
+
+QVNCatalogReader::Rows QVNCatalogReader::ConstraintRows(const QString& file, const TableName& table,
+                                                        const QStringList& oneTable, const QStringList& allTables,
+                                                        bool& ok)
+{
+    return m_db.ConstraintRows(Query(file), table, oneTable, allTables, ok);
+}
+
+QVNCatalogReader::Facts QVNCatalogReader::DriverColumns(const QString& schema, const QString& table,
+                                                        const std::function<bool(const ColumnFacts&)>& keep)
+{
+    return m_db.ReadColumnFacts(schema, table, keep);
+}
+
+QString QVNCatalogReader::TableKey(const QString& schema, const QString& object) const
+{
+    return m_db.TableKey(schema, object);
+}
+
+bool QVNCatalogReader::TimedOut()
+{
+    if (!m_db.m_watchdog.Tripped())
+        return false;
+    m_db.NoteTimeout();
+    return true;
+}

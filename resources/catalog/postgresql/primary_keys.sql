@@ -1,0 +1,15 @@
+-- The primary-key columns of the tables in key order: schema, table, column, place in the key,
+-- constraint name.
+-- Parameters: schemas, schemas, table, table. The schemas are one text, separated by the character
+-- 31; empty means every schema of the user's, an empty table every table of those schemas.
+select n.nspname, c.relname, a.attname, k.ord, con.conname
+from pg_catalog.pg_constraint con
+join pg_catalog.pg_class c on c.oid = con.conrelid
+join pg_catalog.pg_namespace n on n.oid = c.relnamespace
+cross join lateral unnest(con.conkey) with ordinality as k(att, ord)
+join pg_catalog.pg_attribute a on a.attrelid = con.conrelid and a.attnum = k.att
+where con.contype = 'p'
+  and case when ? = '' then n.nspname not in ('pg_catalog', 'information_schema') and n.nspname not like 'pg\_toast%'
+           else n.nspname = any(pg_catalog.string_to_array(?, chr(31))) end
+  and (? = '' or c.relname = ?)
+order by n.nspname, c.relname, k.ord
