@@ -127,6 +127,9 @@ QVNDatabase::ColumnInfo DescribeColumn(const ColumnFacts& f, const QVNDatabase::
         }
     } else if (IsLongType(sqlType) && c.length.toLongLong() == kUnboundedLength) {
         c.unbounded = true;
+        // A database that states its own sizes said none: no length is made up for it.
+        if (extra && extra->ownSizes)
+            c.length.clear();
     }
 
     QString defaultValue = f.defaultValue.trimmed();

@@ -16,7 +16,8 @@ TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
 {
     auto result = TQXRows::Create();
     result->SetTag(QStringLiteral("INDEXES"));
-    const TableName table = ResolveTable(tableName.trimmed());
+    bool lost = false;
+    const TableName table = Qualified(ResolveTable(tableName.trimmed()), lost);
     enum { Index = 2, Unique, Owner, Condition, Number, Part, Expression, Descending, Method, OpClass, Included };
     for (const QStringList& r : Reader().IndexRows(table)) {
         if (r.size() <= OpClass)
@@ -70,7 +71,8 @@ TQXRowsPtr QVNDatabase::GetCheckRows(const QString& tableName)
 {
     auto result = TQXRows::Create();
     result->SetTag(QStringLiteral("CHECKS"));
-    const TableName table = ResolveTable(tableName.trimmed());
+    bool lost = false;
+    const TableName table = Qualified(ResolveTable(tableName.trimmed()), lost);
     for (const QStringList& r : Reader().CheckRows(table)) {
         if (r.size() < 4)
             continue;
@@ -85,7 +87,8 @@ TQXRowsPtr QVNDatabase::GetCheckRows(const QString& tableName)
 QHash<QString, TQXRowsPtr> QVNDatabase::GetEnumLabels(const QString& tableName)
 {
     QHash<QString, TQXRowsPtr> result;
-    const TableName table = ResolveTable(tableName.trimmed());
+    bool lost = false;
+    const TableName table = Qualified(ResolveTable(tableName.trimmed()), lost);
     for (const QStringList& r : Reader().EnumRows(table)) {
         if (r.size() < 4)
             continue;
@@ -104,7 +107,8 @@ QHash<QString, TQXRowsPtr> QVNDatabase::GetEnumLabels(const QString& tableName)
 QHash<QString, QString> QVNDatabase::GetColumnExtensions(const QString& tableName)
 {
     QHash<QString, QString> result;
-    const TableName table = ResolveTable(tableName.trimmed());
+    bool lost = false;
+    const TableName table = Qualified(ResolveTable(tableName.trimmed()), lost);
     for (const QStringList& r : Reader().ExtensionColumns(table)) {
         if (r.size() >= 4)
             result.insert(r.at(2), r.at(3));

@@ -159,8 +159,8 @@ void QVNMariaCatalogReader::CompleteTableList(std::vector<TQXColsPtr>& rows)
         const auto comment = comments.constFind(name);
         if (comment == comments.cend() || (!catalog.isEmpty() && catalog != database))
             continue;
-        const TQXColPtr description = cols->Item(QStringLiteral("DESCRIPTION"));
-        if (description && description->Value().ToText().isEmpty() && !comment->isEmpty())
+        // The driver gives a view's comment, the word VIEW, as its description.
+        if (const TQXColPtr description = cols->Item(QStringLiteral("DESCRIPTION")))
             description->SetValue(comment.value());
         kept.push_back(std::move(cols));
     }
@@ -176,7 +176,7 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
         return false;
     // json is a long text with a check the server adds; the checks of these tables tell which.
     QSet<QString> json;
-    for (const QStringList& check : PerTable(QStringLiteral("mariadb/checks.sql"), {QString(), table})) {
+    for (const QStringList& check : Select(QStringLiteral("mariadb/checks.sql"), {table, table}, ok)) {
         if (IsJsonCheck(check))
             json.insert(Joined(check.at(1), check.at(2)));
     }

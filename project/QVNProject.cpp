@@ -533,6 +533,9 @@ bool QVNProject::GetTables()
                 pk = Trimmed(sc, QStringLiteral("TL_PK"));
                 pktype = Trimmed(sc, QStringLiteral("TL_PKTYPE"));
             }
+            // The database's comment describes a table the user has not described.
+            if (desc.isEmpty())
+                desc = Trimmed(cols, QStringLiteral("DESCRIPTION"));
             date = FormatDate(date);
             if (date.isEmpty())
                 date = FormatDate(Trimmed(cols, QStringLiteral("DATE_CREATED")));
@@ -677,6 +680,9 @@ TQXRowsPtr QVNProject::GetColumns(const QString& pStr_TableName)
         }
         if (note[Default].isEmpty())
             note[Default] = cc.defaultValue.trimmed();
+        // The database's comment describes a column the user has not described.
+        if (note[Desc].isEmpty())
+            note[Desc] = cc.description.trimmed();
 
         auto cols = TQXCols::Create();
         cols->Reserve(30);

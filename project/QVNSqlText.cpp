@@ -125,8 +125,17 @@ std::vector<QVNSqlText::Check> QVNSqlText::Checks(const QString& createTable)
     SplitList(createTable, head.start, parts);
     for (const QString& part : parts) {
         Tokens t{part};
-        QString name;
+        QString name, column;
         bool named = false;
+        // A column definition starts with the column's name; a table constraint with a keyword.
+        kind = t.Next(token);
+        static const QStringList kTableConstraints{QStringLiteral("CONSTRAINT"), QStringLiteral("PRIMARY"),
+                                                   QStringLiteral("UNIQUE"), QStringLiteral("CHECK"),
+                                                   QStringLiteral("FOREIGN")};
+        if (kind == Tokens::Quoted || (kind == Tokens::Word && !kTableConstraints.contains(token, Qt::CaseInsensitive)))
+            column = token;
+        else
+            t.at = t.start;
         while ((kind = t.Next(token)) != Tokens::End) {
             if (kind != Tokens::Word) {
                 named = false;
@@ -141,7 +150,7 @@ std::vector<QVNSqlText::Check> QVNSqlText::Checks(const QString& createTable)
                 const qsizetype before = t.at;
                 QString condition;
                 if (t.Next(condition) == Tokens::Group) {
-                    result.push_back({named ? name : QString(), condition});
+                    result.push_back({named ? name : QString(), condition, column});
                 } else {
                     t.at = before;
                 }

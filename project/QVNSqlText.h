@@ -19,6 +19,8 @@ struct QVNSqlText
         QString name;
         /// The condition inside CHECK's parentheses, as written.
         QString expression;
+        /// The column whose definition holds the check; empty for a check of the table.
+        QString column;
     };
     /// The CHECK constraints of a CREATE TABLE statement in the order written, those of the table
     /// and those of its columns alike. Quoted names and texts, comments and nested parentheses are

@@ -265,13 +265,19 @@ QVNCatalogReader::Rows QVNSqliteCatalogReader::IndexRows(const TableName& table)
 QVNCatalogReader::Rows QVNSqliteCatalogReader::CheckRows(const TableName& table)
 {
     Rows result;
-    int unnamed = 0;
     QSet<QString> names;
     for (const QVNSqlText::Check& check : QVNSqlText::Checks(CreateStatement(table))) {
-        // A check without a name gets one, as a foreign key without one does.
+        // A check without a name is named as PostgreSQL names it: table_column_check for a
+        // column's, table_check for the table's, numbered from 1 when the name is taken.
         QString name = check.name;
-        while (name.isEmpty() || names.contains(name.toLower()))
-            name = table.object + QStringLiteral("_check%1").arg(++unnamed);
+        if (name.isEmpty()) {
+            const QString base = table.object + QLatin1Char('_') +
+                                 (check.column.isEmpty() ? QString() : check.column + QLatin1Char('_')) +
+                                 QStringLiteral("check");
+            name = base;
+            for (int n = 1; names.contains(name.toLower()); ++n)
+                name = base + QString::number(n);
+        }
         names.insert(name.toLower());
         result.push_back({table.schema, table.object, name, check.expression});
     }

@@ -1,5 +1,6 @@
-// Times the schema import of a large PostgreSQL schema and, when the command-line core is built,
-// the whole headless build over it. Starts its own throw-away server with the test fixture script.
+// Times the schema import of a large PostgreSQL or MariaDB schema and, when the command-line core
+// is built, the whole headless build over it. Starts its own throw-away server with the test
+// fixture script of that system.
 #include "Mdl_Main.h"
 #include "QVNBuildCollector.h"
 #include "QVNDatabase.h"
@@ -50,7 +51,7 @@ QHash<QString, QString> ReadEnv(const QString& path)
 
 /// Table i (1-based) of 20 columns: a serial key, a reference to the previous table, and a mix of
 /// the usual types; every tenth table has a two-column key referenced by the next one.
-QString TableSql(int i)
+QString TableSql(int i, bool maria)
 {
     const QString name = QStringLiteral("t%1").arg(i, 4, 10, QLatin1Char('0'));
     const QString previous = QStringLiteral("t%1").arg(i - 1, 4, 10, QLatin1Char('0'));
@@ -63,6 +64,8 @@ QString TableSql(int i)
                           "active BOOLEAN NOT NULL DEFAULT TRUE, born DATE, changed TIMESTAMP, "
                           "note TEXT, status VARCHAR(10) DEFAULT 'NEW', flag CHAR(1), "
                           "extra1 VARCHAR(30), extra2 INTEGER, extra3 TEXT);");
+    if (maria)
+        sql.replace(QLatin1String("SERIAL PRIMARY KEY"), QLatin1String("INT AUTO_INCREMENT PRIMARY KEY"));
     return sql;
 }
 /// Wall time, processor time (user + system) and peak resident memory of one whole process.
@@ -154,6 +157,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int tableCount = 1000;
+    bool maria = false;
     QString model = QCoreApplication::applicationDirPath() + QStringLiteral("/models/datadict.qvnm");
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
@@ -161,25 +165,31 @@ int main(int argc, char** argv)
             tableCount = args.at(i + 1).toInt();
         else if (args.at(i) == QLatin1String("--model"))
             model = args.at(i + 1);
+        else if (args.at(i) == QLatin1String("--system"))
+            maria = args.at(i + 1).compare(QLatin1String("mariadb"), Qt::CaseInsensitive) == 0;
     }
     Mdl_Main::AppPath = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     Mdl_Main::Language().SetLanguagePath(Mdl_Main::AppPath + QStringLiteral("language/"));
     Mdl_Main::Language().SetLanguage(QStringLiteral("1033"));
 
     QTemporaryDir work(QDir::tempPath() + QStringLiteral("/quorvin-bench-XXXXXX"));
-    const QString envFile = work.filePath(QStringLiteral("pg.env"));
-    const QString fixture = QStringLiteral(QUORVIN_PG_FIXTURE);
+    const QString envFile = work.filePath(QStringLiteral("server.env"));
+    const QString fixture = maria ? QStringLiteral(QUORVIN_MARIADB_FIXTURE) : QStringLiteral(QUORVIN_PG_FIXTURE);
     if (QProcess::execute(fixture, {QStringLiteral("start"), envFile}) != 0) {
-        Say(QStringLiteral("cannot start the PostgreSQL server"));
+        Say(maria ? QStringLiteral("cannot start the MariaDB server")
+                  : QStringLiteral("cannot start the PostgreSQL server"));
         return 1;
     }
     int rc = 0;
     {
         const auto env = ReadEnv(envFile);
-        const QString base = QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Username=%3;CommLog=0;")
-                                 .arg(env.value("PG_SOCKET_DIR"), env.value("PG_PORT"), env.value("PG_USER"));
+        const QString base =
+            maria ? QStringLiteral("DRIVER={MariaDB Unicode};SERVER=localhost;SOCKET=%1;UID=%2;PWD=;")
+                        .arg(env.value("MARIADB_SOCKET"), env.value("MARIADB_USER"))
+                  : QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Username=%3;CommLog=0;")
+                        .arg(env.value("PG_SOCKET_DIR"), env.value("PG_PORT"), env.value("PG_USER"));
         QVNDatabase admin;
-        if (!admin.ConnectToServer(base + QStringLiteral("Database=postgres;")) ||
+        if (!admin.ConnectToServer(base + (maria ? QString() : QStringLiteral("Database=postgres;"))) ||
             !admin.ExecuteSql(QStringLiteral("CREATE DATABASE bench"))) {
             Say(admin.Exceptions.ToString());
             rc = 1;
@@ -192,8 +202,9 @@ int main(int argc, char** argv)
             clock.start();
             QString batch;
             for (int i = 1; i <= tableCount; ++i) {
-                batch += TableSql(i);
-                if (i % 50 == 0 || i == tableCount) {
+                batch += TableSql(i, maria);
+                // MariaDB's driver takes one statement at a time.
+                if (maria || i % 50 == 0 || i == tableCount) {
                     if (!db.ExecuteSql(batch)) {
                         Say(db.Exceptions.ToString());
                         rc = 1;
