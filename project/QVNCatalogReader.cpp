@@ -69,6 +69,17 @@ QVNCatalogReader::Rows QVNCatalogReader::ConstraintRows(const QString& file, con
     return m_db.ConstraintRows(Query(file), table, oneTable, allTables, ok);
 }
 
+const QHash<QString, QVNCatalogReader::Rows>* QVNCatalogReader::AllRows(const QString& file,
+                                                                        const QStringList& allTables)
+{
+    return m_db.AllConstraintRows(Query(file), allTables);
+}
+
+void QVNCatalogReader::KeepRows(const QString& file, QHash<QString, Rows> byTable)
+{
+    m_db.KeepConstraintRows(Query(file), std::move(byTable));
+}
+
 QVNCatalogReader::Facts QVNCatalogReader::DriverColumns(const QString& schema, const QString& table,
                                                         const std::function<bool(const ColumnFacts&)>& keep)
 {

@@ -138,6 +138,10 @@ protected:
     /// (allTables' values) once PrepareCatalog asked for several.
     Rows ConstraintRows(const QString& file, const TableName& table, const QStringList& oneTable,
                         const QStringList& allTables, bool& ok);
+    /// That query's answer for every table by "schema\x1Fname" while a bulk read is prepared, else null.
+    const QHash<QString, Rows>* AllRows(const QString& file, const QStringList& allTables);
+    /// Rows already read that answer that query for every table while a bulk read is prepared.
+    void KeepRows(const QString& file, QHash<QString, Rows> byTable);
     /// SQLColumns of a schema and table (empty = every one), the rows keep() accepts.
     Facts DriverColumns(const QString& schema, const QString& table,
                         const std::function<bool(const ColumnFacts&)>& keep);

@@ -234,6 +234,11 @@ private:
     /// the whole catalog's answer (allTables' values) read once.
     std::vector<QStringList> ConstraintRows(const QString& sql, const TableName& table, const QStringList& oneTable,
                                             const QStringList& allTables, bool& ok);
+    /// The whole catalog's answer of such a query by "schema\x1Fname", read once while a bulk read
+    /// is prepared (null when it cannot be read, or no bulk read is prepared).
+    const QHash<QString, std::vector<QStringList>>* AllConstraintRows(const QString& sql, const QStringList& allTables);
+    /// Keeps rows another read of the whole catalog already gave as the answer of such a query.
+    void KeepConstraintRows(const QString& sql, QHash<QString, std::vector<QStringList>> byTable);
     /// Lets the reader put the list right, then keys the rows: the bare name, or "schema.name"
     /// where names repeat.
     TQXRowsPtr KeyTables(const TQXRowsPtr& listed);

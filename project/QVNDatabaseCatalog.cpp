@@ -255,18 +255,17 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     }
 }
 
-std::vector<QStringList> QVNDatabase::ConstraintRows(const QString& sql, const TableName& table,
-                                                     const QStringList& oneTable, const QStringList& allTables,
-                                                     bool& ok)
+const QHash<QString, std::vector<QStringList>>* QVNDatabase::AllConstraintRows(const QString& sql,
+                                                                               const QStringList& allTables)
 {
     if (!m_bulkConstraints)
-        return SelectBound(sql, oneTable, ok);
+        return nullptr;
     auto known = m_constraintRows.constFind(sql);
     if (known == m_constraintRows.cend()) {
         bool all = false;
         std::vector<QStringList> rows = SelectBound(sql, allTables, all);
-        if (!all) // the whole catalog could not be read: table by table then
-            return SelectBound(sql, oneTable, ok);
+        if (!all)
+            return nullptr;
         QHash<QString, std::vector<QStringList>> byTable;
         for (QStringList& r : rows) {
             if (r.size() >= 2)
@@ -274,6 +273,23 @@ std::vector<QStringList> QVNDatabase::ConstraintRows(const QString& sql, const T
         }
         known = m_constraintRows.insert(sql, std::move(byTable));
     }
+    return &known.value();
+}
+
+void QVNDatabase::KeepConstraintRows(const QString& sql, QHash<QString, std::vector<QStringList>> byTable)
+{
+    if (m_bulkConstraints)
+        m_constraintRows.insert(sql, std::move(byTable));
+}
+
+std::vector<QStringList> QVNDatabase::ConstraintRows(const QString& sql, const TableName& table,
+                                                     const QStringList& oneTable, const QStringList& allTables,
+                                                     bool& ok)
+{
+    // After a bulk read, the whole catalog at once; when that cannot be read, table by table.
+    const QHash<QString, std::vector<QStringList>>* all = AllConstraintRows(sql, allTables);
+    if (!all)
+        return SelectBound(sql, oneTable, ok);
     ok = true;
-    return known->value(Joined(table.schema, table.object));
+    return all->value(Joined(table.schema, table.object));
 }

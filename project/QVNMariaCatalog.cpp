@@ -175,11 +175,23 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
     if (!ok)
         return false;
     // json is a long text with a check the server adds; the checks of these tables tell which.
+    // Reading every table, the checks are read once for this and for the checks of each table.
     QSet<QString> json;
-    for (const QStringList& check : Select(QStringLiteral("mariadb/checks.sql"), {table, table}, ok)) {
+    auto noteJson = [&](const QStringList& check) {
         if (IsJsonCheck(check))
             json.insert(Joined(check.at(1), check.at(2)));
+    };
+    const QString checks = QStringLiteral("mariadb/checks.sql");
+    if (const QHash<QString, Rows>* all = table.isEmpty() ? AllRows(checks, {QString(), QString()}) : nullptr) {
+        for (const Rows& rowsOfTable : *all)
+            std::for_each(rowsOfTable.begin(), rowsOfTable.end(), noteJson);
+    } else {
+        bool checksOk = false;
+        const Rows read = Select(checks, {table, table}, checksOk);
+        std::for_each(read.begin(), read.end(), noteJson);
     }
+    // The labels of enum and set columns come with the columns: kept for the labels' query.
+    QHash<QString, Rows> labelled;
     enum {
         Table = 1,
         Name,
@@ -212,9 +224,13 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
             into = &raw[id];
             intoExtras = &extras[id];
         }
+        const QString columnType = r.at(ColumnType);
+        const QString dataType = r.at(DataType).toLower();
+        const bool hasLabels = dataType == QLatin1String("enum") || dataType == QLatin1String("set");
+        if (hasLabels)
+            labelled[Joined(QString(), intoTable)].push_back({QString(), intoTable, r.at(Name), columnType});
         if (!intoWanted)
             continue;
-        const QString columnType = r.at(ColumnType);
         const bool isJson = json.contains(Joined(intoTable, r.at(Name)));
         const TypeFacts t = Typed(isJson ? QStringLiteral("json") : r.at(DataType), columnType, r.at(Length),
                                   r.at(Precision), r.at(Scale));
@@ -236,8 +252,7 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
         e.ownSizes = true;
         e.dbType = isJson ? QStringLiteral("json") : columnType;
         e.dbBase = isJson ? QStringLiteral("json") : r.at(DataType);
-        const QString dataType = r.at(DataType).toLower();
-        e.dbKind = dataType == QLatin1String("enum") || dataType == QLatin1String("set") ? dataType : QString();
+        e.dbKind = hasLabels ? dataType : QString();
         e.isUnsigned = columnType.contains(QLatin1String("unsigned"), Qt::CaseInsensitive);
         e.identity = extra.contains(QLatin1String("auto_increment"));
         e.generated = extra.contains(QLatin1String("generated")) || extra.contains(QLatin1String("virtual")) ||
@@ -252,6 +267,8 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
         intoExtras->insert(r.at(Name), std::move(e));
         QVNEvents::DoEvents();
     }
+    if (table.isEmpty())
+        KeepRows(QStringLiteral("mariadb/labelled_columns.sql"), std::move(labelled));
     return true;
 }
 
