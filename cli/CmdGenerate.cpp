@@ -1,6 +1,7 @@
 // quorvin-cli generate: runs a model's build over a table set read from a JSON data file, or
 // collected from a project file as the main window's build collects it.
 #include "CliCommand.h"
+#include "CliHeap.h"
 #include "QVNBuildCollector.h"
 #include "QVNGenerate.h"
 #include "QVNGenerateRun.h"
@@ -75,6 +76,8 @@ int runGenerate(const QStringList& args)
         return GenerateInterrupt::ReportCancelled();
 
     if (projectRoad) {
+        // Importing a schema builds as many small sets as reading a large data set does.
+        CliPrepareHeap();
         QVNBuildCollector collector;
         collector.Progress = [](const QString&, bool& cancel) { cancel = cancel || GenerateInterrupt::Pressed(); };
         TQXRowsPtr tables;
