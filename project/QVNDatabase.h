@@ -118,8 +118,8 @@ public:
     TQXRowsPtr GetIndexes(const QString& indexName);
     /// The table's indexes other than its primary key's, one row per index (IX_NAME, IX_UNIQUE,
     /// IX_KIND unique/exclude/index, IX_METHOD, IX_WHERE, IX_EXPRESSION, IX_COLUMNS, and IX_PARTS
-    /// with IP_COLUMN, IP_EXPRESSION, IP_DESC, IP_OPCLASS, IP_INCLUDE in key order, the columns an index only
-    /// carries last with IP_INCLUDE "1"); PostgreSQL, SQLite and MariaDB, else empty.
+    /// with IP_COLUMN, IP_EXPRESSION, IP_DESC, IP_OPCLASS, IP_INCLUDE "0" in key order; IX_INCLUDE the
+    /// columns the index only carries, IP_INCLUDE "1"); PostgreSQL, SQLite and MariaDB, else empty.
     TQXRowsPtr GetIndexRows(const QString& tableName);
     /// The table's CHECK constraints (CK_NAME, CK_EXPRESSION); PostgreSQL, SQLite and MariaDB, else empty.
     TQXRowsPtr GetCheckRows(const QString& tableName);

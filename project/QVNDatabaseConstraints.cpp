@@ -40,6 +40,9 @@ TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
             auto parts = TQXRows::Create();
             parts->SetTag(QStringLiteral("IX_PARTS"));
             cols->Add(parts, QStringLiteral("IX_PARTS"));
+            auto carried = TQXRows::Create();
+            carried->SetTag(QStringLiteral("IX_INCLUDE"));
+            cols->Add(carried, QStringLiteral("IX_INCLUDE"));
             index = result->Add(cols, name);
             if (!index)
                 continue;
@@ -56,8 +59,10 @@ TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
         pc->Add(Flag(r.at(Descending) == QLatin1String("1")), QStringLiteral("IP_DESC"));
         pc->Add(r.at(OpClass), QStringLiteral("IP_OPCLASS"));
         pc->Add(Flag(included), QStringLiteral("IP_INCLUDE"));
-        ic->Item(QStringLiteral("IX_PARTS"))->Value().rows()->Add(pc);
-        // IX_COLUMNS names the key; the columns an index only carries are not part of it.
+        // The columns an index only carries are no part of its key: a template that writes the key
+        // from IX_PARTS or IX_COLUMNS never makes them key columns (a unique index would then
+        // allow what the database refuses).
+        ic->Item(included ? QStringLiteral("IX_INCLUDE") : QStringLiteral("IX_PARTS"))->Value().rows()->Add(pc);
         if (!included) {
             const TQXColPtr joined = ic->Item(QStringLiteral("IX_COLUMNS"));
             const QString before = joined->Value().ToText();

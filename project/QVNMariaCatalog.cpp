@@ -170,10 +170,6 @@ void QVNMariaCatalogReader::CompleteTableList(std::vector<TQXColsPtr>& rows)
 bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString>* wanted, QHash<QString, Facts>& raw,
                                         QHash<QString, Extras>& extras)
 {
-    bool ok = false;
-    const Rows rows = Select(QStringLiteral("mariadb/columns.sql"), {table, table}, ok);
-    if (!ok)
-        return false;
     // json is a long text with a check the server adds; the checks of these tables tell which.
     // Reading every table, the checks are read once for this and for the checks of each table.
     QSet<QString> json;
@@ -210,13 +206,25 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
         Database,
         Count
     };
+    // Read row by row: a whole database's columns are not held as texts besides their facts.
+    const std::unique_ptr<QVNRecordset> rs = Open(QStringLiteral("mariadb/columns.sql"), {table, table});
+    if (!rs || rs->FieldCount() < Count)
+        return false;
+    // Type names and the database's name repeat column after column: each text is kept once.
+    QHash<QString, QString> texts;
+    auto shared = [&](const QString& text) {
+        const auto known = texts.constFind(text);
+        return known != texts.cend() ? known.value() : texts.insert(text, text).value();
+    };
     Facts* into = nullptr;
     Extras* intoExtras = nullptr;
     QString intoTable;
     bool intoWanted = false;
-    for (const QStringList& r : rows) {
-        if (r.size() < Count)
-            return false;
+    QStringList r;
+    for (; !rs->IsEof(); rs->MoveNext()) {
+        r.clear();
+        for (int i = 0; i < Count; ++i)
+            r << rs->Value(i);
         if (!into || r.at(Table) != intoTable) {
             intoTable = r.at(Table);
             const QString id = Joined(QString(), intoTable);
@@ -236,12 +244,12 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
                                   r.at(Precision), r.at(Scale));
         const QString extra = r.at(Extra).toLower();
         ColumnFacts f;
-        f.catalog = r.at(Database);
+        f.catalog = shared(r.at(Database));
         f.table = intoTable;
         f.name = r.at(Name);
         f.ordinal = r.at(Ordinal);
         f.sqlType = t.sqlType;
-        f.typeName = isJson ? QStringLiteral("json") : r.at(DataType);
+        f.typeName = shared(isJson ? QStringLiteral("json") : r.at(DataType));
         f.hasSize = t.hasSize;
         f.size = t.size;
         f.hasDigits = t.hasDigits;
@@ -250,8 +258,8 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
         f.description = r.at(Comment);
         ColumnExtra e;
         e.ownSizes = true;
-        e.dbType = isJson ? QStringLiteral("json") : columnType;
-        e.dbBase = isJson ? QStringLiteral("json") : r.at(DataType);
+        e.dbType = shared(isJson ? QStringLiteral("json") : columnType);
+        e.dbBase = f.typeName;
         e.dbKind = hasLabels ? dataType : QString();
         e.isUnsigned = columnType.contains(QLatin1String("unsigned"), Qt::CaseInsensitive);
         e.identity = extra.contains(QLatin1String("auto_increment"));
@@ -266,6 +274,14 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
         into->push_back(std::move(f));
         intoExtras->insert(r.at(Name), std::move(e));
         QVNEvents::DoEvents();
+    }
+    if (!rs->Errors().isEmpty()) {
+        for (const QString& line : rs->Errors())
+            m_db.Exceptions.Add(line);
+        TimedOut();
+        raw.clear();
+        extras.clear();
+        return false;
     }
     if (table.isEmpty())
         KeepRows(QStringLiteral("mariadb/labelled_columns.sql"), std::move(labelled));
