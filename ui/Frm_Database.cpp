@@ -223,6 +223,7 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     connect(m_ui->Mnu_File_Open, &QAction::triggered, this, &Frm_Database::FileOpen);
     connect(m_ui->Mnu_File_Save, &QAction::triggered, this, &Frm_Database::FileSave);
     connect(m_ui->Mnu_File_Refresh, &QAction::triggered, this, &Frm_Database::FileRefresh);
+    connect(m_ui->Mnu_File_Project, &QAction::triggered, this, &Frm_Database::FileProjectSettings);
     connect(m_ui->Mnu_File_Build, &QAction::triggered, this, &Frm_Database::FileBuild);
     connect(m_ui->Tv_Left, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { NodeSelected(current); });
@@ -307,10 +308,12 @@ void Frm_Database::SetProjectState(int state)
         // so a save can never replace the stored annotations by an empty list.
         m_ui->Mnu_File_Save->setEnabled(m_tablesRead);
         m_ui->Mnu_File_Refresh->setEnabled(true);
+        m_ui->Mnu_File_Project->setEnabled(true);
         m_ui->Mnu_File_Build->setEnabled(true);
     } else if (state == kNoProject) {
         m_ui->Mnu_File_Save->setEnabled(false);
         m_ui->Mnu_File_Refresh->setEnabled(false);
+        m_ui->Mnu_File_Project->setEnabled(false);
         m_ui->Mnu_File_Build->setEnabled(false);
         m_panel1->clear();
         m_panel2->clear();
@@ -405,11 +408,12 @@ void Frm_Database::ApplyCaptions()
     for (QMenu* menu : {m_ui->Mnu_File, m_ui->Mnu_NewList, m_ui->Mnu_Edit, m_ui->Mnu_Tool, m_ui->Mnu_Help})
         menu->setTitle(Text(menu->objectName()));
     for (QAction* a :
-         {m_ui->Mnu_File_Setup,       m_ui->Mnu_File_New,    m_ui->Mnu_File_Open,    m_ui->Mnu_File_Save,
-          m_ui->Mnu_File_Refresh,     m_ui->Mnu_File_Build,  m_ui->Mnu_File_Exit,    m_ui->Mnu_Edit_Undo,
-          m_ui->Mnu_Edit_Copy,        m_ui->Mnu_Edit_Paste,  m_ui->Mnu_Tool_Package, m_ui->Mnu_Tool_UML,
-          m_ui->Mnu_Tool_ModelEditor, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2,  m_ui->Mnu_Tool_WEB,
-          m_ui->Mnu_Help_About,       m_ui->Mnu_Help_Help,   m_ui->Mnu_Help_WEB,     m_ui->Mnu_Help_Mail}) {
+         {m_ui->Mnu_File_Setup,   m_ui->Mnu_File_New,         m_ui->Mnu_File_Open,   m_ui->Mnu_File_Save,
+          m_ui->Mnu_File_Refresh, m_ui->Mnu_File_Project,     m_ui->Mnu_File_Build,  m_ui->Mnu_File_Exit,
+          m_ui->Mnu_Edit_Undo,    m_ui->Mnu_Edit_Copy,        m_ui->Mnu_Edit_Paste,  m_ui->Mnu_Tool_Package,
+          m_ui->Mnu_Tool_UML,     m_ui->Mnu_Tool_ModelEditor, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2,
+          m_ui->Mnu_Tool_WEB,     m_ui->Mnu_Help_About,       m_ui->Mnu_Help_Help,   m_ui->Mnu_Help_WEB,
+          m_ui->Mnu_Help_Mail}) {
         a->setText(Text(a->objectName()));
         a->setIconText(QVNDialogBar::PlainCaption(a->text()));
     }
@@ -560,7 +564,7 @@ bool Frm_Database::FileOpen()
     return OpenProjectFile(path);
 }
 
-bool Frm_Database::OpenProjectFile(const QString& path)
+bool Frm_Database::OpenProjectFile(const QString& path, bool askSettings)
 {
     if (m_busy || !CheckSave())
         return false;
@@ -584,7 +588,28 @@ bool Frm_Database::OpenProjectFile(const QString& path)
     // An edit made in an attempt that failed to connect still differs from the file when a later
     // attempt connects unchanged, so the edits of every attempt count.
     bool edited = false;
+    // A project that has its number, name and database opens on its stored connection; the dialog
+    // comes when that fails, and stays one command away (File > Project connection).
+    bool direct = !askSettings && project->HasProjectRecord() && !project->P_NO.trimmed().isEmpty() &&
+                  !project->P_NAME.trimmed().isEmpty() && !project->P_DATABASE.trimmed().isEmpty();
     for (;;) {
+        if (direct) {
+            direct = false;
+            QVNError connectErrors;
+            bool canceled = false;
+            if (ProjectReadTables(project, connectErrors, canceled))
+                break;
+            if (canceled) {
+                project = ProjectRead(file, errors);
+                if (!project) {
+                    ShowError(QStringLiteral("ERROR_OPEN_PROJECT"), errors.ToString());
+                    return false;
+                }
+            } else {
+                ShowError(QStringLiteral("ERROR_CONNECT"), connectErrors.ToString());
+            }
+            continue;
+        }
         if (RunConnectDialog() != 1)
             return false;
         edited = edited || dialog.Changed();
@@ -661,10 +686,6 @@ bool Frm_Database::ShowDatabase()
         groups[i]->setCheckState(0, Qt::Unchecked);
     }
     if (m_project && m_project->TABLES) {
-        // Cancel is asked now and then, not per node: each question is a round trip to the
-        // progress server and a turn of the event loop.
-        QElapsedTimer sinceAsked;
-        sinceAsked.start();
         for (const TQXRowPtr& row : *m_project->TABLES) {
             const QString name = row->Cols()->Text(QStringLiteral("TABLE_NAME")).trimmed();
             const int group = TreeGroup(row->Cols()->Text(QStringLiteral("TABLE_TYPE")));
@@ -674,12 +695,9 @@ bool Frm_Database::ShowDatabase()
             node->setFlags(node->flags() | Qt::ItemIsUserCheckable);
             node->setCheckState(0, Qt::Unchecked);
             children[group].append(node);
-            if (sinceAsked.elapsed() >= 50) {
-                sinceAsked.restart();
-                if (ProgressCanceled()) {
-                    result = false;
-                    break;
-                }
+            if (ProgressCanceled()) {
+                result = false;
+                break;
             }
         }
     }
@@ -845,6 +863,16 @@ void Frm_Database::FileRefresh()
     } else {
         ShowError(QStringLiteral("ERROR_CONNECT"), errors.ToString());
     }
+}
+
+void Frm_Database::FileProjectSettings()
+{
+    if (!m_project || m_busy)
+        return;
+    const QString file = m_project->ProjectFile();
+    // Cancelling the dialog is no reason to lose the open project: it opens again as it was stored.
+    if (!OpenProjectFile(file, true) && !HasProject())
+        OpenProjectFile(file);
 }
 
 void Frm_Database::FileBuild()

@@ -63,8 +63,10 @@ public:
     void SetProjectChanged(bool value);
 
     /// Opens a project file: the previous project is offered for saving and closed, the file read,
-    /// its tables read through the stored connection, and the file put on the recent list.
-    bool OpenProjectFile(const QString& path);
+    /// its tables read through the stored connection, and the file put on the recent list. The
+    /// connection dialog is shown when the project lacks its number, name or database, when the
+    /// stored connection fails, and always with `askSettings`.
+    bool OpenProjectFile(const QString& path, bool askSettings = false);
     /// Puts a path at the newest place of the recent list (at most ten, letter case ignored).
     void AddRecentProject(const QString& path);
     /// Shows the recent projects whose files exist, newest first.
@@ -106,6 +108,8 @@ private:
     bool FileOpen();
     bool FileSave();
     void FileRefresh();
+    /// The connection dialog on the open project, which is then opened again with its values.
+    void FileProjectSettings();
     void FileBuild();
     bool ShowDatabase();
     void NodeSelected(QTreeWidgetItem* item);

@@ -89,7 +89,7 @@ int main(int argc, char** argv)
             dialog.Confirm();
             return dialog.DialogResult();
         });
-        main.OpenProjectFile(sample);
+        main.OpenProjectFile(sample, true);
         main.SetProjectChanged(true);
         if (auto* tree = main.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"))) {
             const auto found = tree->findItems(QStringLiteral("orders"), Qt::MatchExactly | Qt::MatchRecursive);

@@ -132,7 +132,7 @@ TEST_F(DatabaseWorkTest, OpeningOnAServerThatNeverAnswersKeepsTheWindowRunningAn
     });
     const QString sample = SampleProject();
     bool opened = true;
-    const qint64 afterCancel = CancelDuring(window, 400, [&] { opened = window.OpenProjectFile(sample); });
+    const qint64 afterCancel = CancelDuring(window, 400, [&] { opened = window.OpenProjectFile(sample, true); });
     EXPECT_FALSE(opened);
     EXPECT_EQ(shown, 2) << "a cancelled connection shows the dialog again";
     EXPECT_GE(afterCancel, 0);
@@ -169,7 +169,7 @@ TEST_F(DatabaseWorkTest, RefreshAndBuildCancelledWhileTheServerIsSilentLeaveTheP
         dialog.Confirm();
         return dialog.DialogResult();
     });
-    ASSERT_TRUE(window.OpenProjectFile(SampleProject())) << m_messages.join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(window.OpenProjectFile(SampleProject(), true)) << m_messages.join(QLatin1Char('\n')).toStdString();
     // The changed connection is not to be saved before the refresh.
     window.SetQuestion([](const QString&) { return Frm_Database::Answer::No; });
     const QVNProject* project = window.Project();
