@@ -18,6 +18,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -519,6 +520,52 @@ TEST_F(MainWindowTest, EditMenuAndRightClickMenuCopyPasteAndUndoOnTheGridWithThe
     EXPECT_EQ(grid->CellText(3, 2), first);
     viaMenu("Mnu_Undo");
     EXPECT_EQ(grid->CellText(3, 2), second);
+}
+
+TEST_F(MainWindowTest, KeyboardRoadOpensTicksBuildsAndClosesWithoutTheMouse)
+{
+    Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
+    int builds = 0;
+    QStringList built;
+    window.SetBuildHandOver([&](const TQXRowsPtr& tables, const TQXColsPtr&, const QString&) {
+        ++builds;
+        for (const TQXRowPtr& row : *tables)
+            built << row->Key();
+    });
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QApplication::processEvents();
+    const QString sample = SampleProject();
+
+    // Ctrl+O: the file dialog takes the path typed into it and Enter.
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(sample);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(window.HasProject()) << m_messages.join(QLatin1Char('\n')).toStdString();
+
+    // The tree: down to the first table, Space ticks it; F7 builds it.
+    QApplication::setActiveWindow(&window); // the file dialog took the activation with it
+    auto* tree = window.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"));
+    tree->setFocus();
+    tree->setCurrentItem(tree->topLevelItem(0));
+    QTest::keyClick(tree, Qt::Key_Down);
+    const QString first = tree->currentItem()->text(0);
+    QTest::keyClick(tree, Qt::Key_Space);
+    EXPECT_EQ(tree->currentItem()->checkState(0), Qt::Checked);
+    QTest::keyClick(tree, Qt::Key_F7);
+    EXPECT_EQ(builds, 1);
+    EXPECT_EQ(built, QStringList{first});
+
+    // Ctrl+Q closes the window (nothing was changed, so nothing is asked).
+    QTest::keyClick(tree, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window.isVisible());
 }
 
 } // namespace
