@@ -21,13 +21,14 @@ const QStringList kDriver = {QStringLiteral("DRIVER")};
 const QStringList kFile = {QStringLiteral("Database"), QStringLiteral("DBQ")};
 const QStringList kServer = {QStringLiteral("Server"), QStringLiteral("Servername"), QStringLiteral("Host")};
 const QStringList kPort = {QStringLiteral("Port")};
+const QStringList kSocket = {QStringLiteral("Socket")};
 const QStringList kUser = {QStringLiteral("UID"), QStringLiteral("User"), QStringLiteral("Username"),
                            QStringLiteral("User ID")};
 const QStringList kPassword = {QStringLiteral("PWD"), QStringLiteral("Password")};
 
 bool IsKnown(const QString& key)
 {
-    for (const QStringList* group : {&kDsn, &kDriver, &kFile, &kServer, &kPort, &kUser, &kPassword})
+    for (const QStringList* group : {&kDsn, &kDriver, &kFile, &kServer, &kPort, &kSocket, &kUser, &kPassword})
         for (const QString& k : *group)
             if (k.compare(key, Qt::CaseInsensitive) == 0)
                 return true;
@@ -62,6 +63,12 @@ void SetAlias(QVNConnectionString& s, const QStringList& aliases, const QString&
     }
     s.SetValue(aliases.first(), value);
 }
+/// MariaDB's and MySQL's drivers reach a server on this machine through its socket file as well.
+bool TakesSocket(const QString& driver)
+{
+    return driver.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||
+           driver.contains(QLatin1String("MySQL"), Qt::CaseInsensitive);
+}
 } // namespace
 
 struct Frm_Connection::TestState
@@ -89,8 +96,8 @@ Frm_Connection::Frm_Connection(QWidget* parent) : QDialog(parent), m_ui(std::mak
         if (!m_loading)
             UpdateResult();
     };
-    for (QLineEdit* box : {m_ui->Txt_File, m_ui->Txt_Server, m_ui->Txt_Port, m_ui->Txt_Database, m_ui->Txt_Options,
-                           m_ui->Txt_User, m_ui->Txt_Password})
+    for (QLineEdit* box : {m_ui->Txt_File, m_ui->Txt_Server, m_ui->Txt_Port, m_ui->Txt_Socket, m_ui->Txt_Database,
+                           m_ui->Txt_Options, m_ui->Txt_User, m_ui->Txt_Password})
         connect(box, &QLineEdit::textChanged, this, changed);
     connect(m_ui->Cbo_Driver, &QComboBox::currentTextChanged, this, [this, changed] {
         ShowFieldsForKind();
@@ -158,6 +165,7 @@ void Frm_Connection::Start(const QString& connectionString, const QString& user,
     m_ui->Txt_Database->setText(database);
     m_ui->Txt_Server->setText(FirstOf(m_base, kServer));
     m_ui->Txt_Port->setText(FirstOf(m_base, kPort));
+    m_ui->Txt_Socket->setText(FirstOf(m_base, kSocket));
     QVNConnectionString others;
     m_knownOthers.clear();
     for (const QVNConnectionString::Entry& entry : m_base.Entries()) {
@@ -197,6 +205,9 @@ void Frm_Connection::ShowFieldsForKind()
                        static_cast<QWidget*>(m_ui->Lbl_Port), static_cast<QWidget*>(m_ui->Txt_Port),
                        static_cast<QWidget*>(m_ui->Lbl_Database), static_cast<QWidget*>(m_ui->Txt_Database)})
         w->setVisible(server);
+    const bool socket = server && TakesSocket(m_ui->Cbo_Driver->currentText());
+    m_ui->Lbl_Socket->setVisible(socket);
+    m_ui->Txt_Socket->setVisible(socket);
 }
 
 QString Frm_Connection::ConnectionString() const
@@ -207,7 +218,7 @@ QString Frm_Connection::ConnectionString() const
                                                                               : m_ui->Cbo_DSN->currentData().toString();
         SetAlias(s, kDriver, QString());
         SetAlias(s, kDsn, dsn);
-        for (const QStringList* group : {&kFile, &kServer, &kPort})
+        for (const QStringList* group : {&kFile, &kServer, &kPort, &kSocket})
             SetAlias(s, *group, QString());
     } else {
         SetAlias(s, kDsn, QString());
@@ -215,10 +226,13 @@ QString Frm_Connection::ConnectionString() const
         if (ServerKind()) {
             SetAlias(s, kServer, m_ui->Txt_Server->text().trimmed());
             SetAlias(s, kPort, m_ui->Txt_Port->text().trimmed());
+            SetAlias(s, kSocket,
+                     TakesSocket(m_ui->Cbo_Driver->currentText()) ? m_ui->Txt_Socket->text().trimmed() : QString());
             SetAlias(s, kFile, m_ui->Txt_Database->text().trimmed());
         } else {
             SetAlias(s, kServer, QString());
             SetAlias(s, kPort, QString());
+            SetAlias(s, kSocket, QString());
             SetAlias(s, kFile, m_ui->Txt_File->text().trimmed());
         }
     }

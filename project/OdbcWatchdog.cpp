@@ -58,23 +58,33 @@ std::vector<OdbcWatchdog::Socket> OdbcWatchdog::ProcessSockets()
 
 void OdbcWatchdog::BeforeConnect()
 {
-    m_before = ProcessSockets();
+    std::vector<Socket> before = ProcessSockets();
+    std::lock_guard lock(m_mutex);
+    m_before = std::move(before);
+    m_connecting = true;
 }
 
-void OdbcWatchdog::AfterConnect()
+std::vector<OdbcWatchdog::Socket> OdbcWatchdog::NewSockets() const
 {
-    std::vector<Socket> now = ProcessSockets();
     std::vector<Socket> fresh;
-    for (const Socket& s : now) {
+    for (const Socket& s : ProcessSockets()) {
         const bool known = std::any_of(m_before.begin(), m_before.end(),
                                        [&](const Socket& b) { return b.fd == s.fd && b.inode == s.inode; });
         if (!known)
             fresh.push_back(s);
     }
-    m_before.clear();
+    return fresh;
+}
+
+void OdbcWatchdog::AfterConnect()
+{
     std::lock_guard lock(m_mutex);
-    m_sockets = std::move(fresh);
+    m_sockets = NewSockets();
+    m_before.clear();
+    m_connecting = false;
     m_tripped = false;
+    if (m_canceled)
+        CutSockets(); // cancelled while the driver was still logging in
 }
 
 void OdbcWatchdog::Forget()
@@ -118,6 +128,46 @@ bool OdbcWatchdog::Tripped() const
     return m_tripped;
 }
 
+void OdbcWatchdog::CutSockets()
+{
+    for (const Socket& s : m_sockets) {
+        if (SocketInode(s.fd) == s.inode)
+            shutdown(s.fd, SHUT_RDWR);
+    }
+    m_sockets.clear();
+    m_tripped = true;
+    m_armed = false;
+}
+
+void OdbcWatchdog::Cancel()
+{
+    // shutdown() returns at once whatever the server does, which a cancel request sent to the
+    // server over a second connection cannot promise: a server that stopped answering would hold
+    // the cancelling thread too.
+    std::lock_guard lock(m_mutex);
+    m_canceled = true;
+    if (m_connecting) {
+        // The driver is still logging in and its sockets are not known as its own yet: those that
+        // appeared since the login began are taken for them. A login waits for the server with
+        // nothing else to stop it but its own time-out.
+        m_sockets = NewSockets();
+    }
+    if (!m_sockets.empty())
+        CutSockets();
+}
+
+bool OdbcWatchdog::Canceled() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_canceled;
+}
+
+void OdbcWatchdog::ClearCancel()
+{
+    std::lock_guard lock(m_mutex);
+    m_canceled = false;
+}
+
 void OdbcWatchdog::Run()
 {
     std::unique_lock lock(m_mutex);
@@ -143,12 +193,6 @@ void OdbcWatchdog::Run()
         if (m_stop || !m_armed || m_deadline != deadline || std::chrono::steady_clock::now() < deadline)
             continue;
         // The call outlived its deadline: cut the connection's sockets so the blocked read returns.
-        for (const Socket& s : m_sockets) {
-            if (SocketInode(s.fd) == s.inode)
-                shutdown(s.fd, SHUT_RDWR);
-        }
-        m_sockets.clear();
-        m_tripped = true;
-        m_armed = false;
+        CutSockets();
     }
 }

@@ -42,6 +42,16 @@ public:
     /// True when the last armed call ran out of time and its sockets were shut down.
     bool Tripped() const;
 
+    /// Stops the connection's work from any thread: its sockets are shut down at once (a call
+    /// blocked on the server returns with an error, armed or not). During a login the sockets the
+    /// process opened since BeforeConnect are taken for the connection's, and any it opens later
+    /// are cut by AfterConnect. Never blocks on the server.
+    void Cancel();
+    /// True after Cancel until ClearCancel.
+    bool Canceled() const;
+    /// Lets the connection work again after a Cancel.
+    void ClearCancel();
+
     /// Arms for the lifetime of the scope.
     class Scope
     {
@@ -62,10 +72,15 @@ private:
         unsigned long inode;
     };
     static std::vector<Socket> ProcessSockets();
+    /// The sockets of the process that were not there at BeforeConnect; under m_mutex.
+    std::vector<Socket> NewSockets() const;
+    /// Shuts down the connection's sockets that still are the ones it opened; under m_mutex.
+    void CutSockets();
     void Run();
 
-    std::vector<Socket> m_before;
-    std::vector<Socket> m_sockets; // guarded by m_mutex once the thread runs
+    std::vector<Socket> m_before;  // guarded by m_mutex
+    std::vector<Socket> m_sockets; // guarded by m_mutex
+    bool m_connecting = false;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -73,6 +88,7 @@ private:
     bool m_stop = false;
     bool m_armed = false;
     bool m_tripped = false;
+    bool m_canceled = false;
     std::chrono::steady_clock::time_point m_deadline;
     /// The helper is asleep until m_waitingUntil (it wakes then by itself).
     bool m_waiting = false;

@@ -211,12 +211,14 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
 
     // The catalog of every chosen table is read at once where the database allows it.
     project.ProjectDatabase().PrepareCatalog(chosen);
-    const QString collecting = Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_TABLE"));
+    const QString collecting = Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_OF"));
+    const QString total = QString::number(chosen.size());
+    int number = 0;
     for (const QString& name : chosen) {
+        ++number;
         if (Progress) {
             bool cancel = false;
-            Progress(collecting + QStringLiteral("   [ ") + name + QStringLiteral(" ] ") + QStringLiteral(" ..."),
-                     cancel);
+            Progress(collecting.arg(QString::number(number), total, name), cancel);
             if (cancel) {
                 m_canceled = true;
                 Exceptions.Add(Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_CANCEL")));

@@ -119,3 +119,34 @@ void QVNConnectionString::Remove(const QString& key)
         if (m_entries[i].key.compare(key, Qt::CaseInsensitive) == 0)
             m_entries.removeAt(i);
 }
+
+QString QVNConnectionString::Describe(const QString& text)
+{
+    QVNConnectionString s;
+    s.Parse(text);
+    auto first = [&s](std::initializer_list<const char*> keys) {
+        for (const char* key : keys) {
+            const QString value = s.Value(QString::fromLatin1(key)).trimmed();
+            if (!value.isEmpty())
+                return value;
+        }
+        return QString();
+    };
+    const QString dsn = first({"DSN"});
+    const QString database = first({"Database", "DBQ", "DB"});
+    QString server = first({"Server", "Servername", "Host"});
+    const QString socket = first({"Socket"});
+    const QString port = first({"Port"});
+    if (server.isEmpty())
+        server = socket;
+    else if (!port.isEmpty())
+        server += QLatin1Char(':') + port;
+    if (!server.isEmpty())
+        return database.isEmpty() ? server : database + QStringLiteral(" @ ") + server;
+    if (!database.isEmpty())
+        return database.contains(QLatin1Char('/')) ? database.mid(database.lastIndexOf(QLatin1Char('/')) + 1)
+                                                   : database;
+    if (!dsn.isEmpty())
+        return dsn;
+    return first({"DRIVER"});
+}

@@ -40,6 +40,10 @@ public:
     /// surrounding spaces or starts with "{"; the driver's name is always written in braces.
     static QString Quote(const QString& key, const QString& value);
 
+    /// Where a connection string leads, in the words a user knows it by: "database on
+    /// server:port", the database file's name, or the data source's name; never the password.
+    static QString Describe(const QString& text);
+
 private:
     int IndexOf(const QString& key) const;
 

@@ -139,6 +139,11 @@ bool QVNDatabase::ConnectToServer(const QString& ConnectString)
     Exceptions.Clear();
     if (!ConnectString.isEmpty())
         AdoConnectString = ConnectString;
+    if (m_watchdog.Canceled()) {
+        // A cancelled read must not come back through the reconnect of a lost connection.
+        Exceptions.Add(QStringLiteral("The work on the database was cancelled."));
+        return false;
+    }
     m_connection.reset();
     m_watchdog.Forget();
     m_inTransaction = false;
@@ -262,9 +267,21 @@ void QVNDatabase::AddDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const
         Exceptions.Add(fallback);
 }
 
+void QVNDatabase::Cancel()
+{
+    m_watchdog.Cancel();
+}
+
+void QVNDatabase::ClearCancel()
+{
+    m_watchdog.ClearCancel();
+}
+
 void QVNDatabase::NoteTimeout()
 {
-    if (m_watchdog.Tripped())
+    if (m_watchdog.Canceled())
+        Exceptions.Add(QStringLiteral("The work on the database was cancelled."));
+    else if (m_watchdog.Tripped())
         Exceptions.Add(QStringLiteral("The database did not answer within the time limit; the connection was closed."));
 }
 

@@ -34,7 +34,8 @@ class QVNCatalogReader;
  * SchemaTimeout seconds; statements after CommandTimeout seconds (0 = no limit). A server that
  * stops answering is cut off at those limits (see OdbcWatchdog), so nothing hangs beyond them.
  *
- * Single-threaded like the rest of the program; only the watchdog runs a helper thread.
+ * Used by one thread at a time (a window runs it on a worker); Cancel is the one member another
+ * thread may call. The watchdog runs a helper thread.
  */
 class QVNDatabase
 {
@@ -66,6 +67,11 @@ public:
     bool IsConnected() const;
     bool ConnectToServer(const QString& ConnectString = QString());
     bool DisConnectFromServer();
+    /// Stops what the connection is doing, from any thread: a call waiting on the server returns
+    /// with an error at once (the connection is closed under it), and no reconnect happens until
+    /// ClearCancel. An embedded database file has nothing to wait on and goes on.
+    void Cancel();
+    void ClearCancel();
 
     /// Transactions on the connection (one at a time); the connection returns to auto-commit
     /// after CommitTrans or RollbackTrans.

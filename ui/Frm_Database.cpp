@@ -10,8 +10,11 @@
 #include "Frm_UML.h"
 #include "Grid.h"
 #include "Mdl_Main.h"
+#include "QVNBackgroundWork.h"
 #include "QVNBuildCollector.h"
 #include "QVNConfig.h"
+#include "QVNConnectionString.h"
+#include "QVNDatabase.h"
 #include "QVNDialogBar.h"
 #include "QVNFormLocalizer.h"
 #include "QVNFunction.h"
@@ -33,6 +36,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -55,6 +59,9 @@ const QString kRecentSection = QStringLiteral("ProjectFile");
 constexpr int kRecentCount = 10;
 constexpr int kProjectOpen = 4;
 constexpr int kNoProject = 5;
+/// How long a cancelled connection may take to end before the window goes on without it (a
+/// driver still logging in cannot be interrupted; it ends by its own login time-out).
+constexpr int kCancelGraceMs = 150;
 
 // Layout lengths in twips, the unit the window's geometry rules are written in.
 constexpr int kMinWindow = 5000;
@@ -216,6 +223,7 @@ Frm_Database::Frm_Database(QWidget* parent) : QMainWindow(parent), m_ui(std::mak
     connect(m_ui->Mnu_File_Open, &QAction::triggered, this, &Frm_Database::FileOpen);
     connect(m_ui->Mnu_File_Save, &QAction::triggered, this, &Frm_Database::FileSave);
     connect(m_ui->Mnu_File_Refresh, &QAction::triggered, this, &Frm_Database::FileRefresh);
+    connect(m_ui->Mnu_File_Project, &QAction::triggered, this, &Frm_Database::FileProjectSettings);
     connect(m_ui->Mnu_File_Build, &QAction::triggered, this, &Frm_Database::FileBuild);
     connect(m_ui->Tv_Left, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { NodeSelected(current); });
@@ -300,10 +308,12 @@ void Frm_Database::SetProjectState(int state)
         // so a save can never replace the stored annotations by an empty list.
         m_ui->Mnu_File_Save->setEnabled(m_tablesRead);
         m_ui->Mnu_File_Refresh->setEnabled(true);
+        m_ui->Mnu_File_Project->setEnabled(true);
         m_ui->Mnu_File_Build->setEnabled(true);
     } else if (state == kNoProject) {
         m_ui->Mnu_File_Save->setEnabled(false);
         m_ui->Mnu_File_Refresh->setEnabled(false);
+        m_ui->Mnu_File_Project->setEnabled(false);
         m_ui->Mnu_File_Build->setEnabled(false);
         m_panel1->clear();
         m_panel2->clear();
@@ -398,11 +408,12 @@ void Frm_Database::ApplyCaptions()
     for (QMenu* menu : {m_ui->Mnu_File, m_ui->Mnu_NewList, m_ui->Mnu_Edit, m_ui->Mnu_Tool, m_ui->Mnu_Help})
         menu->setTitle(Text(menu->objectName()));
     for (QAction* a :
-         {m_ui->Mnu_File_Setup,       m_ui->Mnu_File_New,    m_ui->Mnu_File_Open,    m_ui->Mnu_File_Save,
-          m_ui->Mnu_File_Refresh,     m_ui->Mnu_File_Build,  m_ui->Mnu_File_Exit,    m_ui->Mnu_Edit_Undo,
-          m_ui->Mnu_Edit_Copy,        m_ui->Mnu_Edit_Paste,  m_ui->Mnu_Tool_Package, m_ui->Mnu_Tool_UML,
-          m_ui->Mnu_Tool_ModelEditor, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2,  m_ui->Mnu_Tool_WEB,
-          m_ui->Mnu_Help_About,       m_ui->Mnu_Help_Help,   m_ui->Mnu_Help_WEB,     m_ui->Mnu_Help_Mail}) {
+         {m_ui->Mnu_File_Setup,   m_ui->Mnu_File_New,         m_ui->Mnu_File_Open,   m_ui->Mnu_File_Save,
+          m_ui->Mnu_File_Refresh, m_ui->Mnu_File_Project,     m_ui->Mnu_File_Build,  m_ui->Mnu_File_Exit,
+          m_ui->Mnu_Edit_Undo,    m_ui->Mnu_Edit_Copy,        m_ui->Mnu_Edit_Paste,  m_ui->Mnu_Tool_Package,
+          m_ui->Mnu_Tool_UML,     m_ui->Mnu_Tool_ModelEditor, m_ui->Mnu_Tool_MSSQL1, m_ui->Mnu_Tool_MSSQL2,
+          m_ui->Mnu_Tool_WEB,     m_ui->Mnu_Help_About,       m_ui->Mnu_Help_Help,   m_ui->Mnu_Help_WEB,
+          m_ui->Mnu_Help_Mail}) {
         a->setText(Text(a->objectName()));
         a->setIconText(QVNDialogBar::PlainCaption(a->text()));
     }
@@ -553,14 +564,14 @@ bool Frm_Database::FileOpen()
     return OpenProjectFile(path);
 }
 
-bool Frm_Database::OpenProjectFile(const QString& path)
+bool Frm_Database::OpenProjectFile(const QString& path, bool askSettings)
 {
     if (m_busy || !CheckSave())
         return false;
     SetProjectState(kNoProject);
     const QString file = QFileInfo(path.trimmed()).absoluteFilePath();
     QVNError errors;
-    std::unique_ptr<QVNProject> project = ProjectRead(file, errors);
+    std::shared_ptr<QVNProject> project = ProjectRead(file, errors);
     if (!project) {
         ShowError(QStringLiteral("ERROR_OPEN_PROJECT"), errors.ToString());
         return false;
@@ -577,7 +588,28 @@ bool Frm_Database::OpenProjectFile(const QString& path)
     // An edit made in an attempt that failed to connect still differs from the file when a later
     // attempt connects unchanged, so the edits of every attempt count.
     bool edited = false;
+    // A project that has its number, name and database opens on its stored connection; the dialog
+    // comes when that fails, and stays one command away (File > Project connection).
+    bool direct = !askSettings && project->HasProjectRecord() && !project->P_NO.trimmed().isEmpty() &&
+                  !project->P_NAME.trimmed().isEmpty() && !project->P_DATABASE.trimmed().isEmpty();
     for (;;) {
+        if (direct) {
+            direct = false;
+            QVNError connectErrors;
+            bool canceled = false;
+            if (ProjectReadTables(project, connectErrors, canceled))
+                break;
+            if (canceled) {
+                project = ProjectRead(file, errors);
+                if (!project) {
+                    ShowError(QStringLiteral("ERROR_OPEN_PROJECT"), errors.ToString());
+                    return false;
+                }
+            } else {
+                ShowError(QStringLiteral("ERROR_CONNECT"), connectErrors.ToString());
+            }
+            continue;
+        }
         if (RunConnectDialog() != 1)
             return false;
         edited = edited || dialog.Changed();
@@ -588,8 +620,19 @@ bool Frm_Database::OpenProjectFile(const QString& path)
         project->P_PWD = dialog.P_PWD;
         project->P_PATH = dialog.P_PATH;
         QVNError connectErrors;
-        if (ProjectReadTables(*project, connectErrors))
+        bool canceled = false;
+        if (ProjectReadTables(project, connectErrors, canceled))
             break;
+        if (canceled) {
+            // A worker may still be logging in with this project: the next attempt reads the
+            // file again into a project of its own.
+            project = ProjectRead(file, errors);
+            if (!project) {
+                ShowError(QStringLiteral("ERROR_OPEN_PROJECT"), errors.ToString());
+                return false;
+            }
+            continue;
+        }
         ShowError(QStringLiteral("ERROR_CONNECT"), connectErrors.ToString());
     }
     m_tablesRead = true;
@@ -626,12 +669,17 @@ bool Frm_Database::ShowDatabase()
     bool result = true;
     tree->clear();
     ProgressShow(QStringLiteral("MESSAGE_SHOW_DATABASE"), true);
+    if (m_project && m_project->TABLES)
+        ProgressText(Text(QStringLiteral("MESSAGE_FILL_TREE")).arg(m_project->TABLES->Count()));
     QStyle* s = style();
     const QIcon icons[3] = {s->standardIcon(QStyle::SP_FileIcon), s->standardIcon(QStyle::SP_FileDialogContentsView),
                             s->standardIcon(QStyle::SP_DriveHDIcon)};
+    // The nodes are made apart from the tree and handed over in one piece per group: a tree that
+    // is told of every node lays itself out again each time.
     QTreeWidgetItem* groups[3];
+    QList<QTreeWidgetItem*> children[3];
     for (int i = 0; i < 3; ++i) {
-        groups[i] = new QTreeWidgetItem(tree, QStringList(QLatin1String(kGroupTexts[i])));
+        groups[i] = new QTreeWidgetItem(QStringList(QLatin1String(kGroupTexts[i])));
         groups[i]->setData(0, kKeyRole, kGroupKeys[i]);
         groups[i]->setIcon(0, icons[i]);
         groups[i]->setFlags(groups[i]->flags() | Qt::ItemIsUserCheckable);
@@ -641,17 +689,21 @@ bool Frm_Database::ShowDatabase()
         for (const TQXRowPtr& row : *m_project->TABLES) {
             const QString name = row->Cols()->Text(QStringLiteral("TABLE_NAME")).trimmed();
             const int group = TreeGroup(row->Cols()->Text(QStringLiteral("TABLE_TYPE")));
-            auto* node = new QTreeWidgetItem(groups[group], QStringList(name));
+            auto* node = new QTreeWidgetItem(QStringList(name));
             node->setData(0, kKeyRole, name);
             node->setIcon(0, icons[group]);
             node->setFlags(node->flags() | Qt::ItemIsUserCheckable);
             node->setCheckState(0, Qt::Unchecked);
+            children[group].append(node);
             if (ProgressCanceled()) {
                 result = false;
                 break;
             }
         }
     }
+    for (int i = 0; i < 3; ++i)
+        groups[i]->addChildren(children[i]);
+    tree->addTopLevelItems({groups[0], groups[1], groups[2]});
     groups[0]->setExpanded(true);
     groups[1]->setExpanded(true);
     FilterTree();
@@ -785,18 +837,42 @@ void Frm_Database::FileRefresh()
     m_ui->Lbl_Hint->setVisible(true);
     m_pages->ClearPage();
     m_pageChanged = false;
+    // The refresh reads into a project of its own, made from the file with the connection values
+    // in use, and takes its place only once it read everything: a failed or cancelled refresh
+    // leaves the open project, its tree, annotations and changed indicator exactly as they were.
     QVNError errors;
-    if (ProjectReadTables(*m_project, errors)) {
+    bool canceled = false;
+    std::shared_ptr<QVNProject> fresh = ProjectRead(m_project->ProjectFile(), errors);
+    if (fresh) {
+        fresh->P_NO = m_project->P_NO;
+        fresh->P_NAME = m_project->P_NAME;
+        fresh->P_DATABASE = m_project->P_DATABASE;
+        fresh->P_USERID = m_project->P_USERID;
+        fresh->P_PWD = m_project->P_PWD;
+        fresh->P_PATH = m_project->P_PATH;
+    }
+    if (fresh && ProjectReadTables(fresh, errors, canceled)) {
         // The annotations were read again from the file: edits the user chose not to save are gone.
+        m_project = std::move(fresh);
         SetProjectChanged(false);
         m_tablesRead = true;
         ShowDatabase();
         ShowProjectSummary();
+    } else if (canceled) {
+        QVNMessage::Show(Text(QStringLiteral("MESSAGE_CANCEL")), 2, QString(), false, 10, this);
     } else {
-        // The project keeps the table list it had (the project layer puts it back), so the tree,
-        // the annotations and the changed indicator all stay as they were.
         ShowError(QStringLiteral("ERROR_CONNECT"), errors.ToString());
     }
+}
+
+void Frm_Database::FileProjectSettings()
+{
+    if (!m_project || m_busy)
+        return;
+    const QString file = m_project->ProjectFile();
+    // Cancelling the dialog is no reason to lose the open project: it opens again as it was stored.
+    if (!OpenProjectFile(file, true) && !HasProject())
+        OpenProjectFile(file);
 }
 
 void Frm_Database::FileBuild()
@@ -866,6 +942,8 @@ void Frm_Database::ProgressShow(const QString& key, bool canCancel)
 
 void Frm_Database::ProgressText(const QString& text)
 {
+    if (m_progressWatch)
+        m_progressWatch(text);
     if (m_process)
         m_process->SetProcessing(text);
 }
@@ -879,6 +957,11 @@ void Frm_Database::ProgressEnd()
 bool Frm_Database::ProgressCanceled()
 {
     QApplication::processEvents();
+    return ProgressCancelRequested();
+}
+
+bool Frm_Database::ProgressCancelRequested()
+{
     if (m_cancelCheck)
         return m_cancelCheck();
     return m_process && m_process->ProcessCanceled();
@@ -915,9 +998,9 @@ bool Frm_Database::ProjectCreate(const QString& path, QVNError& errors)
     return false;
 }
 
-std::unique_ptr<QVNProject> Frm_Database::ProjectRead(const QString& path, QVNError& errors)
+std::shared_ptr<QVNProject> Frm_Database::ProjectRead(const QString& path, QVNError& errors)
 {
-    auto project = std::make_unique<QVNProject>();
+    auto project = std::make_shared<QVNProject>();
     QVNProjectLifecycle lifecycle;
     if (!lifecycle.OpenFile(path, *project)) {
         errors.AddExceptions(lifecycle.Exceptions);
@@ -926,15 +1009,39 @@ std::unique_ptr<QVNProject> Frm_Database::ProjectRead(const QString& path, QVNEr
     return project;
 }
 
-bool Frm_Database::ProjectReadTables(QVNProject& project, QVNError& errors)
+bool Frm_Database::ProjectReadTables(const std::shared_ptr<QVNProject>& project, QVNError& errors, bool& canceled)
 {
-    ProgressShow(QStringLiteral("MESSAGE_CONNECT"), false);
-    QVNProjectLifecycle lifecycle;
-    const bool ok = lifecycle.ReadTables(project);
+    canceled = false;
+    QVNDatabase& database = project->ProjectDatabase();
+    database.ClearCancel();
+    ProgressShow(QStringLiteral("MESSAGE_CONNECT"), true);
+    ProgressText(Text(QStringLiteral("MESSAGE_CONNECT_BODY")).arg(QVNConnectionString::Describe(project->P_DATABASE)));
+    // The worker owns what it reads with: when the user cancels while the driver is still logging
+    // in, the window goes on and the worker ends by itself later.
+    struct Read
+    {
+        QVNProjectLifecycle lifecycle;
+        bool ok = false;
+    };
+    auto read = std::make_shared<Read>();
+    // No command may replace or close the project while the loop below lets events run.
+    const bool wasBusy = m_busy;
+    m_busy = true;
+    QVNBackgroundWork work;
+    work.CancelRequested = [this] { return ProgressCancelRequested(); };
+    work.OnCancel = [&database] { database.Cancel(); };
+    const auto outcome = work.Run([project, read] { read->ok = read->lifecycle.ReadTables(*project); }, kCancelGraceMs);
+    m_busy = wasBusy;
     ProgressEnd();
-    if (!ok)
-        errors.AddExceptions(lifecycle.Exceptions);
-    return ok;
+    canceled = work.Canceled();
+    if (outcome == QVNBackgroundWork::Outcome::Abandoned)
+        return false;
+    database.ClearCancel();
+    if (canceled)
+        return false;
+    if (!read->ok)
+        errors.AddExceptions(read->lifecycle.Exceptions);
+    return read->ok;
 }
 
 bool Frm_Database::ProjectSave(QVNProject& project, QVNError& errors)
@@ -949,17 +1056,24 @@ bool Frm_Database::ProjectSave(QVNProject& project, QVNError& errors)
 bool Frm_Database::ProjectCollect(QVNProject& project, const QStringList& tables, TQXRowsPtr& collected,
                                   TQXColsPtr& variables, QString& folder, bool& canceled, QVNError& errors)
 {
+    // The collection reads the open project on a worker; the window waits for its end (it cannot go
+    // on without the project) but keeps painting, and Cancel closes the connection under a read
+    // that waits on the server.
+    QVNDatabase& database = project.ProjectDatabase();
+    database.ClearCancel();
     QVNBuildCollector collector;
-    collector.Progress = [this](const QString& message, bool& cancel) {
-        if (!message.isEmpty())
-            ProgressText(message);
-        cancel = ProgressCanceled();
-    };
-    const bool ok = collector.Collect(project, tables, collected, variables, folder);
-    canceled = collector.Canceled();
-    if (!ok)
+    QVNBackgroundWork work;
+    work.CancelRequested = [this] { return ProgressCancelRequested(); };
+    work.OnCancel = [&database] { database.Cancel(); };
+    work.Show = [this](const QString& message) { ProgressText(message); };
+    collector.Progress = work.Listener();
+    bool ok = false;
+    work.Run([&] { ok = collector.Collect(project, tables, collected, variables, folder); });
+    database.ClearCancel();
+    canceled = collector.Canceled() || work.Canceled();
+    if (!ok && !canceled)
         errors.AddExceptions(collector.Exceptions);
-    return ok;
+    return ok && !canceled;
 }
 
 int Frm_Database::ProjectTableCount(const QVNProject& project, const QString& kind) const

@@ -45,6 +45,8 @@ public:
     using ConnectDialog = std::function<int(Frm_Open& dialog)>;
     /// Asked whether the user pressed Cancel in the progress window. Replaceable for tests.
     using CancelCheck = std::function<bool()>;
+    /// Receives the plain-words text the progress window's body shows. For tests.
+    using ProgressWatch = std::function<void(const QString& text)>;
     /// Receives what a build needs: the "TABLES" row set, the seven project variables in order
     /// and the project's folder.
     using BuildHandOver =
@@ -61,8 +63,10 @@ public:
     void SetProjectChanged(bool value);
 
     /// Opens a project file: the previous project is offered for saving and closed, the file read,
-    /// its tables read through the stored connection, and the file put on the recent list.
-    bool OpenProjectFile(const QString& path);
+    /// its tables read through the stored connection, and the file put on the recent list. The
+    /// connection dialog is shown when the project lacks its number, name or database, when the
+    /// stored connection fails, and always with `askSettings`.
+    bool OpenProjectFile(const QString& path, bool askSettings = false);
     /// Puts a path at the newest place of the recent list (at most ten, letter case ignored).
     void AddRecentProject(const QString& path);
     /// Shows the recent projects whose files exist, newest first.
@@ -81,6 +85,9 @@ public:
     void SetQuestion(Question question) { m_question = std::move(question); }
     void SetConnectDialog(ConnectDialog dialog) { m_connectDialog = std::move(dialog); }
     void SetCancelCheck(CancelCheck check) { m_cancelCheck = std::move(check); }
+    void SetProgressWatch(ProgressWatch watch) { m_progressWatch = std::move(watch); }
+    /// True while a step waits on the database or a disk (the window keeps painting meanwhile).
+    bool Busy() const { return m_busy; }
     void SetBuildHandOver(BuildHandOver handOver) { m_buildHandOver = std::move(handOver); }
     /// The tree group of a table kind as the database reports it: 0 tables, 1 views, 2 the rest.
     static int TreeGroup(const QString& kind);
@@ -101,6 +108,8 @@ private:
     bool FileOpen();
     bool FileSave();
     void FileRefresh();
+    /// The connection dialog on the open project, which is then opened again with its values.
+    void FileProjectSettings();
     void FileBuild();
     bool ShowDatabase();
     void NodeSelected(QTreeWidgetItem* item);
@@ -122,6 +131,8 @@ private:
     void ProgressText(const QString& text);
     void ProgressEnd();
     bool ProgressCanceled();
+    /// The progress window's Cancel, asked without letting events run (the caller runs them).
+    bool ProgressCancelRequested();
     void ShowOptions();
     void ShowAbout();
     void ShowHelp();
@@ -136,15 +147,19 @@ private:
 
     // The project layer, in one place.
     bool ProjectCreate(const QString& path, QVNError& errors);
-    std::unique_ptr<QVNProject> ProjectRead(const QString& path, QVNError& errors);
-    bool ProjectReadTables(QVNProject& project, QVNError& errors);
+    std::shared_ptr<QVNProject> ProjectRead(const QString& path, QVNError& errors);
+    /// Connects and reads the tables on a worker; the window keeps running meanwhile. A cancelled
+    /// read returns false with `canceled` set; the project may then still be in use by the worker
+    /// and must be dropped by the caller.
+    bool ProjectReadTables(const std::shared_ptr<QVNProject>& project, QVNError& errors, bool& canceled);
     bool ProjectSave(QVNProject& project, QVNError& errors);
     bool ProjectCollect(QVNProject& project, const QStringList& tables, TQXRowsPtr& collected, TQXColsPtr& variables,
                         QString& folder, bool& canceled, QVNError& errors);
     int ProjectTableCount(const QVNProject& project, const QString& kind) const;
 
     std::unique_ptr<Ui::Frm_Database> m_ui;
-    std::unique_ptr<QVNProject> m_project;
+    /// Shared with a worker that may still run after its read was cancelled.
+    std::shared_ptr<QVNProject> m_project;
     bool m_tablesRead = false;
     bool m_pageChanged = false;
     bool m_projectChanged = false;
@@ -156,6 +171,7 @@ private:
     Question m_question;
     ConnectDialog m_connectDialog;
     CancelCheck m_cancelCheck;
+    ProgressWatch m_progressWatch;
     BuildHandOver m_buildHandOver;
     std::unique_ptr<QVNPages> m_pages; ///< the table and column pages of the right pane
     std::unique_ptr<Frm_Open> m_open;  ///< the connection dialog, one for the window's lifetime

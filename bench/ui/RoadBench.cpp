@@ -7,14 +7,17 @@
 #include "Frm_Open.h"
 #include "Frm_TableData.h"
 #include "Mdl_Main.h"
+#include "QVNBuildCollector.h"
 #include "QVNDatabase.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
 #include "QVNProject.h"
 #include "QVNProjectLifecycle.h"
+#include "TQXRows.h"
 
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -120,6 +123,40 @@ int main(int argc, char** argv)
             nodes += tree->topLevelItem(g)->childCount();
     std::printf("open %d tables: %s in %lld ms, %d tree nodes, resident %ld MB (window before %ld MB)\n", tables,
                 opened ? "ok" : "FAILED", static_cast<long long>(openMs), nodes, ResidentKb() / 1024, before / 1024);
+
+    // Collecting every table for a build: from the window (the tree's tick, the worker, the
+    // progress polls) against the headless road's collector on the same project file, one after
+    // the other in this run.
+    if (auto* tree = window.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"))) {
+        for (int g = 0; g < tree->topLevelItemCount(); ++g)
+            tree->topLevelItem(g)->setCheckState(0, Qt::Checked);
+        qint64 windowMs = -1;
+        int windowTables = 0;
+        window.SetBuildHandOver([&](const TQXRowsPtr& collected, const TQXColsPtr&, const QString&) {
+            windowMs = t.elapsed();
+            windowTables = collected ? collected->Count() : 0;
+        });
+        t.restart();
+        window.findChild<QAction*>(QStringLiteral("Mnu_File_Build"))->trigger();
+        QVNBuildCollector headless;
+        TQXRowsPtr collected;
+        TQXColsPtr variables;
+        QString folder;
+        t.restart();
+        QVNProject project;
+        QVNProjectLifecycle lifecycle;
+        bool ok = lifecycle.Open(file, project);
+        const qint64 headlessOpenMs = t.elapsed();
+        t.restart();
+        ok = ok && headless.Collect(project, QStringList(), collected, variables, folder);
+        const qint64 headlessMs = t.elapsed();
+        std::printf("open: window %lld ms, headless %lld ms; collect for a build: window %d tables in %lld ms, "
+                    "headless %d tables in %lld ms%s; both steps ratio %.2f\n",
+                    static_cast<long long>(openMs), static_cast<long long>(headlessOpenMs), windowTables,
+                    static_cast<long long>(windowMs), collected ? collected->Count() : 0,
+                    static_cast<long long>(headlessMs), ok ? "" : " FAILED",
+                    double(openMs + windowMs) / double(std::max<qint64>(1, headlessOpenMs + headlessMs)));
+    }
 
     QVNDatabase data;
     data.AdoConnectString = target;

@@ -89,7 +89,7 @@ int main(int argc, char** argv)
             dialog.Confirm();
             return dialog.DialogResult();
         });
-        main.OpenProjectFile(sample);
+        main.OpenProjectFile(sample, true);
         main.SetProjectChanged(true);
         if (auto* tree = main.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"))) {
             const auto found = tree->findItems(QStringLiteral("orders"), Qt::MatchExactly | Qt::MatchRecursive);
@@ -109,6 +109,9 @@ int main(int argc, char** argv)
                                     "sslmode=require;"),
                      QStringLiteral("shop"), QStringLiteral("secret"));
         save(editor, out, en ? "connection-editor-server-en" : "connection-editor-server-zh");
+        editor.Start(QStringLiteral("DRIVER={MariaDB Unicode};Socket=/run/mysqld/mysqld.sock;Database=shop;"),
+                     QStringLiteral("shop"), QStringLiteral("secret"));
+        save(editor, out, en ? "connection-editor-mariadb-en" : "connection-editor-mariadb-zh");
 
         if (main.Project()) {
             Frm_TableData viewer;

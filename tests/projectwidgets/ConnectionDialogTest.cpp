@@ -1,6 +1,7 @@
 // The connection dialog and the connection-string editor, driven through their controls.
 #include "Frm_Connection.h"
 #include "Frm_Open.h"
+#include "MariaDbServer.h"
 #include "Mdl_Main.h"
 #include "ProjectTestSupport.h"
 #include "WidgetTestSupport.h"
@@ -160,6 +161,39 @@ TEST_F(ConnectionDialogTest, TestConnectReportsTheDriversAnswerWithoutBlocking)
     ASSERT_TRUE(WaitForTest(editor));
     EXPECT_TRUE(editor.LastTestSucceeded()) << editor.TestMessage().toStdString();
     EXPECT_TRUE(editor.TestMessage().contains(QStringLiteral("PostgreSQL"))) << editor.TestMessage().toStdString();
+}
+
+TEST_F(ConnectionDialogTest, MariaDbServerIsReachedThroughItsSocketOrItsPortAndTested)
+{
+    const QString problem = Maria::Problem();
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    QString error, name;
+    ASSERT_FALSE(Maria::CreateDatabase(QStringLiteral("create table t (id int primary key);"), error, &name).isEmpty())
+        << error.toStdString();
+    Frm_Connection editor;
+    for (const bool overTcp : {false, true}) {
+        SCOPED_TRACE(overTcp ? "port" : "socket");
+        const QString given = Maria::ConnectionString(name, overTcp);
+        editor.Start(given, QString(), QString());
+        EXPECT_EQ(Child<QComboBox>(editor, "Cbo_Driver")->currentText(), QStringLiteral("MariaDB Unicode"));
+        EXPECT_TRUE(Box(editor, "Txt_Socket")->isVisibleTo(&editor));
+        EXPECT_EQ(Box(editor, "Txt_Database")->text(), name);
+        EXPECT_EQ(Box(editor, "Txt_Socket")->text().isEmpty(), overTcp);
+        EXPECT_EQ(Box(editor, "Txt_Port")->text().isEmpty(), !overTcp);
+        // What the fields make again reaches the same server; user and password come from their boxes.
+        ASSERT_TRUE(editor.StartTest());
+        ASSERT_TRUE(WaitForTest(editor));
+        EXPECT_TRUE(editor.LastTestSucceeded()) << editor.TestMessage().toStdString();
+        EXPECT_TRUE(editor.TestMessage().contains(QStringLiteral("MariaDB"), Qt::CaseInsensitive) ||
+                    editor.TestMessage().contains(QStringLiteral("MySQL"), Qt::CaseInsensitive))
+            << editor.TestMessage().toStdString();
+    }
+    // The socket is MariaDB's and MySQL's: another server driver neither shows nor writes it.
+    Box(editor, "Txt_Socket")->setText(QStringLiteral("/run/mysqld/mysqld.sock"));
+    EXPECT_TRUE(editor.ConnectionString().contains(QStringLiteral("Socket=/run/mysqld/mysqld.sock;")));
+    Child<QComboBox>(editor, "Cbo_Driver")->setCurrentText(QStringLiteral("PostgreSQL Unicode"));
+    EXPECT_FALSE(Box(editor, "Txt_Socket")->isVisibleTo(&editor));
+    EXPECT_FALSE(editor.ConnectionString().contains(QStringLiteral("Socket="), Qt::CaseInsensitive));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "Frm_Database.h"
 #include "Frm_Open.h"
+#include "Grid.h"
 #include "Mdl_Main.h"
 #include "QVNConfig.h"
 #include "QVNLanguage.h"
@@ -13,8 +14,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -458,6 +462,110 @@ TEST_F(MainWindowTest, FileMenuLettersAreUniqueInEveryLanguage)
             letters << letter;
         }
     }
+}
+
+TEST_F(MainWindowTest, EditMenuAndRightClickMenuCopyPasteAndUndoOnTheGridWithTheFocus)
+{
+    Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
+    ASSERT_TRUE(window.OpenProjectFile(SampleProject()));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    auto* tree = window.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"));
+    const auto found = tree->findItems(QStringLiteral("categories"), Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_FALSE(found.isEmpty());
+    tree->setCurrentItem(found.first());
+    auto* grid = window.findChild<Grid*>(QStringLiteral("Spd_ColumnList"));
+    ASSERT_NE(grid, nullptr);
+    ASSERT_GE(grid->MaxRows(), 2);
+    grid->setFocus();
+    QApplication::processEvents();
+    const QString first = grid->CellText(3, 1), second = grid->CellText(3, 2);
+    ASSERT_NE(first, second);
+
+    // The caption of row 1 copied and pasted over row 2 by the Edit menu, then taken back.
+    auto select = [&](int col, int row) { grid->setCurrentIndex(grid->model()->index(row - 1, col - 1)); };
+    auto trigger = [&](const char* name) { window.findChild<QAction*>(QLatin1String(name))->trigger(); };
+    select(3, 1);
+    trigger("Mnu_Edit_Copy");
+    EXPECT_EQ(QApplication::clipboard()->text().trimmed(), first);
+    select(3, 2);
+    trigger("Mnu_Edit_Paste");
+    EXPECT_EQ(grid->CellText(3, 2), first);
+    EXPECT_TRUE(window.PageChanged());
+    trigger("Mnu_Edit_Undo");
+    EXPECT_EQ(grid->CellText(3, 2), second);
+
+    // The same through the grid's right-click menu: the menu's actions are picked as it opens.
+    auto viaMenu = [&](const char* action) {
+        QTimer::singleShot(0, [action] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->objectName() == QLatin1String("Mnu_Grid")) {
+                    QAction* a = menu->findChild<QAction*>(QLatin1String(action));
+                    ASSERT_NE(a, nullptr);
+                    EXPECT_TRUE(a->isEnabled()) << action;
+                    menu->setActiveAction(a);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), grid->viewport()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(grid->viewport(), &event);
+    };
+    QApplication::clipboard()->clear();
+    select(3, 1);
+    viaMenu("Mnu_Copy");
+    EXPECT_EQ(QApplication::clipboard()->text().trimmed(), first);
+    select(3, 2);
+    viaMenu("Mnu_Paste");
+    EXPECT_EQ(grid->CellText(3, 2), first);
+    viaMenu("Mnu_Undo");
+    EXPECT_EQ(grid->CellText(3, 2), second);
+}
+
+TEST_F(MainWindowTest, KeyboardRoadOpensTicksBuildsAndClosesWithoutTheMouse)
+{
+    Frm_Database window;
+    window.SetConnectDialog(AcceptAsIs);
+    int builds = 0;
+    QStringList built;
+    window.SetBuildHandOver([&](const TQXRowsPtr& tables, const TQXColsPtr&, const QString&) {
+        ++builds;
+        for (const TQXRowPtr& row : *tables)
+            built << row->Key();
+    });
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QApplication::processEvents();
+    const QString sample = SampleProject();
+
+    // Ctrl+O: the file dialog takes the path typed into it and Enter.
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(sample);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(window.HasProject()) << m_messages.join(QLatin1Char('\n')).toStdString();
+
+    // The tree: down to the first table, Space ticks it; F7 builds it.
+    QApplication::setActiveWindow(&window); // the file dialog took the activation with it
+    auto* tree = window.findChild<QTreeWidget*>(QStringLiteral("Tv_Left"));
+    tree->setFocus();
+    tree->setCurrentItem(tree->topLevelItem(0));
+    QTest::keyClick(tree, Qt::Key_Down);
+    const QString first = tree->currentItem()->text(0);
+    QTest::keyClick(tree, Qt::Key_Space);
+    EXPECT_EQ(tree->currentItem()->checkState(0), Qt::Checked);
+    QTest::keyClick(tree, Qt::Key_F7);
+    EXPECT_EQ(builds, 1);
+    EXPECT_EQ(built, QStringList{first});
+
+    // Ctrl+Q closes the window (nothing was changed, so nothing is asked).
+    QTest::keyClick(tree, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window.isVisible());
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTreeWidget>
 
 namespace {
@@ -78,7 +79,7 @@ TEST_F(RoadTest, WrongThenRightConnectionShowsTheDialogAgainWithTheValuesTried)
         dialog.Confirm();
         return dialog.DialogResult();
     });
-    ASSERT_TRUE(window.OpenProjectFile(sample));
+    ASSERT_TRUE(window.OpenProjectFile(sample, true));
     ASSERT_EQ(shown.size(), 2);
     EXPECT_EQ(shown[1], kWrong) << "the second showing starts on the values just tried";
     ASSERT_EQ(m_messages.size(), 1);
@@ -90,9 +91,72 @@ TEST_F(RoadTest, WrongThenRightConnectionShowsTheDialogAgainWithTheValuesTried)
     // Closing the dialog without OK gives up: no project is open.
     window.SetQuestion([](const QString&) { return Frm_Database::Answer::No; });
     window.SetConnectDialog([](Frm_Open&) { return 0; });
-    EXPECT_FALSE(window.OpenProjectFile(sample));
+    EXPECT_FALSE(window.OpenProjectFile(sample, true));
     EXPECT_FALSE(window.HasProject());
     EXPECT_EQ(Tree(window)->topLevelItemCount(), 0);
+}
+
+TEST_F(RoadTest, TheDialogComesOnlyWhenTheStoredConnectionFailsOrWhenAskedFor)
+{
+    // A stored connection that fails: the error, then the dialog on the stored values.
+    const QString broken = Mdl_Main::ProjectPath + QStringLiteral("broken.qvn");
+    ASSERT_TRUE(QFile::copy(SampleProject(), broken));
+    {
+        QVNProject project;
+        QVNProjectLifecycle lifecycle;
+        ASSERT_TRUE(lifecycle.OpenFile(broken, project));
+        project.P_NO = QStringLiteral("B1");
+        project.P_NAME = QStringLiteral("Broken");
+        project.P_DATABASE = kWrong;
+        ASSERT_TRUE(lifecycle.Save(project)) << lifecycle.Exceptions.ToString().toStdString();
+    }
+    struct Case
+    {
+        const char* name;
+        QString file;
+        bool viaMenu;
+        int dialogs;
+        int errors;
+        bool opened;
+    };
+    const Case cases[] = {
+        {"stored connection works", SampleProject(), false, 0, 0, true},
+        {"asked for through the File menu", SampleProject(), true, 1, 0, true},
+        {"stored connection fails", broken, false, 1, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Frm_Database window;
+        m_messages.clear();
+        int dialogs = 0;
+        QString shownDatabase;
+        window.SetConnectDialog([&](Frm_Open& dialog) {
+            ++dialogs;
+            dialog.LoadFields();
+            shownDatabase = dialog.findChild<QLineEdit*>(QStringLiteral("Txt_P_DATABASE"))->text();
+            if (c.file == broken)
+                return 0;
+            dialog.Confirm();
+            return dialog.DialogResult();
+        });
+        if (c.viaMenu) {
+            window.SetConnectDialog(&RoadTest::AcceptAsIs);
+            ASSERT_TRUE(window.OpenProjectFile(c.file));
+            window.SetConnectDialog([&](Frm_Open& dialog) {
+                ++dialogs;
+                return AcceptAsIs(dialog);
+            });
+            Trigger(window, "Mnu_File_Project");
+        } else {
+            EXPECT_EQ(window.OpenProjectFile(c.file), c.opened);
+        }
+        EXPECT_EQ(dialogs, c.dialogs);
+        EXPECT_EQ(m_messages.size(), c.errors) << m_messages.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(window.HasProject(), c.opened);
+        if (c.file == broken) {
+            EXPECT_EQ(shownDatabase, kWrong) << "the dialog starts on the stored values";
+        }
+    }
 }
 
 TEST_F(RoadTest, NewProjectStartsOnEmptySettingsAndKeepsWhatWasTyped)
@@ -180,7 +244,10 @@ TEST_F(RoadTest, CancelWhileTheTreeFillsKeepsTheNodesAddedSoFar)
 {
     Frm_Database window;
     int polls = 0;
-    window.SetCancelCheck([&] { return ++polls >= 3; });
+    // Counted from the moment the tree starts filling (reading the tables asks too).
+    bool filling = false;
+    window.SetProgressWatch([&](const QString& text) { filling = text.contains(QStringLiteral("in the tree")); });
+    window.SetCancelCheck([&] { return filling && ++polls >= 3; });
     OpenSample(window);
     QTreeWidget* tree = Tree(window);
     ASSERT_EQ(tree->topLevelItemCount(), 3);
@@ -293,9 +360,15 @@ TEST_F(RoadTest, ProgressServerShowsTheTableTextsAndItsCancelStopsTheCollection)
         texts << process.Object().Call(QStringLiteral("TestWindow"), {QStringLiteral("Processing")}).toString();
         return process.ProcessCanceled();
     });
+    // The collection may end before the first question: what was handed to the window counts too.
+    window.SetProgressWatch([&](const QString& text) { texts << text; });
     Trigger(window, "Mnu_File_Build");
     EXPECT_TRUE(handedOver);
-    EXPECT_TRUE(texts.contains(QStringLiteral("Collecting table   [ orders ]  ...")))
+    // The body says in plain words which table of how many is read (the last one shown, at least).
+    EXPECT_FALSE(texts
+                     .filter(QRegularExpression(
+                         QStringLiteral("^Reading the columns and keys of table [12] of 2: (orders|customers)$")))
+                     .isEmpty())
         << texts.join(QLatin1Char('\n')).toStdString();
 
     // Cancel pressed in the progress window while the first table is collected.
