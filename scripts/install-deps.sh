@@ -13,6 +13,7 @@ packages=(
     postgresql zip unzip p7zip-full python3 python3-jinja2 python3-psycopg2 python3-pyflakes xvfb xauth
     postgresql-15-postgis-3
     python3-flask python3-selenium chromium chromium-driver
+    mariadb-server mariadb-client odbc-mariadb python3-pymysql
 )
 # Screenshots: Chinese captions need a CJK font.
 packages+=(fonts-wqy-zenhei)
@@ -30,4 +31,12 @@ sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
+# The server packages (PostgreSQL, MariaDB) would start a system service on installation; the tests
+# start their own servers in temporary folders, so a temporary policy forbids that while installing.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null
+    "${sudo_cmd[@]}" chmod 755 "$policy"
+    trap '"${sudo_cmd[@]}" rm -f "$policy"' EXIT
+fi
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
