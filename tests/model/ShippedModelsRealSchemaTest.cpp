@@ -19,6 +19,8 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace modeltest;
 
 namespace {
@@ -623,6 +625,98 @@ TEST(RealSchemaMaria, TheSqlScriptLoadsTwiceIntoAFreshMariaDbDatabaseAndThePytho
                    QStringLiteral("INSERT INTO `group` (price) VALUES (2.5); SELECT CONCAT_WS('|', `Order`, flag, "
                                   "CAST(total AS SIGNED), created IS NOT NULL) FROM `group`")),
         QStringLiteral("R&D <main>|1|5|1"));
+}
+
+// A table set shaped as MariaDB states it (display widths, unsigned, enum and set, year, tinyint(1),
+// current_timestamp()) loads twice into each of the three systems; what each makes of the unsigned
+// key, the enum and the foreign key to a unique column is checked where it could go wrong.
+TEST(RealSchemaMaria, TheScriptOfAMariaDbTableSetLoadsTwiceIntoEachSystem)
+{
+    const PgServer pg = PgServer::FromFixture();
+    ASSERT_TRUE(pg.Usable()) << "no PostgreSQL fixture (the db tests start it)";
+    ASSERT_EQ(Maria::Problem(), QString());
+    TempDir dir;
+    UseAppFolder(dir);
+    const TQXRowsPtr tables = AwkwardTables(dir, QStringLiteral("mariadb"));
+    ASSERT_TRUE(tables);
+    QString error, mariaDb;
+    Maria::CreateDatabase(QString(), error, &mariaDb);
+    ASSERT_EQ(error, QString());
+    const QString pgDb = QStringLiteral("quorvin_ddl_mariadb");
+    pg.FreshDatabase(pgDb);
+    const QString liteDb = dir.file(QStringLiteral("mariadb.db"));
+    struct Target
+    {
+        QString name;
+        std::function<QString(const QString&)> run;  // runs SQL; its rows (failures are test failures)
+        std::function<bool(const QString&)> refuses; // runs SQL; true when the database refuses it
+        QString expected;                            // the types of film's key, rental's lines and film's rating
+    };
+    const std::vector<Target> targets = {
+        {QStringLiteral("SQLite"), [&](const QString& sql) { return Sqlite(liteDb, sql); },
+         [&](const QString& sql) {
+             return RunProgram(QStringLiteral("sqlite3"), {QStringLiteral("-bail"), liteDb, sql}) != 0;
+         },
+         QStringLiteral("INTEGER|BIGINT|TEXT")},
+        {QStringLiteral("PostgreSQL"), [&](const QString& sql) { return pg.Query(pgDb, sql); },
+         [&](const QString& sql) {
+             QString output;
+             return pg.Psql(pgDb, {QStringLiteral("-c"), sql}, &output) != 0;
+         },
+         QStringLiteral("bigint|bigint|text")},
+        {QStringLiteral("MariaDB"), [&](const QString& sql) { return MariaQuery(mariaDb, sql); },
+         [&](const QString& sql) { return !Maria::RunSql(mariaDb, sql).isEmpty(); },
+         QStringLiteral("bigint(20)|int(10) unsigned|enum('G','PG','PG-13')")},
+    };
+    const QMap<QString, QString> typeQuery = {
+        {QStringLiteral("SQLite"),
+         QStringLiteral("SELECT (SELECT type FROM pragma_table_info('film') WHERE name = 'film_id') || '|' || (SELECT "
+                        "type FROM pragma_table_info('rental') WHERE name = 'lines') || '|' || (SELECT type FROM "
+                        "pragma_table_info('film') WHERE name = 'rating')")},
+        {QStringLiteral("PostgreSQL"),
+         QStringLiteral("SELECT string_agg(format_type(atttypid, atttypmod), '|' ORDER BY attrelid::regclass::text "
+                        "DESC) FROM pg_attribute WHERE (attrelid = 'shop.film'::regclass AND attname IN ('film_id', "
+                        "'rating')) OR (attrelid = 'shop.rental'::regclass AND attname = 'lines')")},
+        {QStringLiteral("MariaDB"),
+         QStringLiteral("SELECT GROUP_CONCAT(COLUMN_TYPE ORDER BY FIELD(COLUMN_NAME, 'film_id', 'lines', 'rating') "
+                        "SEPARATOR "
+                        "'|') FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND COLUMN_NAME IN "
+                        "('film_id', 'lines', 'rating') AND NOT (TABLE_NAME = 'rental' AND COLUMN_NAME = "
+                        "'film_id')")},
+    };
+    for (const Target& t : targets) {
+        SCOPED_TRACE(t.name.toStdString());
+        const QString out = dir.file(QStringLiteral("sql-") + t.name + QLatin1Char('/'));
+        Generate(QStringLiteral("sqlddl"), tables, out, {QStringLiteral("MV_TARGET=") + t.name});
+        const QString script = out + QStringLiteral("create_tables.sql");
+        for (int pass = 0; pass < 2; ++pass) {
+            if (t.name == QStringLiteral("SQLite"))
+                Sqlite(liteDb, QStringLiteral(".read ") + script);
+            else if (t.name == QStringLiteral("PostgreSQL")) {
+                QString output;
+                EXPECT_EQ(pg.Psql(pgDb, {QStringLiteral("-f"), script}, &output), 0) << output.toStdString();
+            } else
+                EXPECT_EQ(Maria::RunSql(mariaDb, ReadText(script)), QString());
+        }
+        // An unsigned key keeps its range, the enum its labels where the system has enums.
+        QString types = t.run(typeQuery.value(t.name));
+        types.replace(QLatin1Char('\n'), QLatin1Char('|'));
+        EXPECT_EQ(types, t.expected);
+        // A default row takes the literal and current-time defaults; a rental of an unknown title is
+        // refused through the foreign key to film's unique title.
+        const QString film =
+            t.name == QStringLiteral("PostgreSQL") ? QStringLiteral("shop.film") : QStringLiteral("film");
+        const QString rental =
+            t.name == QStringLiteral("PostgreSQL") ? QStringLiteral("shop.rental") : QStringLiteral("rental");
+        t.run(QStringLiteral("INSERT INTO %1 (title) VALUES ('Alien');").arg(film));
+        EXPECT_EQ(t.run(QStringLiteral("SELECT rating, rate, last_update IS NOT NULL FROM %1").arg(film))
+                      .replace(QLatin1Char('\t'), QLatin1Char('|')),
+                  t.name == QStringLiteral("PostgreSQL") ? QStringLiteral("G|4.99|t") : QStringLiteral("G|4.99|1"));
+        const QString pragma =
+            t.name == QStringLiteral("SQLite") ? QStringLiteral("PRAGMA foreign_keys = ON; ") : QString();
+        EXPECT_TRUE(
+            t.refuses(pragma + QStringLiteral("INSERT INTO %1 (film_id, film_title) VALUES (1, 'Nope');").arg(rental)));
+    }
 }
 
 // Needs the schema import's column details and the build's foreign-key list.
