@@ -8,7 +8,8 @@ namespace {
 // Reserved words of standard SQL (the current standard's reserved list), PostgreSQL (its reserved
 // words, including those that may only be function or type names, and the non-reserved words that
 // cannot be a function or type) and SQLite (all its keywords: most are usable as names in some
-// places only). A word in this list is always quoted, which is correct in every one of them.
+// places only), MariaDB and MySQL (their reserved words not in the other lists). A word in this list
+// is always quoted, which is correct in every one of them.
 const char* const kSqlReserved[] = {
     // standard SQL
     "abs", "acos", "all", "allocate", "alter", "and", "any", "are", "array", "array_agg", "array_max_cardinality", "as",
@@ -57,7 +58,21 @@ const char* const kSqlReserved[] = {
     "deferred", "detach", "exclude", "exclusive", "explain", "fail", "first", "following", "generated", "glob", "if",
     "ignore", "immediate", "index", "indexed", "instead", "key", "last", "materialized", "nothing", "nulls", "others",
     "plan", "pragma", "preceding", "query", "raise", "regexp", "reindex", "rename", "replace", "restrict", "temp",
-    "temporary", "ties", "transaction", "unbounded", "vacuum", "view", "virtual"};
+    "temporary", "ties", "transaction", "unbounded", "vacuum", "view", "virtual",
+    // MariaDB and MySQL
+    "accessible", "change", "continue", "databases", "day_hour", "day_microsecond", "day_minute", "day_second",
+    "delayed", "delete_domain_id", "distinctrow", "div", "do_domain_ids", "dual", "elseif", "enclosed", "escaped",
+    "exit", "float4", "float8", "force", "fulltext", "general", "high_priority", "hour_microsecond", "hour_minute",
+    "hour_second", "ignore_domain_ids", "ignore_server_ids", "infile", "int1", "int2", "int3", "int4", "int8",
+    "iterate", "keys", "kill", "leave", "linear", "lines", "load", "lock", "long", "longblob", "longtext", "loop",
+    "low_priority", "master_heartbeat_period", "master_ssl_verify_server_cert", "maxvalue", "mediumblob", "mediumint",
+    "mediumtext", "middleint", "minute_microsecond", "minute_second", "no_write_to_binlog", "optimize", "option",
+    "optionally", "outfile", "page_checksum", "parse_vcol_expr", "purge", "read", "read_write", "ref_system_id",
+    "repeat", "require", "resignal", "rlike", "rownum", "schema", "schemas", "second_microsecond", "separator",
+    "signal", "slow", "spatial", "sql_big_result", "sql_calc_found_rows", "sql_small_result", "ssl", "starting",
+    "stats_auto_recalc", "stats_persistent", "stats_sample_pages", "straight_join", "terminated", "tinyblob", "tinyint",
+    "tinytext", "undo", "unlock", "unsigned", "usage", "use", "utc_date", "utc_time", "utc_timestamp", "varcharacter",
+    "while", "write", "xor", "year_month", "zerofill"};
 
 const char* const kPythonKeywords[] = {"False",  "None",   "True",    "and",      "as",       "assert", "async",
                                        "await",  "break",  "class",   "continue", "def",      "del",    "elif",

@@ -43,6 +43,9 @@ TEST(QVNEncodeForms, SqlIdentifiersAreBareOnlyWhenPlainLowerCaseAndNotReserved)
     EXPECT_EQ(encode("sqlid", QStringLiteral("user")), QStringLiteral("\"user\""));
     EXPECT_EQ(encode("sqlid", QStringLiteral("limit")), QStringLiteral("\"limit\""));
     EXPECT_EQ(encode("sqlid", QStringLiteral("pragma")), QStringLiteral("\"pragma\""));
+    // Reserved in MariaDB only (its scripts read double quotes as names).
+    EXPECT_EQ(encode("sqlid", QStringLiteral("lines")), QStringLiteral("\"lines\""));
+    EXPECT_EQ(encode("sqlid", QStringLiteral("read")), QStringLiteral("\"read\""));
     // Capitals, a leading digit, spaces, non-ASCII, quotes and the empty name are quoted.
     EXPECT_EQ(encode("sqlid", QStringLiteral("Name")), QStringLiteral("\"Name\""));
     EXPECT_EQ(encode("sqlid", QStringLiteral("1st")), QStringLiteral("\"1st\""));

@@ -4,7 +4,9 @@
 // checked by its real consumer: the SQL script loaded twice into a fresh SQLite and PostgreSQL
 // database, the Python package imported and run against the database that script made, the HTML
 // parsed. The table sets come from tests/data/model/awkward_tables.py, shaped as the import and
-// the build collection deliver them. Suites named RealSchemaPg need the PostgreSQL fixture.
+// the build collection deliver them. Suites named RealSchemaPg need the PostgreSQL fixture,
+// RealSchemaMaria the MariaDB one.
+#include "MariaDbServer.h"
 #include "ModelTestSupport.h"
 #include "QVNGenerateRun.h"
 #include "QVNJsonData.h"
@@ -16,6 +18,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace modeltest;
 
@@ -128,15 +132,29 @@ int TableCount(const TQXRowsPtr& tables)
 
 const QStringList kSources = {QStringLiteral("pg"), QStringLiteral("sqlite")};
 
-/// A Python interpreter that has psycopg2 (the one on PATH, else the system's, where Debian's
-/// python3-psycopg2 goes); empty when there is none.
-QString PythonWithPsycopg()
+/// A Python interpreter that has the module (the one on PATH, else the system's, where Debian's
+/// python3-psycopg2 and python3-pymysql go); empty when there is none.
+QString PythonWith(const QString& module)
 {
     for (const QString& python : {QStringLiteral("python3"), QStringLiteral("/usr/bin/python3")}) {
-        if (RunProgram(python, {QStringLiteral("-c"), QStringLiteral("import psycopg2")}) == 0)
+        if (RunProgram(python, {QStringLiteral("-c"), QStringLiteral("import ") + module}) == 0)
             return python;
     }
     return {};
+}
+
+QString PythonWithPsycopg()
+{
+    return PythonWith(QStringLiteral("psycopg2"));
+}
+
+/// Runs SQL in a database of the MariaDB fixture; its tab-separated rows, trimmed.
+QString MariaQuery(const QString& db, const QString& sql)
+{
+    QString output;
+    const QString error = Maria::RunSql(db, sql, &output);
+    EXPECT_EQ(error, QString()) << sql.toStdString();
+    return output.trimmed();
 }
 
 /// Runs quorvin-cli with private settings and data folders below `dir`; its exit code.
@@ -494,6 +512,210 @@ TEST(RealSchemaPg, ThePythonPackageRunsAgainstThePostgresDatabaseOfTheSqlScript)
                              &output),
                   0)
             << output.toStdString();
+    }
+}
+
+// The MariaDB script of either source loads twice into a fresh database, keeps every column, key,
+// foreign key, enum, default and check it can take, and the Python package runs on what it made.
+TEST(RealSchemaMaria, TheSqlScriptLoadsTwiceIntoAFreshMariaDbDatabaseAndThePythonPackageRunsOnIt)
+{
+    ASSERT_EQ(Maria::Problem(), QString());
+    const QString python = PythonWith(QStringLiteral("pymysql"));
+    ASSERT_FALSE(python.isEmpty()) << "python3-pymysql is not installed (scripts/install-deps.sh installs it)";
+    TempDir dir;
+    UseAppFolder(dir);
+    QMap<QString, QString> dbs;
+    for (const QString& source : kSources) {
+        SCOPED_TRACE(source.toStdString());
+        const TQXRowsPtr tables = AwkwardTables(dir, source);
+        ASSERT_TRUE(tables);
+        const QString out = dir.file(QStringLiteral("sql-") + source + QLatin1Char('/'));
+        Generate(QStringLiteral("sqlddl"), tables, out, {QStringLiteral("MV_TARGET=MariaDB")});
+        const QString script = ReadText(out + QStringLiteral("create_tables.sql"));
+        QString error, db;
+        Maria::CreateDatabase(QString(), error, &db);
+        ASSERT_EQ(error, QString());
+        dbs.insert(source, db);
+        for (int pass = 0; pass < 2; ++pass)
+            EXPECT_EQ(Maria::RunSql(db, script), QString()) << "pass " << pass;
+        EXPECT_EQ(MariaQuery(db, QStringLiteral("SELECT count(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = "
+                                                "DATABASE()")),
+                  QString::number(TableCount(tables)));
+        // Every column keeps its real name (a space, a quote, a reserved word, mixed case), in order.
+        for (const TQXRowPtr& row : *tables) {
+            const TQXColsPtr t = row->Cols();
+            if (t->Item(QStringLiteral("TABLE_TYPE"))->Value().ToText() != QStringLiteral("TABLE") ||
+                !t->Text(QStringLiteral("TL_EXTENSION")).isEmpty())
+                continue;
+            const QString name = t->Item(QStringLiteral("TL_NAME"))->Value().ToText();
+            QStringList expected;
+            for (const TQXRowPtr& c : *t->Item(QStringLiteral("COLUMNS"))->Value().rows())
+                expected << c->Cols()->Item(QStringLiteral("CL_NAME"))->Value().ToText();
+            QString quoted = name;
+            quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+            EXPECT_EQ(
+                MariaQuery(db, QStringLiteral("SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR "
+                                              "'|') FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                                              "DATABASE() AND TABLE_NAME = '%1'")
+                                   .arg(quoted)),
+                expected.join(QLatin1Char('|')))
+                << name.toStdString();
+        }
+        // The key in key order, the foreign key to a unique text column, an empty-string default and
+        // the check MariaDB can take, from either source.
+        EXPECT_EQ(MariaQuery(db, QStringLiteral("SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY SEQ_IN_INDEX) FROM "
+                                                "information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND "
+                                                "TABLE_NAME = 'membership' AND INDEX_NAME = 'PRIMARY'")),
+                  QStringLiteral("grp,account_email"));
+        EXPECT_EQ(
+            MariaQuery(db, QStringLiteral("INSERT INTO account (email, tenant) VALUES ('a@x', 2); INSERT INTO "
+                                          "membership (account_email, grp) VALUES ('a@x', 1); INSERT INTO event_log "
+                                          "() VALUES (); SELECT count(*) FROM membership WHERE role = ''; SELECT "
+                                          "QUOTE(message) FROM event_log; DELETE FROM membership; DELETE FROM "
+                                          "account; DELETE FROM event_log;")),
+            QStringLiteral("1\n''"));
+        EXPECT_NE(Maria::RunSql(db, QStringLiteral("INSERT INTO membership (account_email, grp) VALUES ('none', 1);")),
+                  QString());
+        QString output;
+        const QString py = dir.file(QStringLiteral("py-") + source + QLatin1Char('/'));
+        Generate(QStringLiteral("python"), tables, py, {QStringLiteral("MV_PACKAGE=awkward")});
+        EXPECT_EQ(RunProgram(python,
+                             {testDataDir() + QStringLiteral("/model/smoke_awkward.py"), py, QStringLiteral("awkward"),
+                              QStringLiteral("mariadb"),
+                              QStringLiteral("mysql://%1@localhost/%2?unix_socket=%3")
+                                  .arg(Maria::Setting(QStringLiteral("MARIADB_USER")), db,
+                                       Maria::Setting(QStringLiteral("MARIADB_SOCKET")))},
+                             &output),
+                  0)
+            << output.toStdString();
+    }
+    // From PostgreSQL: both tables named orders and the foreign key to the right one; a composite
+    // foreign key is one constraint; identity, enum labels, literal defaults (a line break kept, a
+    // function call left out) and the types that say what they lose.
+    const QString pg = dbs.value(QStringLiteral("pg"));
+    EXPECT_EQ(MariaQuery(pg, QStringLiteral("SELECT CONCAT(REFERENCED_TABLE_NAME, ':', count(*)) FROM "
+                                            "information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = DATABASE() AND "
+                                            "CONSTRAINT_NAME IN ('orders_sales_fk', 'shipment_item_fk') GROUP BY "
+                                            "CONSTRAINT_NAME ORDER BY CONSTRAINT_NAME")),
+              QStringLiteral("sales.orders:1\norder_items:2"));
+    EXPECT_EQ(MariaQuery(pg, QStringLiteral("SELECT CONCAT_WS(':', COLUMN_NAME, COLUMN_TYPE, IS_NULLABLE, EXTRA, "
+                                            "COLUMN_DEFAULT) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                                            "DATABASE() AND (TABLE_NAME = 'public.orders' AND COLUMN_NAME IN ('id', "
+                                            "'created', 'note', 'weird', 'since') OR TABLE_NAME = 'person' AND "
+                                            "COLUMN_NAME = 'rating') ORDER BY TABLE_NAME, ORDINAL_POSITION")),
+              QStringLiteral("rating:enum('G','PG','PG-13','R'):YES::'G'\n"
+                             "id:bigint(20):NO:auto_increment\n"
+                             "created:datetime(6):NO::current_timestamp(6)\n"
+                             "note:longtext:YES::'R&D <main>'\n"
+                             "weird:int(11):YES::NULL\n"
+                             "since:date:YES::'2024-01-01'"));
+    EXPECT_EQ(MariaQuery(pg, QStringLiteral("INSERT INTO `public.orders` () VALUES (); SELECT memo = CONCAT('two', "
+                                            "CHAR(10), 'lines') FROM `public.orders`; DELETE FROM `public.orders`;")),
+              QStringLiteral("1"));
+    const QString script = ReadText(dir.file(QStringLiteral("sql-pg/create_tables.sql")));
+    for (const QString& note : {QStringLiteral("-- the check account_nick_check is left out"),
+                                QStringLiteral("-- the index account_active_tenant is left out"),
+                                QStringLiteral("the time zone is not kept"), QStringLiteral("a list stored as JSON"),
+                                QStringLiteral("stored as text: MariaDB has no type geometry(Polygon,4326)")})
+        EXPECT_TRUE(script.contains(note)) << note.toStdString();
+    EXPECT_NE(Maria::RunSql(pg, QStringLiteral("INSERT INTO account (email, tenant) VALUES ('b', 0);")), QString());
+    // From SQLite: defaults and the generated column on a row of defaults only.
+    EXPECT_EQ(
+        MariaQuery(dbs.value(QStringLiteral("sqlite")),
+                   QStringLiteral("INSERT INTO `group` (price) VALUES (2.5); SELECT CONCAT_WS('|', `Order`, flag, "
+                                  "CAST(total AS SIGNED), created IS NOT NULL) FROM `group`")),
+        QStringLiteral("R&D <main>|1|5|1"));
+}
+
+// A table set shaped as MariaDB states it (display widths, unsigned, enum and set, year, tinyint(1),
+// current_timestamp()) loads twice into each of the three systems; what each makes of the unsigned
+// key, the enum and the foreign key to a unique column is checked where it could go wrong.
+TEST(RealSchemaMaria, TheScriptOfAMariaDbTableSetLoadsTwiceIntoEachSystem)
+{
+    const PgServer pg = PgServer::FromFixture();
+    ASSERT_TRUE(pg.Usable()) << "no PostgreSQL fixture (the db tests start it)";
+    ASSERT_EQ(Maria::Problem(), QString());
+    TempDir dir;
+    UseAppFolder(dir);
+    const TQXRowsPtr tables = AwkwardTables(dir, QStringLiteral("mariadb"));
+    ASSERT_TRUE(tables);
+    QString error, mariaDb;
+    Maria::CreateDatabase(QString(), error, &mariaDb);
+    ASSERT_EQ(error, QString());
+    const QString pgDb = QStringLiteral("quorvin_ddl_mariadb");
+    pg.FreshDatabase(pgDb);
+    const QString liteDb = dir.file(QStringLiteral("mariadb.db"));
+    struct Target
+    {
+        QString name;
+        std::function<QString(const QString&)> run;  // runs SQL; its rows (failures are test failures)
+        std::function<bool(const QString&)> refuses; // runs SQL; true when the database refuses it
+        QString expected;                            // the types of film's key, rental's lines and film's rating
+    };
+    const std::vector<Target> targets = {
+        {QStringLiteral("SQLite"), [&](const QString& sql) { return Sqlite(liteDb, sql); },
+         [&](const QString& sql) {
+             return RunProgram(QStringLiteral("sqlite3"), {QStringLiteral("-bail"), liteDb, sql}) != 0;
+         },
+         QStringLiteral("INTEGER|BIGINT|TEXT")},
+        {QStringLiteral("PostgreSQL"), [&](const QString& sql) { return pg.Query(pgDb, sql); },
+         [&](const QString& sql) {
+             QString output;
+             return pg.Psql(pgDb, {QStringLiteral("-c"), sql}, &output) != 0;
+         },
+         QStringLiteral("bigint|bigint|text")},
+        {QStringLiteral("MariaDB"), [&](const QString& sql) { return MariaQuery(mariaDb, sql); },
+         [&](const QString& sql) { return !Maria::RunSql(mariaDb, sql).isEmpty(); },
+         QStringLiteral("bigint(20)|int(10) unsigned|enum('G','PG','PG-13')")},
+    };
+    const QMap<QString, QString> typeQuery = {
+        {QStringLiteral("SQLite"),
+         QStringLiteral("SELECT (SELECT type FROM pragma_table_info('film') WHERE name = 'film_id') || '|' || (SELECT "
+                        "type FROM pragma_table_info('rental') WHERE name = 'lines') || '|' || (SELECT type FROM "
+                        "pragma_table_info('film') WHERE name = 'rating')")},
+        {QStringLiteral("PostgreSQL"),
+         QStringLiteral("SELECT string_agg(format_type(atttypid, atttypmod), '|' ORDER BY attrelid::regclass::text "
+                        "DESC) FROM pg_attribute WHERE (attrelid = 'shop.film'::regclass AND attname IN ('film_id', "
+                        "'rating')) OR (attrelid = 'shop.rental'::regclass AND attname = 'lines')")},
+        {QStringLiteral("MariaDB"),
+         QStringLiteral("SELECT GROUP_CONCAT(COLUMN_TYPE ORDER BY FIELD(COLUMN_NAME, 'film_id', 'lines', 'rating') "
+                        "SEPARATOR "
+                        "'|') FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND COLUMN_NAME IN "
+                        "('film_id', 'lines', 'rating') AND NOT (TABLE_NAME = 'rental' AND COLUMN_NAME = "
+                        "'film_id')")},
+    };
+    for (const Target& t : targets) {
+        SCOPED_TRACE(t.name.toStdString());
+        const QString out = dir.file(QStringLiteral("sql-") + t.name + QLatin1Char('/'));
+        Generate(QStringLiteral("sqlddl"), tables, out, {QStringLiteral("MV_TARGET=") + t.name});
+        const QString script = out + QStringLiteral("create_tables.sql");
+        for (int pass = 0; pass < 2; ++pass) {
+            if (t.name == QStringLiteral("SQLite"))
+                Sqlite(liteDb, QStringLiteral(".read ") + script);
+            else if (t.name == QStringLiteral("PostgreSQL")) {
+                QString output;
+                EXPECT_EQ(pg.Psql(pgDb, {QStringLiteral("-f"), script}, &output), 0) << output.toStdString();
+            } else
+                EXPECT_EQ(Maria::RunSql(mariaDb, ReadText(script)), QString());
+        }
+        // An unsigned key keeps its range, the enum its labels where the system has enums.
+        QString types = t.run(typeQuery.value(t.name));
+        types.replace(QLatin1Char('\n'), QLatin1Char('|'));
+        EXPECT_EQ(types, t.expected);
+        // A default row takes the literal and current-time defaults; a rental of an unknown title is
+        // refused through the foreign key to film's unique title.
+        const QString film =
+            t.name == QStringLiteral("PostgreSQL") ? QStringLiteral("shop.film") : QStringLiteral("film");
+        const QString rental =
+            t.name == QStringLiteral("PostgreSQL") ? QStringLiteral("shop.rental") : QStringLiteral("rental");
+        t.run(QStringLiteral("INSERT INTO %1 (title) VALUES ('Alien');").arg(film));
+        EXPECT_EQ(t.run(QStringLiteral("SELECT rating, rate, last_update IS NOT NULL FROM %1").arg(film))
+                      .replace(QLatin1Char('\t'), QLatin1Char('|')),
+                  t.name == QStringLiteral("PostgreSQL") ? QStringLiteral("G|4.99|t") : QStringLiteral("G|4.99|1"));
+        const QString pragma =
+            t.name == QStringLiteral("SQLite") ? QStringLiteral("PRAGMA foreign_keys = ON; ") : QString();
+        EXPECT_TRUE(
+            t.refuses(pragma + QStringLiteral("INSERT INTO %1 (film_id, film_title) VALUES (1, 'Nope');").arg(rental)));
     }
 }
 

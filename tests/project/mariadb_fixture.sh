@@ -68,7 +68,7 @@ start)
         --performance-schema=OFF --skip-log-bin --skip-name-resolve
     as_server "$install_db" --no-defaults --datadir="$base/data" --auth-root-authentication-method=normal \
         --skip-test-db --user="$server_user" "$@" >"$base/install.log" 2>&1 ||
-        { cat "$base/install.log" >&2; exit 1; }
+        { cat "$base/install.log" >&2; rm -rf "$base"; exit 1; }
     set -- --no-defaults --datadir="$base/data" --socket="$socket" --port="$port" --bind-address=127.0.0.1 \
         --pid-file="$base/mariadbd.pid" --log-error="$base/server.log" --tmpdir="$base" \
         --user="$server_user" --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci \
@@ -79,24 +79,7 @@ start)
     else
         setsid "$mariadbd" "$@" </dev/null >/dev/null 2>&1 &
     fi
-    # Waits until the server answers on its socket (at most 60 s).
-    i=0
-    until "$client" --no-defaults --socket="$socket" -u root -e "select 1" >/dev/null 2>&1; do
-        i=$((i + 1))
-        if [ $i -gt 600 ] || grep -q "Aborting" "$base/server.log" 2>/dev/null; then
-            echo "mariadb_fixture: the server did not start" >&2
-            cat "$base/server.log" >&2 2>/dev/null || true
-            [ -f "$base/mariadbd.pid" ] && kill -KILL "$(cat "$base/mariadbd.pid")" 2>/dev/null
-            exit 1
-        fi
-        sleep 0.1
-    done
-    "$client" --no-defaults --socket="$socket" -u root -e "
-        CREATE USER 'quorvin'@'localhost';
-        CREATE USER 'quorvin'@'127.0.0.1';
-        GRANT ALL PRIVILEGES ON *.* TO 'quorvin'@'localhost' WITH GRANT OPTION;
-        GRANT ALL PRIVILEGES ON *.* TO 'quorvin'@'127.0.0.1' WITH GRANT OPTION;" ||
-        { echo "mariadb_fixture: the test user cannot be created" >&2; exit 1; }
+    # Written at once, so that stop finds a server whose start was interrupted.
     mkdir -p "$(dirname "$envfile")"
     {
         echo "MARIADB_SOCKET=$socket"
@@ -106,6 +89,24 @@ start)
         echo "MARIADB_DATA_DIR=$base/data"
         echo "MARIADB_DIR=$base"
     } >"$envfile"
+    # Waits until the server answers on its socket (at most 60 s).
+    i=0
+    until "$client" --no-defaults --socket="$socket" -u root -e "select 1" >/dev/null 2>&1; do
+        i=$((i + 1))
+        if [ $i -gt 600 ] || grep -q "Aborting" "$base/server.log" 2>/dev/null; then
+            echo "mariadb_fixture: the server did not start" >&2
+            cat "$base/server.log" >&2 2>/dev/null || true
+            "$0" stop "$envfile" >/dev/null
+            exit 1
+        fi
+        sleep 0.1
+    done
+    "$client" --no-defaults --socket="$socket" -u root -e "
+        CREATE USER 'quorvin'@'localhost';
+        CREATE USER 'quorvin'@'127.0.0.1';
+        GRANT ALL PRIVILEGES ON *.* TO 'quorvin'@'localhost' WITH GRANT OPTION;
+        GRANT ALL PRIVILEGES ON *.* TO 'quorvin'@'127.0.0.1' WITH GRANT OPTION;" ||
+        { echo "mariadb_fixture: the test user cannot be created" >&2; "$0" stop "$envfile" >/dev/null; exit 1; }
     echo "MariaDB started: socket $socket, port $port"
     ;;
 stop)
@@ -113,6 +114,12 @@ stop)
     base=$(sed -n 's/^MARIADB_DIR=//p' "$envfile")
     case "$base" in
     /tmp/quorvin-maria-*)
+        # A server still starting writes its process id a moment later.
+        i=0
+        while [ ! -f "$base/mariadbd.pid" ] && [ -d "$base/data" ] && [ $i -lt 50 ]; do
+            i=$((i + 1))
+            sleep 0.1
+        done
         if [ -f "$base/mariadbd.pid" ]; then
             pid=$(cat "$base/mariadbd.pid")
             # The data is thrown away: no clean shutdown needed.

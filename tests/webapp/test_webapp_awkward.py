@@ -1,7 +1,7 @@
 """The web application built from projects over awkward schemas (names with spaces, quotes,
 reserved words and mixed case, two schemas with a table of the same name, composite and cyclic
-foreign keys, identity and generated columns, views, every type the import knows), on SQLite and
-PostgreSQL: every page of every table answers, and writes through names that need quoting reach
+foreign keys, identity and generated columns, views, every type the import knows), on SQLite,
+PostgreSQL and MariaDB (the SQLite project's application on the database its MariaDB script makes): every page of every table answers, and writes through names that need quoting reach
 the database."""
 
 import os
@@ -104,6 +104,64 @@ class AwkwardSqlite(AwkwardBase, unittest.TestCase):
         self.go(By.ID, "confirm-delete")
         self.assertIn("FOREIGN KEY", self.browser.find_element(By.ID, "form-message").text)
         self.assertEqual(self.sql("SELECT count(*) FROM \"Line Item\""), [(2,)])
+
+
+class AwkwardMariaDb(AwkwardBase, unittest.TestCase):
+    """The SQLite project's application, run on the MariaDB database the SQL model's MariaDB script
+    of the same project makes."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.ws = ws.Workspace()
+        cls.maria = ws.maria_settings()
+        if not cls.maria:
+            raise AssertionError("no MariaDB test server (QUORVIN_MARIADB_ENV_FILE; ctest starts it)")
+        source = cls.ws.path("awkward.db")
+        with sqlite3.connect(source) as conn, open(os.path.join(DATA, "awkward_sqlite.sql")) as script:
+            conn.executescript(script.read())
+        project = ws.new_project(cls.ws, "DRIVER={SQLite3};Database=%s;NoCreat=1;" % source)
+        # Views and SQLite's own tables (sqlite_sequence) are not part of the script.
+        tables = [t for t in ws.project_tables(cls.ws, project, ("TABLE",)) if not t.lower().startswith("sqlite_")]
+        sql = cls.ws.path("sql")
+        cls.ws.cli("generate", "--project", project, "--model", os.path.join(ws.APP_DIR, "models", "sqlddl.qvnm"),
+                   "--out", sql, "--var", "MV_TARGET=MariaDB", "--tables", ",".join(tables))
+        cls.dbname = "quorvin_webapp_awkward_%d" % os.getpid()
+        ws.mariadb(cls.maria, "", "DROP DATABASE IF EXISTS %s; CREATE DATABASE %s;" % (cls.dbname, cls.dbname))
+        with open(os.path.join(sql, "create_tables.sql"), encoding="utf-8") as script:
+            ws.mariadb(cls.maria, cls.dbname, script.read())
+        ws.mariadb(cls.maria, cls.dbname, """
+            INSERT INTO "group" ("zip code", "class") VALUES ('<script>x</script>', 'c');
+            INSERT INTO "Line Item" VALUES (1, 1, NULL, NULL), (1, 2, 1, 1);""")
+        cls.out = ws.generate(cls.ws, project, tables)
+        cls.server = ws.Server(cls.out, ws.mariadb_url(cls.maria, cls.dbname))
+        cls.browser = ws.browser()
+
+    def sql(self, query):
+        return ws.mariadb(self.maria, self.dbname, query)
+
+    def test_writes_through_quoted_names(self):
+        self.open("/t/group/new")
+        self.assertEqual(self.field("Order").get_attribute("value"), "R&D <main>")
+        self.field("zip code").send_keys("12 345")
+        self.field('x"y').send_keys('it\'s "x" \\ 100%')
+        self.field("select").send_keys("7")
+        self.save()
+        row = self.sql("SELECT id, \"zip code\", \"x\"\"y\", \"select\", \"Order\" FROM \"group\" "
+                       "WHERE \"zip code\" = '12 345'").split("\t")
+        # (the client writes a backslash twice)
+        self.assertEqual(row[1:], ["12 345", 'it\'s "x" \\\\ 100%', "7", "R&D <main>"])
+        self.assertIn("row?k=%s" % row[0], self.browser.current_url)
+        # The text that looks like markup stays text.
+        self.open("/t/group/")
+        self.assertIn("<script>x</script>", self.browser.find_element(By.CSS_SELECTOR, "table.rows").text)
+        # A composite key with a self-referencing composite foreign key; a refused delete is a message.
+        self.open("/t/line-item/edit?k=1&k=2")
+        self.assertEqual(self.field("parent_group / parent_line").tag_name, "select")
+        self.go(By.ID, "save")
+        self.open("/t/line-item/delete?k=1&k=1")
+        self.go(By.ID, "confirm-delete")
+        self.assertIn("foreign key", self.browser.find_element(By.ID, "form-message").text.lower())
+        self.assertEqual(self.sql("SELECT count(*) FROM \"Line Item\""), "2")
 
 
 @unittest.skipUnless(ws.pg_settings(), "no PostgreSQL test server (QUORVIN_PG_ENV_FILE)")

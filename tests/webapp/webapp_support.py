@@ -2,7 +2,7 @@
 opens a headless Chromium on it. Shared by the browser tests and the screenshot script.
 
 Environment: QUORVIN_APP_DIR (the application folder with quorvin-cli and models/), optional
-QUORVIN_PG_ENV_FILE (the PostgreSQL test server's settings)."""
+QUORVIN_PG_ENV_FILE and QUORVIN_MARIADB_ENV_FILE (the PostgreSQL and MariaDB test servers' settings)."""
 
 import contextlib
 import html.parser
@@ -69,15 +69,15 @@ def new_project(ws, connection):
     return project
 
 
-def project_tables(ws, project):
-    """Every table and view the project lists."""
+def project_tables(ws, project, kinds=("TABLE", "VIEW")):
+    """Every table and view the project lists (those of the kinds given)."""
     data = json.loads(ws.cli("tables", project, "--json"))
     names = []
     for row in data.get("rows", []):
         cols = row["cols"]
         cols = cols.get("cols", []) if isinstance(cols, dict) else cols
         cols = {c["key"]: c["value"] for c in cols}
-        if cols.get("TABLE_TYPE", "").upper() in ("TABLE", "VIEW"):
+        if cols.get("TABLE_TYPE", "").upper() in kinds:
             names.append(row["key"])
     return names
 
@@ -230,8 +230,8 @@ def crawl(base, limit=5000):
     return failures, len(seen)
 
 
-def pg_settings():
-    path = os.environ.get("QUORVIN_PG_ENV_FILE", "")
+def _env_file(variable):
+    path = os.environ.get(variable, "")
     settings = {}
     if path and os.path.exists(path):
         with open(path) as f:
@@ -239,7 +239,35 @@ def pg_settings():
                 if "=" in line:
                     k, v = line.strip().split("=", 1)
                     settings[k] = v
+    return settings
+
+
+def pg_settings():
+    settings = _env_file("QUORVIN_PG_ENV_FILE")
     return settings if settings.get("PG_SOCKET_DIR") else None
+
+
+def maria_settings():
+    settings = _env_file("QUORVIN_MARIADB_ENV_FILE")
+    return settings if settings.get("MARIADB_SOCKET") else None
+
+
+def mariadb(settings, db, sql):
+    """Runs SQL through the mariadb client (names in double quotes); its tab-separated rows."""
+    args = ["mariadb", "--no-defaults", "--socket=" + settings["MARIADB_SOCKET"], "--user=" + settings["MARIADB_USER"],
+            "--default-character-set=utf8mb4", "--batch", "--skip-column-names"]
+    if db:
+        args.append("--database=" + db)
+    done = subprocess.run(args, input="SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), "
+                          "'ANSI_QUOTES');\n" + sql, capture_output=True, text=True, timeout=120)
+    if done.returncode != 0:
+        raise AssertionError(done.stdout + done.stderr)
+    return done.stdout.strip()
+
+
+def mariadb_url(settings, db):
+    return "mysql://%s@localhost/%s?unix_socket=%s" % (settings["MARIADB_USER"], db,
+                                                        urllib.parse.quote(settings["MARIADB_SOCKET"]))
 
 
 def psql(settings, db, sql):

@@ -2,7 +2,7 @@
 """Writes the table set of an awkward schema in the JSON data format, shaped as the schema import
 and the build collection deliver it, for generating the shipped models over real-world shapes.
 
-Usage: awkward_tables.py pg|sqlite OUTPUT.json
+Usage: awkward_tables.py pg|sqlite|mariadb OUTPUT.json
 
 Both sets hold reserved words, spaces, quotes and mixed case in names, composite, self-referencing
 and cyclic foreign keys, identity and generated columns, defaults the target may not take, views,
@@ -20,6 +20,7 @@ TYPE2 = {
     "Numeric": "numeric", "Decimal": "numeric", "Boolean": "boolean", "DBDate": "date", "DBTime": "date",
     "DBTimeStamp": "date", "VarWChar": "string", "WChar": "string", "LongVarWChar": "string", "GUID": "string",
     "LongVarBinary": "binary", "VarBinary": "binary", "VarChar": "string", "Char": "string",
+    "UnsignedTinyInt": "numeric", "UnsignedSmallInt": "numeric", "UnsignedInt": "numeric", "UnsignedBigInt": "numeric",
 }
 
 
@@ -297,8 +298,38 @@ def sqlite_tables():
     ]
 
 
+def mariadb_tables():
+    """Shaped as MariaDB's catalog states them: column types with display widths and unsigned, enum
+    and set with their labels in the type, defaults quoted and current_timestamp() as the server
+    writes them."""
+    return [
+        table("film", "shop", "film", [
+            col("film_id", "UnsignedSmallInt", "smallint(5) unsigned", length="5", null=False, pk=True, identity=True),
+            col("title", "VarWChar", "varchar(128)", length="128", null=False),
+            col("rating", "VarWChar", "enum('G','PG','PG-13')", dbkind="enum", default="'G'",
+                enums=("G", "PG", "PG-13")),
+            col("features", "VarWChar", "set('Trailers','Commentaries')", length="21"),
+            col("release_year", "SmallInt", "year(4)", length="4"),
+            col("rate", "Decimal", "decimal(4,2)", length="4", length2="4,2", default="4.99"),
+            col("active", "Boolean", "tinyint(1)", length="1", null=False, default="1"),
+            col("length", "UnsignedSmallInt", "smallint(5) unsigned", length="5"),
+            col("last_update", "DBTimeStamp", "timestamp", null=False, default="current_timestamp()"),
+            col("notes", "LongVarWChar", "mediumtext"),
+            col("poster", "LongVarBinary", "mediumblob"),
+        ], indexes=[index("idx_title", ["title"], unique=True)]),
+        table("rental", "shop", "rental", [
+            col("rental_id", "long", "int(11)", length="10", null=False, pk=True, identity=True),
+            col("film_id", "UnsignedSmallInt", "smallint(5) unsigned", length="5", null=False, fk="film.film_id"),
+            col("film_title", "VarWChar", "varchar(128)", length="128", fk="film.title"),
+            col("rented", "DBTimeStamp", "datetime", null=False, default="current_timestamp()"),
+            col("lines", "UnsignedInt", "int(10) unsigned", length="10", default="0"),
+        ], [fk("fk_rental_film", "film", "shop", "film", [("film_id", "film_id")]),
+            fk("fk_rental_title", "film", "shop", "film", [("film_title", "title")])]),
+    ]
+
+
 def main(kind, out):
-    rows = pg_tables() if kind == "pg" else sqlite_tables()
+    rows = pg_tables() if kind == "pg" else mariadb_tables() if kind == "mariadb" else sqlite_tables()
     with open(out, "w", encoding="utf-8") as f:
         json.dump({"tag": "TABLES", "rows": rows}, f, ensure_ascii=False, indent=1)
     return 0

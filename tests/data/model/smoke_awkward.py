@@ -4,6 +4,7 @@
 
 Usage: smoke_awkward.py OUTPUT_FOLDER PACKAGE sqlite DB_FILE
        smoke_awkward.py OUTPUT_FOLDER PACKAGE postgresql "host=... port=... user=... dbname=..."
+       smoke_awkward.py OUTPUT_FOLDER PACKAGE mariadb "mysql://USER@localhost/DB?unix_socket=PATH"
 Prints one line per problem; exit code 1 when there is any.
 """
 import dataclasses
@@ -62,7 +63,7 @@ def refuses(action):
 def exercise_keyless(repo, postgres, counter):
     """A table without a key: two equal rows are read, and nothing can be written through it."""
     column = repo.columns[0]
-    sql = f"INSERT INTO {repo._from} DEFAULT VALUES"
+    sql = f"INSERT INTO {repo._from} " + ("() VALUES ()" if repo._mysql else "DEFAULT VALUES")
     repo._execute(sql)
     repo._execute(sql)
     rows = repo.list()
@@ -144,6 +145,17 @@ def main(folder, package, kind, target):
         # Rows are written one table at a time, so foreign keys are not checked here.
         db.cursor().execute("SET session_replication_role = replica")
         db.commit()
+    elif kind == "mariadb":
+        import pymysql
+        from urllib.parse import parse_qs, unquote, urlparse
+        url = urlparse(target)
+        options = {k: v[0] for k, v in parse_qs(url.query).items()}
+        db = pymysql.connect(host=url.hostname or "localhost", port=url.port or 3306,
+                             user=unquote(url.username or ""), password=unquote(url.password or ""),
+                             database=unquote(url.path.lstrip("/")), unix_socket=options.get("unix_socket"),
+                             charset="utf8mb4")
+        # Rows are written one table at a time, so foreign keys are not checked here.
+        db.cursor().execute("SET FOREIGN_KEY_CHECKS = 0")
     else:
         import sqlite3
         db = sqlite3.connect(target)

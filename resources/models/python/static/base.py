@@ -7,8 +7,10 @@ dataclass attribute of each column (a name that is no Python identifier gets a u
 Values read from the database are converted to the types the dataclass declares.
 
 The connection may be sqlite3's (tables named by their key, as the SQL script of the same tables
-creates them for SQLite) or another DB-API driver's such as psycopg2 (tables named by schema and
-name, parameters in the driver's own style).
+creates them for SQLite), a MariaDB or MySQL driver's such as pymysql (tables named by their key
+in the connection's database, as the script creates them for MariaDB; names in backquotes) or
+another DB-API driver's such as psycopg2 (tables named by schema and name, parameters in the
+driver's own style).
 """
 
 from __future__ import annotations
@@ -47,6 +49,8 @@ def _convert(declared: str, value: Any) -> Any:
     if "datetime.date" in declared:
         return value if isinstance(value, datetime.date) else datetime.date.fromisoformat(str(value)[:10])
     if "datetime.time" in declared:
+        if isinstance(value, datetime.timedelta):  # MariaDB's drivers read TIME as a duration
+            return (datetime.datetime.min + value).time()
         return value if isinstance(value, datetime.time) else datetime.time.fromisoformat(str(value))
     if "bool" in declared:
         return bool(int(value)) if not isinstance(value, str) else value.strip().lower() in ("1", "true", "t", "yes")
@@ -59,6 +63,15 @@ def _convert(declared: str, value: Any) -> Any:
 
 def _quote(name: str) -> str:
     return '"' + name.replace('"', '""') + '"'
+
+
+def _backquote(name: str) -> str:
+    return "`" + name.replace("`", "``") + "`"
+
+
+def _is_mysql(connection: Any) -> bool:
+    """Whether the connection is a MariaDB or MySQL driver's (pymysql, MySQLdb, mysql.connector, mariadb)."""
+    return type(connection).__module__.split(".")[0] in ("pymysql", "MySQLdb", "mysql", "mariadb")
 
 
 # Statements are built with this marker for each parameter; _execute puts in the driver's own.
@@ -75,6 +88,15 @@ def _returning(connection: Any) -> bool:
     """Whether INSERT ... RETURNING can read the stored row back (SQLite from 3.35 on)."""
     if isinstance(connection, sqlite3.Connection):
         return sqlite3.sqlite_version_info >= (3, 35, 0)
+    if _is_mysql(connection):
+        # MariaDB from 10.5 on; MySQL has no RETURNING (the key is read back as lastrowid).
+        info = str(getattr(connection, "get_server_info", lambda: "")())
+        if "mariadb" not in info.lower():
+            return False
+        try:
+            return tuple(int(p) for p in info.split("-")[0].split(".")[:2]) >= (10, 5)
+        except ValueError:
+            return False
     return True
 
 
@@ -108,10 +130,12 @@ class Repository(Generic[T]):
     def __init__(self, connection: Any) -> None:
         self.connection = connection
         self._percent = _percent_style(connection)
+        self._mysql = _is_mysql(connection)
+        self._q = _backquote if self._mysql else _quote
         self._attr = dict(zip(self.columns, self.fields or self.columns))
         self._types = {f.name: str(f.type) for f in dataclasses.fields(self.record)}
-        if isinstance(connection, sqlite3.Connection) or not self.schema:
-            self._from = _quote(self.table)
+        if isinstance(connection, sqlite3.Connection) or self._mysql or not self.schema:
+            self._from = self._q(self.table)
         else:
             self._from = _quote(self.schema) + "." + _quote(self.name or self.table)
 
@@ -128,12 +152,12 @@ class Repository(Generic[T]):
         """The field of the column as it is written: a JSON value (declared as object) as its text."""
         attr = self._attr[column]
         value = getattr(record, attr)
-        if isinstance(value, (dict, list)) and "object" in self._types[attr]:
-            return json.dumps(value)
+        if isinstance(value, (dict, list)) and ("object" in self._types[attr] or self._mysql):
+            return json.dumps(value)  # MariaDB has no arrays: a list is stored as JSON text
         return value
 
     def _where(self, columns: Iterable[str]) -> str:
-        return " AND ".join(_quote(c) + " = " + _PARAM for c in columns)
+        return " AND ".join(self._q(c) + " = " + _PARAM for c in columns)
 
     # Reading ---------------------------------------------------------------------------------
 
@@ -141,11 +165,15 @@ class Repository(Generic[T]):
         values = {}
         for column, value in zip(self.columns, row):
             attr = self._attr[column]
+            if self._mysql and isinstance(value, str) and "object" in self._types[attr]:
+                value = json.loads(value)  # MariaDB hands JSON over as its text
+            if self._mysql and isinstance(value, Decimal) and self._types[attr] in ("str", "Optional[str]"):
+                value = str(value)  # money, kept as DECIMAL there
             values[attr] = _convert(self._types[attr], value)
         return self.record(**values)
 
     def _select(self) -> str:
-        return "SELECT " + ", ".join(_quote(c) for c in self.columns) + " FROM " + self._from
+        return "SELECT " + ", ".join(self._q(c) for c in self.columns) + " FROM " + self._from
 
     def list(self, **criteria: Any) -> list[T]:
         """All rows, or those whose searchable columns (by real name) equal the given values."""
@@ -156,7 +184,7 @@ class Repository(Generic[T]):
         if criteria:
             sql += " WHERE " + self._where(criteria)
         if self.key:
-            sql += " ORDER BY " + ", ".join(_quote(c) for c in self.key)
+            sql += " ORDER BY " + ", ".join(self._q(c) for c in self.key)
         return [self._to_record(row) for row in self._execute(sql, criteria.values()).fetchall()]
 
     def get(self, *key: Any) -> Optional[T]:
@@ -188,13 +216,13 @@ class Repository(Generic[T]):
         generated_key = ((self.generated_key or (len(self.key) == 1 and self.key[0] in self.identity))
                          and len(self.key) == 1 and self._value(record, self.key[0]) is None)
         if values:
-            sql = (f"INSERT INTO {self._from} (" + ", ".join(_quote(c) for c in values) + ") VALUES (" +
+            sql = (f"INSERT INTO {self._from} (" + ", ".join(self._q(c) for c in values) + ") VALUES (" +
                    ", ".join(_PARAM for _ in values) + ")")
         else:
-            sql = f"INSERT INTO {self._from} DEFAULT VALUES"
+            sql = f"INSERT INTO {self._from} " + ("() VALUES ()" if self._mysql else "DEFAULT VALUES")
         # The row as stored: defaults and values the database computed are read back.
         if _returning(self.connection):
-            row = self._execute(sql + " RETURNING " + ", ".join(_quote(c) for c in self.columns),
+            row = self._execute(sql + " RETURNING " + ", ".join(self._q(c) for c in self.columns),
                                 values.values()).fetchone()
             return self._to_record(row)
         cursor = self._execute(sql, values.values())
@@ -208,10 +236,15 @@ class Repository(Generic[T]):
         changed = [c for c in self.editable if c not in self.key and c not in self.generated]
         if not changed:
             return 0
-        sql = (f"UPDATE {self._from} SET " + ", ".join(_quote(c) + " = " + _PARAM for c in changed) + " WHERE " +
+        sql = (f"UPDATE {self._from} SET " + ", ".join(self._q(c) + " = " + _PARAM for c in changed) + " WHERE " +
                self._where(self.key))
-        params = tuple(self._value(record, c) for c in changed) + tuple(self._value(record, c) for c in self.key)
-        return self._execute(sql, params).rowcount
+        keys = tuple(self._value(record, c) for c in self.key)
+        count = self._execute(sql, tuple(self._value(record, c) for c in changed) + keys).rowcount
+        if self._mysql and count == 0:
+            # MariaDB counts only rows whose values changed; the row the key names was written all the same.
+            sql = f"SELECT COUNT(*) FROM {self._from} WHERE " + self._where(self.key)
+            count = self._execute(sql, keys).fetchone()[0]
+        return count
 
     def delete(self, *key: Any) -> int:
         """Deletes the row with the given key values; the number of rows deleted."""

@@ -1,5 +1,5 @@
-"""Database access for SQLite (sqlite3) and PostgreSQL (psycopg2): connections, identifier quoting,
-parameterised statements and transactions. Every name goes through quote() and every value is a
+"""Database access for SQLite (sqlite3), PostgreSQL (psycopg2) and MariaDB or MySQL (pymysql):
+connections, identifier quoting, parameterised statements and transactions. Every name goes through quote() and every value is a
 parameter; nothing a user types ever becomes part of a statement's text."""
 
 import contextlib
@@ -23,8 +23,8 @@ class Statement:
         self.params = []
 
     def sql(self, text):
-        # psycopg2 reads "%" in the text as a placeholder marker whenever parameters are passed.
-        self.parts.append(text.replace("%", "%%") if self.db.dialect == "postgresql" else text)
+        # psycopg2 and pymysql read "%" in the text as a placeholder marker whenever parameters are passed.
+        self.parts.append(text.replace("%", "%%") if self.db.dialect != "sqlite" else text)
         return self
 
     def name(self, name):
@@ -56,7 +56,8 @@ class Statement:
 
 
 def quote(name):
-    """A name as a quoted SQL identifier: the same rule for SQLite and PostgreSQL."""
+    """A name as a quoted SQL identifier: the same rule for SQLite, PostgreSQL and MariaDB (whose
+    connections read double quotes as names, ANSI_QUOTES)."""
     return '"' + str(name).replace('"', '""') + '"'
 
 
@@ -100,6 +101,32 @@ def postgres_dsn_from_odbc(text, user=""):
     return " ".join(words)
 
 
+def is_mariadb(connection):
+    text = connection.strip().lower()
+    return (text.startswith("mysql://") or text.startswith("mariadb://")
+            or ("driver=" in text and ("mariadb" in text or "mysql" in text)))
+
+
+def mariadb_arguments(text, user=""):
+    """pymysql's connection arguments from a mysql:// or mariadb:// address or a MariaDB ODBC
+    connection string (no password there: it comes from the address or MYSQL_PWD)."""
+    if "://" in text:
+        url = urllib.parse.urlparse(text)
+        query = urllib.parse.parse_qs(url.query)
+        args = {"host": url.hostname or "localhost", "port": url.port or 3306,
+                "user": user or urllib.parse.unquote(url.username or ""),
+                "password": urllib.parse.unquote(url.password or "") or os.environ.get("MYSQL_PWD", ""),
+                "database": urllib.parse.unquote(url.path.lstrip("/")),
+                "unix_socket": (query.get("unix_socket") or query.get("socket") or [None])[0]}
+    else:
+        f = odbc_fields(text)
+        args = {"host": f.get("server") or f.get("servername") or "localhost", "port": int(f.get("port") or 3306),
+                "user": user or f.get("uid") or f.get("user") or f.get("username") or "",
+                "password": os.environ.get("MYSQL_PWD", ""),
+                "database": f.get("database") or f.get("db") or "", "unix_socket": f.get("socket") or None}
+    return args
+
+
 def is_postgres(connection):
     text = connection.strip().lower()
     return (text.startswith("postgresql://") or text.startswith("postgres://")
@@ -110,8 +137,11 @@ def is_postgres(connection):
 class Database:
     def __init__(self, connection, user=""):
         self.connection = connection.strip()
-        self.dialect = "postgresql" if is_postgres(self.connection) else "sqlite"
-        self.placeholder = "%s" if self.dialect == "postgresql" else "?"
+        self.dialect = ("postgresql" if is_postgres(self.connection) else
+                        "mariadb" if is_mariadb(self.connection) else "sqlite")
+        self.placeholder = "?" if self.dialect == "sqlite" else "%s"
+        # The type a value is cast to for a text comparison.
+        self.text_type = "CHAR" if self.dialect == "mariadb" else "TEXT"
         self._pool = []
         self._lock = threading.Lock()
         if self.dialect == "postgresql":
@@ -123,6 +153,13 @@ class Database:
             else:
                 self._dsn = self.connection
             self.errors = (psycopg2.Error,)
+        elif self.dialect == "mariadb":
+            import pymysql  # Debian's python3-pymysql
+
+            self._driver = pymysql
+            self._args = mariadb_arguments(self.connection, user)
+            self.errors = (pymysql.Error,)
+            self.returning = None  # known once connected: MariaDB from 10.5 on
         else:
             self._driver = sqlite3
             self.path = sqlite_path(self.connection)
@@ -139,6 +176,8 @@ class Database:
     def table_name(self, table):
         if self.dialect == "postgresql" and table.schema:
             return quote(table.schema) + "." + quote(table.name)
+        if self.dialect == "mariadb":
+            return quote(table.key)  # one database, tables named by their key as the SQL script makes them
         return quote(table.name)
 
     def statement(self):
@@ -152,6 +191,26 @@ class Database:
             conn = sqlite3.connect(uri, uri=True, isolation_level=None, timeout=10, check_same_thread=False)
             try:
                 conn.execute("PRAGMA foreign_keys = ON")
+                yield conn
+            finally:
+                conn.close()
+            return
+        if self.dialect == "mariadb":
+            try:
+                conn = self._driver.connect(charset="utf8mb4", autocommit=True, **self._args)
+                with conn.cursor() as cur:
+                    cur.execute("SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), "
+                                "'ANSI_QUOTES')")
+            except self._driver.Error as e:
+                raise DatabaseError(_message(e)) from None
+            if self.returning is None:
+                info = conn.get_server_info()
+                try:
+                    version = tuple(int(p) for p in info.split("-")[0].split(".")[:2])
+                except ValueError:
+                    version = (0, 0)
+                self.returning = "mariadb" in info.lower() and version >= (10, 5)
+            try:
                 yield conn
             finally:
                 conn.close()
@@ -209,11 +268,13 @@ class Database:
 
     def is_unique_violation(self, error):
         text = str(error).lower()
-        return "unique" in text or "duplicate key" in text
+        return "unique" in text or "duplicate key" in text or "duplicate entry" in text
 
 
 def _message(error):
     text = str(error).strip()
+    if len(error.args) == 2 and isinstance(error.args[0], int):  # pymysql: (code, text)
+        text = str(error.args[1]).strip()
     diag = getattr(error, "diag", None)
     if diag is not None and getattr(diag, "message_primary", None):
         text = diag.message_primary

@@ -484,12 +484,14 @@ class Search:
                 stmt = db.statement() if textual else db.statement().sql("CAST(")
                 stmt.name(c.name)
                 if not textual:
-                    stmt.sql(" AS TEXT)")
-                stmt.sql(" ILIKE " if pg else " LIKE ").value(pattern).sql(" ESCAPE '\\'")
+                    stmt.sql(" AS " + db.text_type + ")")
+                # MariaDB reads a backslash in a literal as an escape, so its own is written twice.
+                stmt.sql(" ILIKE " if pg else " LIKE ").value(pattern).sql(
+                    " ESCAPE '\\\\'" if db.dialect == "mariadb" else " ESCAPE '\\'")
                 self.conditions.append(stmt)
                 return
             if textual or c.kind in ("other", "json", "array"):
-                stmt = column if textual else db.statement().sql("CAST(").name(c.name).sql(" AS TEXT)")
+                stmt = column if textual else db.statement().sql("CAST(").name(c.name).sql(" AS " + db.text_type + ")")
                 self.conditions.append(stmt.sql(" = ").value(text))
                 return
             value = values.parse(c, text)
@@ -763,7 +765,7 @@ def insert(db, t, given):
                             stmt.sql(", " if i else "").name(c.name)
                         stmt.sql(") VALUES (").values([row[c] for c in columns]).sql(")")
                     else:
-                        stmt.sql(" DEFAULT VALUES")
+                        stmt.sql(" () VALUES ()" if db.dialect == "mariadb" else " DEFAULT VALUES")
                     returning = db.dialect == "postgresql" or db.returning
                     if returning:
                         stmt.sql(" RETURNING ")
@@ -773,8 +775,10 @@ def insert(db, t, given):
                         key = found[0] if found else None
                     else:
                         cur = db.execute(conn, stmt)
-                        key = db.fetch(conn, select(db, t, t.key_columns).sql(" WHERE rowid = ").value(
-                            cur.lastrowid))
+                        # SQLite's row id, or MySQL's generated key (MariaDB has RETURNING)
+                        where = " WHERE rowid = " if db.dialect == "sqlite" else (
+                            " WHERE " + quote(t.key_columns[0].name) + " = ")
+                        key = db.fetch(conn, select(db, t, t.key_columns).sql(where).value(cur.lastrowid))
                         key = key[0] if key else None
             except DatabaseError as e:
                 if generated is not None and given.get(generated) is None and db.is_unique_violation(e) \
