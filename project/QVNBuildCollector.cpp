@@ -171,11 +171,14 @@ void QVNBuildCollector::AddExtensions(const TQXRowsPtr& tables)
         for (const TQXRowPtr& column : *columns) {
             const TQXColsPtr& c = column->Cols();
             const TQXColPtr labels = c->Item(QStringLiteral("CL_ENUMS"));
-            if (c->Text(QStringLiteral("CL_DBKIND")).trimmed().compare(QLatin1String("enum"), Qt::CaseInsensitive) !=
-                    0 ||
-                !labels || !labels->Value().rows() || labels->Value().rows()->Count() == 0)
+            const QString kind = c->Text(QStringLiteral("CL_DBKIND")).trimmed().toLower();
+            if ((kind != QLatin1String("enum") && kind != QLatin1String("array")) || !labels ||
+                !labels->Value().rows() || labels->Value().rows()->Count() == 0)
                 continue;
-            const QString name = c->Text(QStringLiteral("CL_DBTYPE")).trimmed();
+            // An array of an enum needs the enum.
+            QString name = c->Text(QStringLiteral("CL_DBTYPE")).trimmed();
+            while (kind == QLatin1String("array") && name.endsWith(QLatin1String("[]")))
+                name.chop(2);
             auto cols = TQXCols::Create();
             cols->Add(name, QStringLiteral("ET_NAME"));
             cols->Add(labels->Value().rows(), QStringLiteral("CL_ENUMS"));

@@ -61,9 +61,9 @@ public:
     /// no table before it in the set needs, so a script creates each extension once, before the
     /// first table that uses it. Rows keyed by name: EX_NAME, EX_TYPES ("1" when a column of any
     /// table of the set has one of its types, "0" when it only owns tables). Adds ENUM_TYPES the
-    /// same way: the enum types of its columns (CL_DBKIND "enum" with labels) that no table before
-    /// it uses, keyed by name: ET_NAME (CL_DBTYPE, as the database writes it) and CL_ENUMS (the
-    /// labels in order, shared with the column).
+    /// same way: the enum types of its columns (CL_DBKIND "enum", or "array" of an enum, with
+    /// labels) that no table before it uses, keyed by name: ET_NAME (CL_DBTYPE as the database
+    /// writes it, without an array's "[]") and CL_ENUMS (the labels in order, shared with the column).
     static void AddExtensions(const TQXRowsPtr& tables);
     /// The same collection from a project already open in memory (with its unsaved annotations).
     bool Collect(QVNProject& project, const QStringList& tableNames, TQXRowsPtr& tables, TQXColsPtr& projectVariables,

@@ -161,7 +161,7 @@ def pg_tables():
         table("sales.orders", "sales", "orders", [
             col("id", "long", "integer", length="10", null=False, pk=True, identity=True),
             col("tags", "VarWChar", "text[]", dbkind="array"),
-            col("ratings", "VarWChar", "mpaa_rating[]", dbkind="array"),
+            col("ratings", "VarWChar", "mpaa_rating[]", dbkind="array", enums=("G", "PG", "PG-13", "R")),
             col("data", "LongVarWChar", "jsonb", default="'{}'::jsonb"),
             col("doc", "LongVarWChar", "tsvector"),
             col("uid", "GUID", "uuid", default="gen_random_uuid()"),
@@ -315,9 +315,10 @@ def add_first_uses(rows):
                 seen_ext.add(name)
                 exts.append({"key": name, "cols": [kv("EX_NAME", name), kv("EX_TYPES", "1" if name in typed else "0")]})
         for c in columns(t):
-            if c["CL_DBKIND"] == "enum" and c["CL_ENUMS"]["rows"] and c["CL_DBTYPE"] not in seen_enum:
-                seen_enum.add(c["CL_DBTYPE"])
-                enums.append({"key": c["CL_DBTYPE"], "cols": [kv("ET_NAME", c["CL_DBTYPE"]), kv("CL_ENUMS", c["CL_ENUMS"])]})
+            name = c["CL_DBTYPE"].removesuffix("[]")
+            if c["CL_DBKIND"] in ("enum", "array") and c["CL_ENUMS"]["rows"] and name not in seen_enum:
+                seen_enum.add(name)
+                enums.append({"key": name, "cols": [kv("ET_NAME", name), kv("CL_ENUMS", c["CL_ENUMS"])]})
         r["cols"].append(kv("EXTENSIONS", {"tag": "EXTENSIONS", "rows": exts}))
         r["cols"].append(kv("ENUM_TYPES", {"tag": "ENUM_TYPES", "rows": enums}))
     return rows
