@@ -98,7 +98,11 @@ struct RoundTripCase
     const char* database; ///< the source database's name
     /// What the copy cannot keep: a source line and what it becomes (a domain is created as its
     /// base type, because the import knows no domain's own checks).
-    std::vector<std::pair<const char*, const char*>> losses;
+    std::vector<std::pair<const char*, const char*>>
+        losses; /// A statement run on the SQLite copy and what it prints: a default the source database applies
+    /// applies there too.
+    const char* liteDefaults;
+    const char* liteExpected;
 };
 
 void PrintTo(const RoundTripCase& c, std::ostream* os)
@@ -217,6 +221,7 @@ TEST_P(RealSchemaPgRoundTrip, EveryTableComesBackAndEveryConsumerTakesTheOutputs
     const QString tableCount =
         pg.Query(source, QStringLiteral("SELECT count(*) FROM (%1) t").arg(QLatin1String(kUserTables)));
     EXPECT_EQ(Sqlite3(lite, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'")), tableCount);
+    EXPECT_EQ(Sqlite3(lite, QString::fromUtf8(c.liteDefaults)), QString::fromUtf8(c.liteExpected));
     // A foreign key to a unique key that is not the primary key is checked, not a "mismatch".
     Sqlite3(lite,
             QStringLiteral("PRAGMA foreign_keys = ON; DELETE FROM ") +
@@ -250,12 +255,21 @@ TEST_P(RealSchemaPgRoundTrip, EveryTableComesBackAndEveryConsumerTakesTheOutputs
     EXPECT_EQ(RunProgram(QStringLiteral("python3"), args, &output), 0) << output.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(RealSchemaPg, RealSchemaPgRoundTrip,
-                         ::testing::Values(RoundTripCase{"awkward_pg.sql",
-                                                         "quorvin_rt_awkward",
-                                                         {{"public.person column born year",
-                                                           "public.person column born integer"}}},
-                                           RoundTripCase{"community_pg.sql", "quorvin_rt_community", {}}),
-                         [](const ::testing::TestParamInfo<RoundTripCase>& info) {
-                             return std::string(info.param.database).substr(sizeof("quorvin_rt_") - 1);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    RealSchemaPg, RealSchemaPgRoundTrip,
+    ::testing::Values(RoundTripCase{"awkward_pg.sql",
+                                    "quorvin_rt_awkward",
+                                    {{"public.person column born year", "public.person column born integer"}},
+                                    "INSERT INTO \"Mixed Case\" DEFAULT VALUES; SELECT \"zip code\" FROM "
+                                    "\"Mixed Case\"; DELETE FROM \"Mixed Case\"",
+                                    "00000"},
+                      RoundTripCase{"community_pg.sql",
+                                    "quorvin_rt_community",
+                                    {},
+                                    "INSERT INTO users (email) VALUES ('a@example.org'); SELECT "
+                                    "length(public_id), substr(public_id, 15, 1), role, quote(display_name), "
+                                    "tags FROM users; DELETE FROM users",
+                                    "36|4|member|''|{}"}),
+    [](const ::testing::TestParamInfo<RoundTripCase>& info) {
+        return std::string(info.param.database).substr(sizeof("quorvin_rt_") - 1);
+    });
