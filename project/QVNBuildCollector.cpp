@@ -11,7 +11,7 @@
 #include <functional>
 
 namespace {
-QString Localized(const QString& section, const QString& key)
+QString CollectorText(const QString& section, const QString& key)
 {
     const QString text = Mdl_Main::Language().GetLocalizeMessage(section, key);
     return text.isEmpty() ? key : text;
@@ -292,8 +292,9 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
         m_unknown = unknown;
         if (!unknown.isEmpty()) {
             for (const QString& name : unknown)
-                Exceptions.Add(Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("ERROR_UNKNOWN_TABLE")) +
-                               QStringLiteral(" ") + name);
+                Exceptions.Add(
+                    CollectorText(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("ERROR_UNKNOWN_TABLE")) +
+                    QStringLiteral(" ") + name);
             return false;
         }
         // In the main window's tree order: the tables group, then views, then everything else,
@@ -313,7 +314,8 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
 
     // The catalog of every chosen table is read at once where the database allows it.
     project.ProjectDatabase().PrepareCatalog(chosen);
-    const QString collecting = Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_TABLE"));
+    const QString collecting =
+        CollectorText(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_TABLE"));
     for (const QString& name : chosen) {
         if (Progress) {
             bool cancel = false;
@@ -321,7 +323,7 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
                      cancel);
             if (cancel) {
                 m_canceled = true;
-                Exceptions.Add(Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_CANCEL")));
+                Exceptions.Add(CollectorText(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_CANCEL")));
                 return false;
             }
         }
