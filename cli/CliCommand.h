@@ -43,4 +43,4 @@ void LeaveToExit(std::shared_ptr<const void> object);
 #define QUORVIN_CLI_CONCAT2(a, b) a##b
 #define QUORVIN_CLI_CONCAT(a, b) QUORVIN_CLI_CONCAT2(a, b)
 #define QUORVIN_CLI_COMMAND(name, fn)                                                                                  \
-    static const bool QUORVIN_CLI_CONCAT(s_registered_, __LINE__) = CliRegistry::Add(CliCommand{name, fn});
+    static const bool QUORVIN_CLI_CONCAT(s_registered_, __COUNTER__) = CliRegistry::Add(CliCommand{name, fn});

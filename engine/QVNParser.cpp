@@ -22,10 +22,10 @@
 
 namespace {
 
-constexpr QStringView kVarOpen = u"<ORVE>";
-constexpr QStringView kVarClose = u"</ORVE>";
-constexpr QStringView kTagOpen = u"<ORVE_";
-constexpr QStringView kTagClose = u"</ORVE_";
+using QVNTagText::kTagClose;
+using QVNTagText::kTagOpen;
+using QVNTagText::kVarClose;
+using QVNTagText::kVarOpen;
 
 // Widths beyond this are clamped: a fixed-length block asking for billions of columns would
 // otherwise exhaust memory instead of producing output.

@@ -14,10 +14,10 @@ struct Token
     int pair = -1;                // the other tag of a block; -1 for an end tag without a begin
 };
 
-constexpr QStringView kVarOpen = u"<ORVE>";
-constexpr QStringView kVarClose = u"</ORVE>";
-constexpr QStringView kTagOpen = u"<ORVE_";
-constexpr QStringView kTagClose = u"</ORVE_";
+using QVNTagText::kTagClose;
+using QVNTagText::kTagOpen;
+using QVNTagText::kVarClose;
+using QVNTagText::kVarOpen;
 
 /// The tags of a text, or false when its variable markers do not alternate or a key holds '<'.
 bool tokenize(QStringView t, std::vector<Token>& tokens)

@@ -8,6 +8,14 @@
 #include <memory>
 #include <vector>
 
+/// The markers of the tag language as the scanning functions and the compiled expansion look for them.
+namespace QVNTagText {
+inline constexpr QStringView kVarOpen = u"<ORVE>";
+inline constexpr QStringView kVarClose = u"</ORVE>";
+inline constexpr QStringView kTagOpen = u"<ORVE_";
+inline constexpr QStringView kTagClose = u"</ORVE_";
+} // namespace QVNTagText
+
 /**
  * @brief A template parsed once into the tree the compiled expansion walks.
  *

@@ -10,14 +10,12 @@
 
 namespace {
 
-const QDate kZeroDate(1899, 12, 30);
-
 const std::array<const char*, 12> kMonths = {"January", "February", "March",     "April",   "May",      "June",
                                              "July",    "August",   "September", "October", "November", "December"};
 const std::array<const char*, 7> kWeekdays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                               "Thursday", "Friday", "Saturday"};
 
-struct Token
+struct DateToken
 {
     enum Kind { Number, Word, Sep } kind;
     int value = 0;  // Number: its value
@@ -25,7 +23,7 @@ struct Token
     QString text;   // Word: lower-case text; Sep: the separator
 };
 
-bool tokenize(QStringView t, std::vector<Token>& out)
+bool tokenizeDate(QStringView t, std::vector<DateToken>& out)
 {
     qsizetype i = 0;
     while (i < t.size()) {
@@ -39,16 +37,16 @@ bool tokenize(QStringView t, std::vector<Token>& out)
                     return false;
                 ++j;
             }
-            out.push_back(Token{Token::Number, static_cast<int>(v), static_cast<int>(j - i), QString()});
+            out.push_back(DateToken{DateToken::Number, static_cast<int>(v), static_cast<int>(j - i), QString()});
             i = j;
         } else if (c.isLetter()) {
             qsizetype j = i;
             while (j < t.size() && t.at(j).isLetter())
                 ++j;
-            out.push_back(Token{Token::Word, 0, 0, t.mid(i, j - i).toString().toLower()});
+            out.push_back(DateToken{DateToken::Word, 0, 0, t.mid(i, j - i).toString().toLower()});
             i = j;
         } else if (c == u'/' || c == u'-' || c == u'.' || c == u',' || c == u':') {
-            out.push_back(Token{Token::Sep, 0, 0, QString(c)});
+            out.push_back(DateToken{DateToken::Sep, 0, 0, QString(c)});
             ++i;
         } else if (c == u' ' || c == u'\t') {
             ++i;
@@ -92,7 +90,7 @@ int VBDate::ExpandYear(int year)
 
 double VBDate::FromParts(const QDate& date, std::int64_t seconds)
 {
-    const double days = static_cast<double>(kZeroDate.daysTo(date));
+    const double days = static_cast<double>(VBDate::kZero.daysTo(date));
     const double frac = static_cast<double>(seconds) / 86400.0;
     return days < 0 ? days - frac : days + frac;
 }
@@ -111,7 +109,7 @@ void VBDate::ToParts(double serial, QDate& date, int& seconds)
         secs -= 86400;
         whole += serial < 0 ? -1.0 : 1.0;
     }
-    date = kZeroDate.addDays(static_cast<qint64>(whole));
+    date = VBDate::kZero.addDays(static_cast<qint64>(whole));
     seconds = static_cast<int>(secs);
 }
 
@@ -130,18 +128,20 @@ double VBDate::Now()
 
 bool VBDate::Parse(QStringView text, double& serial)
 {
-    std::vector<Token> tokens;
-    if (!tokenize(text, tokens) || tokens.empty())
+    std::vector<DateToken> tokens;
+    if (!tokenizeDate(text, tokens) || tokens.empty())
         return false;
 
     // The time: H:MM[:SS] [AM|PM], or H AM|PM.
     int hour = -1, minute = 0, second = 0;
-    std::vector<Token> rest;
+    std::vector<DateToken> rest;
     for (size_t k = 0; k < tokens.size(); ++k) {
-        const Token& t = tokens[k];
-        const bool colon = k + 2 < tokens.size() && t.kind == Token::Number && tokens[k + 1].kind == Token::Sep &&
-                           tokens[k + 1].text == u":" && tokens[k + 2].kind == Token::Number;
-        const bool ampmNext = k + 1 < tokens.size() && t.kind == Token::Number && tokens[k + 1].kind == Token::Word &&
+        const DateToken& t = tokens[k];
+        const bool colon = k + 2 < tokens.size() && t.kind == DateToken::Number &&
+                           tokens[k + 1].kind == DateToken::Sep && tokens[k + 1].text == u":" &&
+                           tokens[k + 2].kind == DateToken::Number;
+        const bool ampmNext = k + 1 < tokens.size() && t.kind == DateToken::Number &&
+                              tokens[k + 1].kind == DateToken::Word &&
                               (tokens[k + 1].text == u"am" || tokens[k + 1].text == u"pm");
         if (hour < 0 && (colon || ampmNext)) {
             hour = t.value;
@@ -149,13 +149,13 @@ bool VBDate::Parse(QStringView text, double& serial)
             if (colon) {
                 minute = tokens[k + 2].value;
                 j = k + 3;
-                if (j + 1 < tokens.size() && tokens[j].kind == Token::Sep && tokens[j].text == u":" &&
-                    tokens[j + 1].kind == Token::Number) {
+                if (j + 1 < tokens.size() && tokens[j].kind == DateToken::Sep && tokens[j].text == u":" &&
+                    tokens[j + 1].kind == DateToken::Number) {
                     second = tokens[j + 1].value;
                     j += 2;
                 }
             }
-            if (j < tokens.size() && tokens[j].kind == Token::Word &&
+            if (j < tokens.size() && tokens[j].kind == DateToken::Word &&
                 (tokens[j].text == u"am" || tokens[j].text == u"pm")) {
                 if (hour < 1 || hour > 12)
                     return false;
@@ -172,12 +172,12 @@ bool VBDate::Parse(QStringView text, double& serial)
     }
 
     // The date: numbers and at most one month name; separators and weekday names are skipped.
-    std::vector<Token> numbers;
+    std::vector<DateToken> numbers;
     int month = 0;
-    for (const Token& t : rest) {
-        if (t.kind == Token::Number) {
+    for (const DateToken& t : rest) {
+        if (t.kind == DateToken::Number) {
             numbers.push_back(t);
-        } else if (t.kind == Token::Word) {
+        } else if (t.kind == DateToken::Word) {
             const int m = monthFromWord(t.text);
             if (m > 0 && month == 0) {
                 month = m;
@@ -191,7 +191,7 @@ bool VBDate::Parse(QStringView text, double& serial)
 
     const int currentYear = QDate::currentDate().year();
     int year = 0, day = 0;
-    auto isYear = [](const Token& t) { return t.digits >= 3 || t.value > 31; };
+    auto isYear = [](const DateToken& t) { return t.digits >= 3 || t.value > 31; };
     if (month > 0) {
         if (numbers.size() == 1) {
             if (isYear(numbers[0])) {
@@ -244,7 +244,7 @@ bool VBDate::Parse(QStringView text, double& serial)
     } else if (numbers.empty()) {
         if (hour < 0)
             return false;
-        serial = FromParts(kZeroDate, hour * 3600 + minute * 60 + second);
+        serial = FromParts(VBDate::kZero, hour * 3600 + minute * 60 + second);
         return true;
     } else {
         return false;

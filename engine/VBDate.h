@@ -17,6 +17,8 @@
 class VBDate
 {
 public:
+    /// The day of serial 0.
+    static inline const QDate kZero{1899, 12, 30};
     static constexpr double kMin = -657434.0;     // 1 January 100
     static constexpr double kMax = 2958465.99999; // 31 December 9999, 23:59:59
 

@@ -652,13 +652,11 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
     return q;
 }
 
-const QDate kZeroDate(1899, 12, 30);
-
 struct DateParts
 {
     QDate date;
     int seconds;
-    std::int64_t day() const { return kZeroDate.daysTo(date); }
+    std::int64_t day() const { return VBDate::kZero.daysTo(date); }
     std::int64_t totalSeconds() const { return day() * 86400 + seconds; }
 };
 
@@ -679,7 +677,7 @@ VBValue dateOf(const QDate& date, std::int64_t seconds)
 VBValue fromTotalSeconds(std::int64_t total)
 {
     const std::int64_t day = floorDiv(total, 86400);
-    return dateOf(kZeroDate.addDays(day), total - day * 86400);
+    return dateOf(VBDate::kZero.addDays(day), total - day * 86400);
 }
 
 /// An optional date setting from 0 to `max`, where 0 (the system setting) and a missing argument
@@ -758,7 +756,7 @@ VBValue fnTimeValue(const Args& a)
     QDate date;
     int seconds = 0;
     VBDate::ToParts(a[0].ToDate(), date, seconds);
-    return VBValue::Date(VBDate::FromParts(kZeroDate, seconds));
+    return VBValue::Date(VBDate::FromParts(VBDate::kZero, seconds));
 }
 
 VBValue fnNow(const Args&)

@@ -5,13 +5,32 @@
 #include "QVNProject.h"
 #include "QVNProjectLifecycle.h"
 
+#include <QSet>
+
 #include <algorithm>
+#include <functional>
 
 namespace {
-QString Localized(const QString& section, const QString& key)
+QString CollectorText(const QString& section, const QString& key)
 {
     const QString text = Mdl_Main::Language().GetLocalizeMessage(section, key);
     return text.isEmpty() ? key : text;
+}
+
+/// A referential action as SQL writes it, from a catalog's rule: the ODBC number (0 cascade,
+/// 1 restrict, 2 set null, 3 no action, 4 set default) or the words themselves. Empty when the
+/// catalog gives none, so a template can tell "not known" from "no action".
+QString ReferentialAction(const QString& rule)
+{
+    const QString r = rule.trimmed().toUpper().replace(QLatin1Char('_'), QLatin1Char(' '));
+    static const QStringList kActions = {QStringLiteral("CASCADE"), QStringLiteral("RESTRICT"),
+                                         QStringLiteral("SET NULL"), QStringLiteral("NO ACTION"),
+                                         QStringLiteral("SET DEFAULT")};
+    bool number = false;
+    const int n = r.toInt(&number);
+    if (number)
+        return n >= 0 && n < kActions.size() ? kActions.at(n) : QString();
+    return kActions.contains(r) ? r : QString();
 }
 } // namespace
 
@@ -42,6 +61,8 @@ TQXRowsPtr QVNBuildCollector::ForeignKeys(const TQXRowsPtr& keyRows)
             cols->Add(c->Text(QStringLiteral("PK_TABLE_NAME")).trimmed(), QStringLiteral("FK_REF_OBJECT"));
             cols->Add(QString(), QStringLiteral("FK_COLUMNS"));
             cols->Add(QString(), QStringLiteral("FK_REF_COLUMNS"));
+            cols->Add(ReferentialAction(c->Text(QStringLiteral("UPDATE_RULE"))), QStringLiteral("FK_ON_UPDATE"));
+            cols->Add(ReferentialAction(c->Text(QStringLiteral("DELETE_RULE"))), QStringLiteral("FK_ON_DELETE"));
             auto pairs = TQXRows::Create();
             pairs->SetTag(QStringLiteral("FK_PAIRS"));
             cols->Add(pairs, QStringLiteral("FK_PAIRS"));
@@ -83,6 +104,90 @@ TQXRowsPtr QVNBuildCollector::ForeignKeys(const TQXRowsPtr& keyRows)
         cols->Item(QStringLiteral("FK_REF_COLUMNS"))->SetValue(refColumns.join(QLatin1String(", ")));
     }
     return result;
+}
+
+namespace {
+TQXRowsPtr ColumnsOf(const TQXColsPtr& table)
+{
+    const TQXColPtr c = table->Item(QStringLiteral("COLUMNS"));
+    return c ? c->Value().rows() : TQXRowsPtr();
+}
+
+/// Gives every table of the set a row set `tag` of the things `uses` finds in it (by name, in the
+/// order found) that no table before it has: whoever writes one statement per table then makes
+/// each of them once, before the first table that needs it.
+void AddFirstUses(
+    const TQXRowsPtr& tables, const QString& tag,
+    const std::function<void(const TQXColsPtr&, const std::function<void(const QString&, TQXColsPtr)>&)>& uses)
+{
+    QSet<QString> seen;
+    for (const TQXRowPtr& row : *tables) {
+        const TQXColsPtr& table = row->Cols();
+        auto found = TQXRows::Create();
+        found->SetTag(tag);
+        uses(table, [&](const QString& name, TQXColsPtr cols) {
+            if (name.isEmpty() || seen.contains(name))
+                return;
+            seen.insert(name);
+            found->Add(cols, name);
+        });
+        table->Remove(tag);
+        table->Add(found, tag);
+    }
+}
+} // namespace
+
+void QVNBuildCollector::AddExtensions(const TQXRowsPtr& tables)
+{
+    // Whether any table of the set has a column of the extension's types: a script that creates
+    // the tables an extension owns itself still needs the extension for those columns.
+    QSet<QString> forTypes;
+    for (const TQXRowPtr& row : *tables) {
+        if (const TQXRowsPtr columns = ColumnsOf(row->Cols())) {
+            for (const TQXRowPtr& column : *columns) {
+                if (const QString n = column->Cols()->Text(QStringLiteral("CL_EXTENSION")).trimmed(); !n.isEmpty())
+                    forTypes.insert(n);
+            }
+        }
+    }
+    AddFirstUses(tables, QStringLiteral("EXTENSIONS"), [&](const TQXColsPtr& table, const auto& add) {
+        const auto need = [&](const QString& name) {
+            const QString n = name.trimmed();
+            auto cols = TQXCols::Create();
+            cols->Add(n, QStringLiteral("EX_NAME"));
+            cols->Add(forTypes.contains(n) ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("EX_TYPES"));
+            add(n, cols);
+        };
+        need(table->Text(QStringLiteral("TL_EXTENSION")));
+        if (const TQXRowsPtr columns = ColumnsOf(table)) {
+            for (const TQXRowPtr& column : *columns)
+                need(column->Cols()->Text(QStringLiteral("CL_EXTENSION")));
+        }
+    });
+    AddFirstUses(tables, QStringLiteral("ENUM_TYPES"), [](const TQXColsPtr& table, const auto& add) {
+        const TQXRowsPtr columns = ColumnsOf(table);
+        if (!columns)
+            return;
+        for (const TQXRowPtr& column : *columns) {
+            const TQXColsPtr& c = column->Cols();
+            const TQXColPtr labels = c->Item(QStringLiteral("CL_ENUMS"));
+            const QString kind = c->Text(QStringLiteral("CL_DBKIND")).trimmed().toLower();
+            if ((kind != QLatin1String("enum") && kind != QLatin1String("array")) || !labels ||
+                !labels->Value().rows() || labels->Value().rows()->Count() == 0)
+                continue;
+            // An array of an enum needs the enum.
+            QString name = c->Text(QStringLiteral("CL_DBTYPE")).trimmed();
+            while (kind == QLatin1String("array") && name.endsWith(QLatin1String("[]")))
+                name.chop(2);
+            // MariaDB's enum('a','b') is a column type, not a named type a script could create.
+            if (name.contains(QLatin1Char('(')))
+                continue;
+            auto cols = TQXCols::Create();
+            cols->Add(name, QStringLiteral("ET_NAME"));
+            cols->Add(labels->Value().rows(), QStringLiteral("CL_ENUMS"));
+            add(name, cols);
+        }
+    });
 }
 
 void QVNBuildCollector::AddKeys(const TQXColsPtr& table, const TQXRowsPtr& columns, const TQXRowsPtr& keyRows)
@@ -190,8 +295,9 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
         m_unknown = unknown;
         if (!unknown.isEmpty()) {
             for (const QString& name : unknown)
-                Exceptions.Add(Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("ERROR_UNKNOWN_TABLE")) +
-                               QStringLiteral(" ") + name);
+                Exceptions.Add(
+                    CollectorText(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("ERROR_UNKNOWN_TABLE")) +
+                    QStringLiteral(" ") + name);
             return false;
         }
         // In the main window's tree order: the tables group, then views, then everything else,
@@ -211,7 +317,7 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
 
     // The catalog of every chosen table is read at once where the database allows it.
     project.ProjectDatabase().PrepareCatalog(chosen);
-    const QString collecting = Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_OF"));
+    const QString collecting = CollectorText(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_COLLECT_OF"));
     const QString total = QString::number(chosen.size());
     int number = 0;
     for (const QString& name : chosen) {
@@ -221,7 +327,7 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
             Progress(collecting.arg(QString::number(number), total, name), cancel);
             if (cancel) {
                 m_canceled = true;
-                Exceptions.Add(Localized(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_CANCEL")));
+                Exceptions.Add(CollectorText(QStringLiteral("QVNBUILDCOLLECTOR"), QStringLiteral("MESSAGE_CANCEL")));
                 return false;
             }
         }
@@ -260,6 +366,7 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
         cols->Add(project.ProjectDatabase().GetCheckRows(name), QStringLiteral("CHECKS"));
     }
     project.ProjectDatabase().ForgetCatalog();
+    AddExtensions(tables);
 
     projectVariables->Add(project.P_NO, QStringLiteral("P_NO"));
     projectVariables->Add(project.P_NAME, QStringLiteral("P_NAME"));

@@ -12,14 +12,14 @@
 
 namespace {
 
-struct CliRun
+struct HelpRun
 {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-CliRun cli(const QStringList& args, const TempDir* home = nullptr)
+HelpRun helpCli(const QStringList& args, const TempDir* home = nullptr)
 {
     QProcess p;
     if (home) {
@@ -29,7 +29,7 @@ CliRun cli(const QStringList& args, const TempDir* home = nullptr)
         p.setProcessEnvironment(env);
     }
     p.start(QStringLiteral(QUORVIN_APP_DIR "/quorvin-cli"), args);
-    CliRun r;
+    HelpRun r;
     if (!p.waitForFinished(60000))
         return r;
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -42,35 +42,35 @@ CliRun cli(const QStringList& args, const TempDir* home = nullptr)
 
 TEST(CliHelp, EveryListedCommandDescribesItsUsageAndExitCodesBothWays)
 {
-    const CliRun list = cli({QStringLiteral("--help")});
+    const HelpRun list = helpCli({QStringLiteral("--help")});
     ASSERT_EQ(list.exitCode, 0);
     ASSERT_EQ(CliHelpTable().size(), 11u);
     for (const CliHelpEntry& entry : CliHelpTable()) {
         const QString name = QString::fromLatin1(entry.name);
         EXPECT_TRUE(list.out.contains(QStringLiteral("\n  ") + name + QLatin1Char(' '))) << entry.name;
-        const CliRun option = cli({name, QStringLiteral("--help")});
+        const HelpRun option = helpCli({name, QStringLiteral("--help")});
         EXPECT_EQ(option.exitCode, 0) << entry.name << ": " << option.err.toStdString();
         EXPECT_TRUE(option.out.startsWith(QStringLiteral("usage: quorvin-cli ") + name)) << option.out.toStdString();
         EXPECT_TRUE(option.out.contains(QStringLiteral("\nexit codes:\n  0  "))) << option.out.toStdString();
         EXPECT_TRUE(option.err.isEmpty()) << entry.name;
-        EXPECT_EQ(cli({QStringLiteral("help"), name}).out, option.out) << entry.name;
+        EXPECT_EQ(helpCli({QStringLiteral("help"), name}).out, option.out) << entry.name;
     }
     // A subcommand's --help is the command's help.
-    const CliRun sub = cli({QStringLiteral("project"), QStringLiteral("new"), QStringLiteral("--help")});
+    const HelpRun sub = helpCli({QStringLiteral("project"), QStringLiteral("new"), QStringLiteral("--help")});
     EXPECT_EQ(sub.exitCode, 0);
     EXPECT_TRUE(sub.out.contains(QStringLiteral("--force")));
-    EXPECT_EQ(cli({QStringLiteral("generate"), QStringLiteral("-h")}).out,
-              cli({QStringLiteral("help"), QStringLiteral("generate")}).out);
+    EXPECT_EQ(helpCli({QStringLiteral("generate"), QStringLiteral("-h")}).out,
+              helpCli({QStringLiteral("help"), QStringLiteral("generate")}).out);
 }
 
 TEST(CliHelp, UnknownCommandsAndNoCommandAreBadUsage)
 {
-    const CliRun none = cli({});
+    const HelpRun none = helpCli({});
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_TRUE(none.out.isEmpty());
     EXPECT_TRUE(none.err.startsWith(QStringLiteral("usage: quorvin-cli COMMAND")));
-    EXPECT_EQ(cli({QStringLiteral("frobnicate")}).exitCode, 2);
-    const CliRun help = cli({QStringLiteral("help"), QStringLiteral("frobnicate")});
+    EXPECT_EQ(helpCli({QStringLiteral("frobnicate")}).exitCode, 2);
+    const HelpRun help = helpCli({QStringLiteral("help"), QStringLiteral("frobnicate")});
     EXPECT_EQ(help.exitCode, 2);
     EXPECT_TRUE(help.err.contains(QStringLiteral("frobnicate")));
     EXPECT_TRUE(help.out.isEmpty());
@@ -84,7 +84,7 @@ TEST(CliHelp, ManualPagesCarryEveryCommandAndFormatCleanly)
     const auto simplified = [](const QString& text) { return text.simplified(); };
     for (const QString& program : {QStringLiteral("quorvin-cli"), QStringLiteral("quorvin")}) {
         const QString file = dir.file(program + QStringLiteral(".1"));
-        const CliRun r = cli({QStringLiteral("--man-page"), program, file});
+        const HelpRun r = helpCli({QStringLiteral("--man-page"), program, file});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QString page = QString::fromUtf8(readBytes(file));
         EXPECT_TRUE(page.startsWith(QStringLiteral(".TH ")));
@@ -107,8 +107,8 @@ TEST(CliHelp, ManualPagesCarryEveryCommandAndFormatCleanly)
                 EXPECT_TRUE(text.contains(simplified(QString::fromUtf8(part)))) << e.name << ": " << part;
         }
     }
-    const CliRun unknown =
-        cli({QStringLiteral("--man-page"), QStringLiteral("frobnicate"), dir.file(QStringLiteral("x.1"))});
+    const HelpRun unknown =
+        helpCli({QStringLiteral("--man-page"), QStringLiteral("frobnicate"), dir.file(QStringLiteral("x.1"))});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_FALSE(unknown.err.isEmpty());
 }
@@ -118,7 +118,7 @@ TEST(CliModels, APackageThatCannotBeOpenedIsNamedOnStandardErrorAndTheListStays)
     TempDir home;
     TempDir models;
     ASSERT_TRUE(writeBytes(models.file(QStringLiteral("broken.qvnm")), "not a zip"));
-    const CliRun r = cli({QStringLiteral("models"), models.path()}, &home);
+    const HelpRun r = helpCli({QStringLiteral("models"), models.path()}, &home);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^models: skipped .*broken\\.qvnm: .+\\n$")).match(r.err).hasMatch())

@@ -11,7 +11,7 @@
 
 namespace {
 
-template <size_t N> QString pick(std::mt19937& rng, const char* const (&items)[N])
+template <size_t N> QString pickOne(std::mt19937& rng, const char* const (&items)[N])
 {
     return QString::fromUtf8(items[std::uniform_int_distribution<size_t>(0, N - 1)(rng)]);
 }
@@ -26,25 +26,25 @@ TQXColsPtr randomData(std::mt19937& rng)
     u->SetTag(QStringLiteral("U"));
     for (int i = dice(0, 2); i > 0; --i) {
         auto c = TQXCols::Create();
-        c->Add(TQXValue(pick(rng, kValues)), QStringLiteral("b"));
+        c->Add(TQXValue(pickOne(rng, kValues)), QStringLiteral("b"));
         u->Add(c, QStringLiteral("u%1").arg(i));
     }
     auto t = TQXRows::Create();
     t->SetTag(QStringLiteral("T"));
     for (int i = dice(0, 3); i > 0; --i) {
         auto c = TQXCols::Create();
-        c->Add(TQXValue(pick(rng, kValues)), QStringLiteral("a"));
+        c->Add(TQXValue(pickOne(rng, kValues)), QStringLiteral("a"));
         if (dice(0, 1))
             c->Add(TQXValue(u), QStringLiteral("U"));
-        c->Add(TQXValue(pick(rng, kValues)), QStringLiteral("b"));
+        c->Add(TQXValue(pickOne(rng, kValues)), QStringLiteral("b"));
         t->Add(c, QStringLiteral("k%1").arg(i));
     }
     auto g = TQXCols::Create();
     g->SetTag(QStringLiteral("G"));
     if (dice(0, 1))
-        g->Add(TQXValue(pick(rng, kValues)), QStringLiteral("a"));
+        g->Add(TQXValue(pickOne(rng, kValues)), QStringLiteral("a"));
     g->Add(TQXValue(t), QStringLiteral("T"));
-    g->Add(TQXValue(pick(rng, kValues)), QStringLiteral("b"));
+    g->Add(TQXValue(pickOne(rng, kValues)), QStringLiteral("b"));
     g->Add(TQXValue(dice(0, 9)), QStringLiteral("n"));
     return g;
 }
@@ -112,7 +112,7 @@ TEST(QVNParserDifferential, AgreesWithThePlainRulesOnRandomTemplates)
         QString text;
         const int pieces = std::uniform_int_distribution<int>(1, 40)(rng);
         for (int i = 0; i < pieces; ++i)
-            text += pick(rng, fragments);
+            text += pickOne(rng, fragments);
         const TQXColsPtr data = randomData(rng);
         // Diagnostics on: they must never change a result, malformed templates included.
         QVNDiagnostics diagnostics;

@@ -435,7 +435,8 @@ TEST(RealSchemaPg, TheSqlScriptLoadsTwiceIntoAFreshPostgresDatabase)
     }
     const QString db = QStringLiteral("quorvin_ddl_pg");
     // Both tables named orders, each in its own schema, and the foreign key to the right one. A
-    // literal default keeps its text (line break included); a function call is left out.
+    // literal default keeps its text (line break included), and so does an expression PostgreSQL
+    // wrote itself.
     EXPECT_EQ(pg.Query(db, QStringLiteral("SELECT confrelid::regclass FROM pg_constraint WHERE conname = "
                                           "'orders_sales_fk'")),
               QStringLiteral("sales.orders"));
@@ -453,8 +454,8 @@ TEST(RealSchemaPg, TheSqlScriptLoadsTwiceIntoAFreshPostgresDatabase)
                                "ON a.attrelid = d.adrelid AND a.attnum = d.adnum WHERE adrelid = "
                                "'public.orders'::regclass AND attname IN ('note', 'memo', 'memo2', 'label', 'since') "
                                "ORDER BY a.attnum")),
-              QStringLiteral("'R&D <main>'::text\n'two\nlines'::text\n'R&D <main>'::character varying\n"
-                             "'2024-01-01'::date"));
+              QStringLiteral("'R&D <main>'::text\n'two\nlines'::text\nupper('two\n-- lines'::text)\n"
+                             "'R&D <main>'::character varying\n'2024-01-01'::date"));
     // The key in key order, the foreign key to a unique constraint, indexes and checks as written.
     EXPECT_EQ(
         pg.Query(db, QStringLiteral("SELECT string_agg(pg_get_constraintdef(oid), ' | ' ORDER BY conname) FROM "
@@ -478,7 +479,7 @@ TEST(RealSchemaPg, TheSqlScriptLoadsTwiceIntoAFreshPostgresDatabase)
     EXPECT_EQ(pg.Query(db, QStringLiteral("SELECT string_agg(format_type(atttypid, atttypmod), ',' ORDER BY attnum) "
                                           "FROM pg_attribute WHERE attrelid = 'sales.orders'::regclass AND "
                                           "attnum > 0")),
-              QStringLiteral("integer,text[],text[],jsonb,tsvector,uuid,bytea,interval,timestamp(3) with time "
+              QStringLiteral("integer,text[],mpaa_rating[],jsonb,tsvector,uuid,bytea,interval,timestamp(3) with time "
                              "zone,timestamp without time zone,time without time zone,smallint,real,double "
                              "precision,character(3),character varying,money,double precision"));
 }

@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 /// The sample project made the way the first run makes it, in a private folder.
 class SampleProjectTest : public ::testing::Test
@@ -120,10 +122,10 @@ TEST_F(SampleProjectTest, CollectsWhatABuildNeeds)
     QStringList order;
     for (const TQXColPtr& c : *orders)
         order << c->Key();
-    EXPECT_EQ(order.mid(order.size() - 14).join(','),
+    EXPECT_EQ(order.mid(order.size() - 16).join(','),
               QStringLiteral(
                   "COLUMNS,TL_SCHEMA,TL_OBJECT,TL_EXTENSION,UPDATE_COLUMNS,SEARCH_COLUMNS,MAIN_COLUMNS,SHOW_COLUMNS,"
-                  "FOREIGN_KEYS,PK_COLUMNS,KEY_COLUMNS,TL_KEYSOURCE,INDEXES,CHECKS"));
+                  "FOREIGN_KEYS,PK_COLUMNS,KEY_COLUMNS,TL_KEYSOURCE,INDEXES,CHECKS,EXTENSIONS,ENUM_TYPES"));
     EXPECT_EQ(orders->Item("KEY_COLUMNS")->Value().rows()->Item(1)->Cols(), columns->Item("order_id")->Cols());
     EXPECT_EQ(orders->Text("TL_KEYSOURCE"), QStringLiteral("database"));
     // Kind "1" keeps the stored code of the key column.
@@ -188,6 +190,108 @@ TEST_F(SampleProjectTest, CancelStopsTheCollection)
     EXPECT_FALSE(collector.Collect(m_file, {}, tables, variables, folder));
     EXPECT_TRUE(collector.Canceled());
     EXPECT_EQ(calls, 2);
+}
+
+namespace {
+/// A table record for AddExtensions: its owning extension and columns as "name:kind:type:extension",
+/// an enum's labels after a further ":" joined by "|".
+TQXRowPtr FirstUseTable(const TQXRowsPtr& tables, const QString& name, const QString& owner, const QStringList& columns)
+{
+    auto rows = TQXRows::Create();
+    rows->SetTag(QStringLiteral("COLUMNS"));
+    for (const QString& spec : columns) {
+        const QStringList f = spec.split(QLatin1Char(':'));
+        auto c = TQXCols::Create();
+        c->Add(f.value(0), QStringLiteral("CL_NAME"));
+        c->Add(f.value(1), QStringLiteral("CL_DBKIND"));
+        c->Add(f.value(2), QStringLiteral("CL_DBTYPE"));
+        c->Add(f.value(3), QStringLiteral("CL_EXTENSION"));
+        auto labels = TQXRows::Create();
+        labels->SetTag(QStringLiteral("CL_ENUMS"));
+        for (const QString& label : f.value(4).split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+            auto l = TQXCols::Create();
+            l->Add(label, QStringLiteral("EV_VALUE"));
+            labels->Add(l);
+        }
+        c->Add(labels, QStringLiteral("CL_ENUMS"));
+        rows->Add(c, f.value(0));
+    }
+    auto t = TQXCols::Create();
+    t->Add(owner, QStringLiteral("TL_EXTENSION"));
+    t->Add(rows, QStringLiteral("COLUMNS"));
+    return tables->Add(t, name);
+}
+
+/// "NAME=VALUE" of each row of a table's set `set`, joined by ",".
+QString Listed(const TQXRowPtr& table, const QString& set, const QString& name, const QString& value)
+{
+    QStringList out;
+    for (const TQXRowPtr& r : *table->Cols()->Item(set)->Value().rows())
+        out << r->Cols()->Text(name) + QStringLiteral("=") + r->Cols()->Text(value);
+    return out.join(QLatin1Char(','));
+}
+} // namespace
+
+// Each extension and enum type is listed once, on the first table that needs it: a table an
+// extension owns needs it too (without its types), an array of an enum needs the enum, and an
+// extension whose types a later table uses is marked as needed for types from the start.
+TEST(Collector, ExtensionsAndEnumTypesAreListedOnTheFirstTableThatNeedsThem)
+{
+    auto tables = TQXRows::Create();
+    const TQXRowPtr owned = FirstUseTable(tables, QStringLiteral("spatial_ref_sys"), QStringLiteral("postgis"),
+                                          {QStringLiteral("srid:::")});
+    const TQXRowPtr places = FirstUseTable(
+        tables, QStringLiteral("places"), QString(),
+        {QStringLiteral("geom:other:geometry(Point,4326):postgis"), QStringLiteral("attrs:other:hstore:hstore"),
+         QStringLiteral("kinds:array:place_kind[]::cafe|park"), QStringLiteral("area:other:geometry:postgis")});
+    const TQXRowPtr users =
+        FirstUseTable(tables, QStringLiteral("users"), QString(),
+                      {QStringLiteral("kind:enum:place_kind::cafe|park"), QStringLiteral("role:enum:user_role::member"),
+                       QStringLiteral("mood:enum:mood::"), QStringLiteral("note:other:citext:citext")});
+    QVNBuildCollector::AddExtensions(tables);
+    EXPECT_EQ(Listed(owned, "EXTENSIONS", "EX_NAME", "EX_TYPES"), QStringLiteral("postgis=1"));
+    EXPECT_EQ(Listed(places, "EXTENSIONS", "EX_NAME", "EX_TYPES"), QStringLiteral("hstore=1"));
+    EXPECT_EQ(Listed(users, "EXTENSIONS", "EX_NAME", "EX_TYPES"), QStringLiteral("citext=1"));
+    EXPECT_EQ(Listed(owned, "ENUM_TYPES", "ET_NAME", "ET_NAME"), QString());
+    EXPECT_EQ(Listed(places, "ENUM_TYPES", "ET_NAME", "ET_NAME"), QStringLiteral("place_kind=place_kind"));
+    EXPECT_EQ(Listed(users, "ENUM_TYPES", "ET_NAME", "ET_NAME"),
+              QStringLiteral("user_role=user_role")); // mood has no labels
+    EXPECT_EQ(
+        places->Cols()->Item("ENUM_TYPES")->Value().rows()->Item(1)->Cols()->Item("CL_ENUMS")->Value().rows()->Count(),
+        2);
+
+    // Only the extension's own table: it is needed for that table alone.
+    auto alone = TQXRows::Create();
+    const TQXRowPtr only = FirstUseTable(alone, QStringLiteral("spatial_ref_sys"), QStringLiteral("postgis"), {});
+    QVNBuildCollector::AddExtensions(alone);
+    EXPECT_EQ(Listed(only, "EXTENSIONS", "EX_NAME", "EX_TYPES"), QStringLiteral("postgis=0"));
+}
+
+// A foreign key keeps the actions the catalog gives, as numbers (ODBC) or words; none stays empty.
+TEST(Collector, ForeignKeysKeepTheirReferentialActions)
+{
+    const std::vector<std::array<const char*, 4>> cases = {{"0", "2", "CASCADE", "SET NULL"},
+                                                           {"1", "4", "RESTRICT", "SET DEFAULT"},
+                                                           {"3", "", "NO ACTION", ""},
+                                                           {"set null", "cascade", "SET NULL", "CASCADE"},
+                                                           {"9", "nonsense", "", ""}};
+    for (const auto& [update, remove, onUpdate, onDelete] : cases) {
+        auto rows = TQXRows::Create();
+        auto c = TQXCols::Create();
+        c->Add(QStringLiteral("child_fk"), QStringLiteral("FK_NAME"));
+        c->Add(QStringLiteral("parent"), QStringLiteral("PK_TABLE_NAME"));
+        c->Add(QStringLiteral("id"), QStringLiteral("PK_COLUMN_NAME"));
+        c->Add(QStringLiteral("parent_id"), QStringLiteral("FK_COLUMN_NAME"));
+        c->Add(QStringLiteral("1"), QStringLiteral("ORDINAL"));
+        if (*update)
+            c->Add(QString::fromLatin1(update), QStringLiteral("UPDATE_RULE"));
+        if (*remove)
+            c->Add(QString::fromLatin1(remove), QStringLiteral("DELETE_RULE"));
+        rows->Add(c);
+        const TQXColsPtr fk = QVNBuildCollector::ForeignKeys(rows)->Item(1)->Cols();
+        EXPECT_EQ(fk->Text("FK_ON_UPDATE"), QString::fromLatin1(onUpdate)) << update;
+        EXPECT_EQ(fk->Text("FK_ON_DELETE"), QString::fromLatin1(onDelete)) << remove;
+    }
 }
 
 TEST(Collector, AMissingProjectFileFailsWithTheOpenError)

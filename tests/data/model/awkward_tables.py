@@ -51,11 +51,12 @@ def col(name, cl_type, dbtype, *, length="", length2=None, null=True, pk=False, 
     return {"key": name, "cols": cols}
 
 
-def fk(name, ref_key, ref_schema, ref_object, pairs):
+def fk(name, ref_key, ref_schema, ref_object, pairs, on_delete="", on_update=""):
     return {"key": name, "cols": [
         kv("FK_NAME", name), kv("FK_REF_TABLE", ref_key), kv("FK_REF_SCHEMA", ref_schema),
         kv("FK_REF_OBJECT", ref_object), kv("FK_COLUMNS", ", ".join(a for a, _ in pairs)),
         kv("FK_REF_COLUMNS", ", ".join(b for _, b in pairs)),
+        kv("FK_ON_UPDATE", on_update), kv("FK_ON_DELETE", on_delete),
         kv("FK_PAIRS", {"tag": "FK_PAIRS", "rows": [
             {"key": "", "cols": [kv("FP_COLUMN", a), kv("FP_REF_COLUMN", b)]} for a, b in pairs]}),
     ]}
@@ -161,7 +162,7 @@ def pg_tables():
         table("sales.orders", "sales", "orders", [
             col("id", "long", "integer", length="10", null=False, pk=True, identity=True),
             col("tags", "VarWChar", "text[]", dbkind="array"),
-            col("ratings", "VarWChar", "mpaa_rating[]", dbkind="array"),
+            col("ratings", "VarWChar", "mpaa_rating[]", dbkind="array", enums=("G", "PG", "PG-13", "R")),
             col("data", "LongVarWChar", "jsonb", default="'{}'::jsonb"),
             col("doc", "LongVarWChar", "tsvector"),
             col("uid", "GUID", "uuid", default="gen_random_uuid()"),
@@ -183,7 +184,7 @@ def pg_tables():
             col("order_id", "long", "integer", length="10", null=False, pk=True, fk="public.orders.id"),
             col("line_no", "long", "integer", length="10", null=False, pk=True),
             col("qty", "long", "integer", length="10", null=False, default="1"),
-        ], [fk("order_items_order_fk", "public.orders", p, "orders", [("order_id", "id")])]),
+        ], [fk("order_items_order_fk", "public.orders", p, "orders", [("order_id", "id")], on_delete="CASCADE")]),
         table("shipment lines", p, "shipment lines", [
             col("id", "long", "integer", length="10", null=False, pk=True, identity=True),
             col("order_id", "long", "integer", length="10", null=False, fk="order_items.order_id"),
@@ -263,7 +264,7 @@ def sqlite_tables():
             col("line", "long", "INTEGER", length="10", null=False, pk=True),
             col("parent_group", "long", "INTEGER", length="10", fk="Line Item.group_id"),
             col("parent_line", "long", "INTEGER", length="10", fk="Line Item.line"),
-        ], [fk("fk_Line Item_0", "group", "", "group", [("group_id", "id")]),
+        ], [fk("fk_Line Item_0", "group", "", "group", [("group_id", "id")], on_delete="CASCADE", on_update="SET NULL"),
             fk("fk_Line Item_1", "Line Item", "", "Line Item", [("parent_group", "group_id"),
                                                                   ("parent_line", "line")])]),
         table("a", "", "a", [
@@ -328,8 +329,34 @@ def mariadb_tables():
     ]
 
 
+def add_first_uses(rows):
+    """EXTENSIONS and ENUM_TYPES as the build collection adds them: what a table needs that no
+    table before it needs."""
+    def cols_of(row):
+        return {x["key"]: x["value"] for x in row["cols"]}
+
+    columns = lambda t: [cols_of(c) for c in t["COLUMNS"]["rows"]]
+    typed = {c["CL_EXTENSION"] for r in rows for c in columns(cols_of(r)) if c["CL_EXTENSION"]}
+    seen_ext, seen_enum = set(), set()
+    for r in rows:
+        t = cols_of(r)
+        exts, enums = [], []
+        for name in [t["TL_EXTENSION"]] + [c["CL_EXTENSION"] for c in columns(t)]:
+            if name and name not in seen_ext:
+                seen_ext.add(name)
+                exts.append({"key": name, "cols": [kv("EX_NAME", name), kv("EX_TYPES", "1" if name in typed else "0")]})
+        for c in columns(t):
+            name = c["CL_DBTYPE"].removesuffix("[]")
+            if c["CL_DBKIND"] in ("enum", "array") and c["CL_ENUMS"]["rows"] and name not in seen_enum:
+                seen_enum.add(name)
+                enums.append({"key": name, "cols": [kv("ET_NAME", name), kv("CL_ENUMS", c["CL_ENUMS"])]})
+        r["cols"].append(kv("EXTENSIONS", {"tag": "EXTENSIONS", "rows": exts}))
+        r["cols"].append(kv("ENUM_TYPES", {"tag": "ENUM_TYPES", "rows": enums}))
+    return rows
+
+
 def main(kind, out):
-    rows = pg_tables() if kind == "pg" else mariadb_tables() if kind == "mariadb" else sqlite_tables()
+    rows = add_first_uses(pg_tables() if kind == "pg" else mariadb_tables() if kind == "mariadb" else sqlite_tables())
     with open(out, "w", encoding="utf-8") as f:
         json.dump({"tag": "TABLES", "rows": rows}, f, ensure_ascii=False, indent=1)
     return 0

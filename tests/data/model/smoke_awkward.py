@@ -21,10 +21,18 @@ TEXT = "R&D <b>'\""  # needs escaping wherever it goes
 def sample(name, annotation, postgres, counter):
     """A value for a field declared with `annotation` (a text), or None when the type has none here."""
     a = annotation.replace("Optional[", "").rstrip("]")
-    if a == "str" and "uid" in name:
+    if a == "str" and ("uid" in name or name.endswith("public_id")):
         return str(uuid.UUID(int=counter))
-    if name == "area":
+    if name in ("area", "bbox"):
         return None  # a geometry: left to the database
+    if name == "geom":  # a point as PostGIS writes it back (hex EWKB); plain text on SQLite
+        return "0101000020E61000000000000000002A400000000000004A40"
+    if name in ("last_ip", "actor"):
+        return "192.0.2.1"
+    if name == "attrs":
+        return '"a"=>"1"'
+    if name == "rating" and a == "Decimal":  # a score between 0 and 5
+        return Decimal("4.5")
     if a == "str" and name == "cash":
         return "12.50"
     if a == "bool":
