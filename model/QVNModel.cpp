@@ -437,7 +437,7 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
             if (!QFileInfo(textFile).isFile())
                 continue;
             const QString text = m_function.ReadFile(textFile);
-            QVNModelText::ApplySections(sections, mObj_QVNParser.GetTempVariable(text));
+            QVNModelText::ApplySections(sections, QVNModelText::Sections(mObj_QVNParser, text));
             m_diagnostics.AddSource(textFile.mid(tmp.size()), text);
         }
         global = TQXCols::Create();

@@ -67,7 +67,8 @@ void QVNModelPreview::SetModel(const QString& folder, const TQXRowsPtr& tables,
     m_languageSections = TQXCols::Create();
     for (const QString& file : QVNModelText::LanguageFiles(kOrveFile, language)) {
         if (QFileInfo(m_folder + file).isFile())
-            QVNModelText::ApplySections(m_languageSections, m_parser.GetTempVariable(fn.ReadFile(m_folder + file)));
+            QVNModelText::ApplySections(m_languageSections,
+                                        QVNModelText::Sections(m_parser, fn.ReadFile(m_folder + file)));
     }
 
     // The model's information record with its variable list, as the build dialog has it (in the

@@ -69,6 +69,13 @@ void QVNModelText::ApplyVariables(const TQXRowsPtr& vars, const TQXRowsPtr& over
     }
 }
 
+TQXColsPtr QVNModelText::Sections(QVNParser& parser, QString text)
+{
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    return parser.GetTempVariable(text);
+}
+
 void QVNModelText::ApplySections(const TQXColsPtr& sections, const TQXColsPtr& overlay)
 {
     if (!sections || !overlay)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QVNParser.h"
 #include "TQXCols.h"
 #include "TQXRows.h"
 
@@ -22,7 +23,9 @@
  *   record naming no variable of the model's own file is ignored, so the variables themselves (their
  *   keys, order, types) are defined in one place.
  * - orve: a section replaces the model's section of the same name where it stands; new sections
- *   follow the model's own, so a section of the model may use them as a variable.
+ *   follow the model's own, so a section of the model may use them as a variable. Unlike the model's
+ *   own file, the file's final line break is not part of its last section (its texts are words put
+ *   inside a line).
  */
 class QVNModelText
 {
@@ -40,6 +43,8 @@ public:
     static void ApplyInfo(const TQXColsPtr& info, const TQXRowsPtr& overlay);
     /// Lays the records of `overlay` over the variable records `vars` they name by MV_NO.
     static void ApplyVariables(const TQXRowsPtr& vars, const TQXRowsPtr& overlay);
+    /// The sections of a language file's text (without the file's final line break).
+    static TQXColsPtr Sections(QVNParser& parser, QString text);
     /// Lays the sections `overlay` over `sections`.
     static void ApplySections(const TQXColsPtr& sections, const TQXColsPtr& overlay);
 };
