@@ -4,6 +4,7 @@
 #include "QVNGenerate.h"
 #include "QVNJsonData.h"
 #include "QVNModel.h"
+#include "QVNModelPreview.h"
 #include "QVNModelText.h"
 #include "TQXRow.h"
 #include "TempDir.h"
@@ -140,6 +141,12 @@ TEST(ModelLanguage, LanguageFilesLieOverTheModelsOwnTexts)
         EXPECT_EQ(ReadText(request.outDir + QStringLiteral("/t.txt")),
                   QStringLiteral("hello <ORVE>TX_WORLD</ORVE>|own sign|") + language + QStringLiteral("|nobody\n"));
     }
+
+    // The model editor's preview reads the same files from the folder being edited.
+    QVNModelPreview preview;
+    preview.SetModel(dir.file(QStringLiteral("localised")), Tables({QStringLiteral("orders")}), {});
+    EXPECT_EQ(preview.Expand(QStringLiteral("t.txt"), tpl, 0).output,
+              QStringLiteral("hello world|签名|1033|everybody\n"));
 
     // A damaged language file refuses the package, as a damaged description file does.
     files.insert(QStringLiteral("model_var.1033.qvns"), "<VARIABLES><VARIABLE>");
