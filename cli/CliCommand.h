@@ -28,8 +28,13 @@ public:
 };
 
 /// Runs the start-up the window runs (folders, settings, language, the sample project) for commands
-/// that need it.
+/// that need it. The language is the setting the window uses, unless CliTakeLanguage found one.
 void CliStartup();
+
+/// Takes the option "--language N" (or "--language=N") out of `args`, wherever it stands before a
+/// "--"; N (a language number such as 1033 or 2052) then replaces the language setting for this run:
+/// messages, and the texts of models. False with one line in `error` for a value that is no number.
+bool CliTakeLanguage(QStringList& args, QString& error);
 
 /// Writes one line to standard error (UTF-8).
 void CliError(const QString& line);

@@ -165,6 +165,8 @@ void CliPrintUsage(std::FILE* out)
 {
     QString text = QStringLiteral("usage: quorvin-cli COMMAND [ARGS...]\n"
                                   "       quorvin-cli COMMAND --help   (or: quorvin-cli help COMMAND)\n\n"
+                                  "--language N (with any command) takes messages and the models' texts in\n"
+                                  "language N (1033 English, 2052 Chinese) instead of the language setting.\n\n"
                                   "commands:\n");
     int width = 0;
     for (const CliHelpEntry& e : kCommands)
@@ -223,6 +225,11 @@ QString cliManPage()
                        "quorvin\\-cli runs the services of the window program headless: it expands templates,\n"
                        "lists models, tables and columns, makes project files and builds models over a\n"
                        "project's tables.\n"
+                       ".SH OPTIONS\n"
+                       ".TP\n"
+                       ".BI \\-\\-language \" N\"\n"
+                       "with any command: take messages and the models' texts in language N (1033 English,\n"
+                       "2052 Chinese) instead of the language setting the window uses.\n"
                        ".SH COMMANDS\n");
     for (const CliHelpEntry& e : kCommands) {
         page += QStringLiteral(".SS ") + roff(e.name);

@@ -48,6 +48,11 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         QStringList args = app.arguments();
         args.removeFirst();
+        QString languageError;
+        if (!CliTakeLanguage(args, languageError)) {
+            CliError(QStringLiteral("quorvin-cli: ") + languageError);
+            return 2;
+        }
         if (args.isEmpty() || isHelpOption(args.first())) {
             CliPrintUsage(args.isEmpty() ? stderr : stdout);
             return args.isEmpty() ? 2 : 0;

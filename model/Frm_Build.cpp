@@ -241,6 +241,8 @@ Frm_Build::Frm_Build(QWidget* parent, QVNProcess* process)
         const QString entry =
             ModelEntry(cols->Text(QStringLiteral("MI_NAME")), cols->Text(QStringLiteral("MI_VERSION")), r->Key());
         m_ui->Cbo_Model->addItem(entry.left(kEntryWidth).trimmed(), entry);
+        m_ui->Cbo_Model->setItemData(m_ui->Cbo_Model->count() - 1, cols->Text(QStringLiteral("MI_DESC")),
+                                     Qt::ToolTipRole);
     }
     // A package that cannot be opened stays in the list, disabled, with the reason; it has no key.
     const int usable = m_ui->Cbo_Model->count();

@@ -155,6 +155,7 @@ bool QVNGenerate::Prepare(const QVNBuildRequest& request)
     }
     const QString modelPath = QFileInfo(request.model).absoluteFilePath();
     QVNModel qvnModel;
+    qvnModel.SetLanguage(request.language);
     m_info = qvnModel.GetModelInfo(modelPath);
     if (!m_info) {
         Exceptions.Add(QStringLiteral("\"%1\" is not a model package that can be opened").arg(request.model));

@@ -29,6 +29,8 @@ struct QVNBuildRequest
     QVNBuildOutput::ConflictPolicy onConflict = QVNBuildOutput::ConflictPolicy::Merge;
     /// Mistakes found in the model's templates make the build fail.
     bool strict = false;
+    /// The language number the model's texts are taken in; empty: the language the program runs in.
+    QString language;
 
     /// RVG_DATE and RVG_DATETIME of now, then "RVG_" + each of `project`'s keys (P_NO ...).
     void SetProjectVariables(const TQXColsPtr& project);

@@ -3,6 +3,7 @@
 #include "Mdl_Main.h"
 #include "QVNLanguage.h"
 #include "QVNModelPath.h"
+#include "QVNModelText.h"
 #include "QVNProgress.h"
 #include "QVNXML.h"
 #include "QVNZIP.h"
@@ -116,6 +117,11 @@ QVNModel::QVNModel()
     });
 }
 
+QString QVNModel::Language() const
+{
+    return m_language.trimmed().isEmpty() ? Mdl_Main::Language().Language() : m_language.trimmed();
+}
+
 QString QVNModel::Text(const QString& key) const
 {
     return Mdl_Main::Language().GetLocalizeMessage(QStringLiteral("QVNMODEL"), key);
@@ -175,9 +181,13 @@ TQXColsPtr QVNModel::GetModelInfo(const QString& pStr_ModelFile)
         Exceptions.Add(Text(QStringLiteral("ERROR_OPEN_EMPTY")));
         return nullptr;
     }
+    const QString language = Language();
+    const QStringList infoTexts = QVNModelText::LanguageFiles(kInfoFile, language);
+    const QStringList varTexts = QVNModelText::LanguageFiles(kVarFile, language);
     QVNZIP zip;
     QHash<QString, QByteArray> entries;
-    if (!zip.ReadEntries(pStr_ModelFile, ModelPassword(), {kInfoFile, kVarFile}, entries)) {
+    if (!zip.ReadEntries(pStr_ModelFile, ModelPassword(), QStringList{kInfoFile, kVarFile} + infoTexts + varTexts,
+                         entries)) {
         Exceptions.Add(Text(QStringLiteral("ERROR_OPEN")));
         Exceptions.AddExceptions(zip.Exceptions);
         return nullptr;
@@ -207,6 +217,24 @@ TQXColsPtr QVNModel::GetModelInfo(const QString& pStr_ModelFile)
         return nullptr;
     }
     const TQXColsPtr cols = info->Item(1)->Cols();
+    // The texts in the user's language lie over the model's own; a damaged language file refuses the
+    // package as a damaged description file does.
+    for (const QString& file : infoTexts) {
+        if (!entries.contains(file))
+            continue;
+        const TQXRowsPtr texts = describe(file);
+        if (!texts)
+            return nullptr;
+        QVNModelText::ApplyInfo(cols, texts);
+    }
+    for (const QString& file : varTexts) {
+        if (!entries.contains(file))
+            continue;
+        const TQXRowsPtr texts = describe(file);
+        if (!texts)
+            return nullptr;
+        QVNModelText::ApplyVariables(vars, texts);
+    }
     cols->Add(TQXValue(pStr_ModelFile), QStringLiteral("MI_FILE"));
     cols->Add(TQXValue(vars), QStringLiteral("MI_VARIABLE"));
     return cols;
@@ -354,7 +382,16 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
     m_expanded.clear();
     bool ok = true;
     const QString out = m_function.AddFolderMark(folder);
-    const TQXColsPtr callerVars = pCols_Variable ? pCols_Variable : TQXCols::Create();
+    TQXColsPtr callerVars = pCols_Variable ? pCols_Variable : TQXCols::Create();
+    if (!callerVars->Exists(QVNModelText::LanguageVariable())) {
+        // The language the build runs in, for templates that choose their texts on it; the caller's
+        // set itself is left as it was.
+        auto withLanguage = TQXCols::Create();
+        for (const TQXColPtr& col : *callerVars)
+            withLanguage->AddRef(col, col->Key());
+        withLanguage->Add(TQXValue(Language()), QVNModelText::LanguageVariable());
+        callerVars = withLanguage;
+    }
     TQXRowsPtr tableSet = tables;
     if (!tableSet) {
         tableSet = TQXRows::Create();
@@ -395,6 +432,14 @@ bool QVNModel::BuildProcess(const QString& pStr_ModelFile, const QString& folder
         const QString variableText = m_function.ReadFile(variableFile);
         sections = mObj_QVNParser.GetTempVariable(variableText);
         m_diagnostics.AddSource(variableFile.mid(tmp.size()), variableText);
+        for (const QString& file : QVNModelText::LanguageFiles(kOrveFile, Language())) {
+            const QString textFile = resolveSource(tmp, file);
+            if (!QFileInfo(textFile).isFile())
+                continue;
+            const QString text = m_function.ReadFile(textFile);
+            QVNModelText::ApplySections(sections, QVNModelText::Sections(mObj_QVNParser, text));
+            m_diagnostics.AddSource(textFile.mid(tmp.size()), text);
+        }
         global = TQXCols::Create();
         for (const TQXColPtr& col : *sections)
             global->AddRef(col, col->Key());

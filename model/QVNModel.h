@@ -48,6 +48,12 @@ public:
     /// opened or has no info record (the reason is added to Exceptions).
     TQXColsPtr GetModelInfo(const QString& pStr_ModelFile);
 
+    /// The language the model's texts are read in (its language files, see QVNModelText) and that a
+    /// build publishes as RVG_LANGUAGE; empty (the default) means the language the program runs in.
+    void SetLanguage(const QString& language) { m_language = language; }
+    /// The language set, else the program's.
+    QString Language() const;
+
     /// The build: true when every entry was produced and nothing was cancelled. Clears Exceptions
     /// first; each failure leaves a line there (and in the log through Progress).
     bool BuildProcess(const QString& pStr_ModelFile, const QString& folder, const TQXColsPtr& pCols_Variable,
@@ -131,6 +137,7 @@ private:
     QString m_unpacked;        // the package's temporary folder during a build
     QString m_diagnosedSource; // the template m_diagnostics places its findings in
     bool m_strict = false;
+    QString m_language;
     /// Sends the diagnostics found since the last call to the log.
     void LogDiagnostics();
     qsizetype m_loggedDiagnostics = 0;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -113,6 +114,32 @@ void QVNModelCheck::CheckDescriptions(const QString& folder, const QString& show
             ++n;
         }
     }
+    // Language files: well-formed, and every variable they translate is one of the model's.
+    QSet<QString> known;
+    if (vars) {
+        for (const TQXRowPtr& rec : *vars)
+            known.insert(field(rec->Cols(), "MV_NO").toCaseFolded());
+    }
+    static const QRegularExpression languageFile(QStringLiteral("^model_(info|var)\\.\\d+\\.qvns$"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    const QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        if (!languageFile.match(name).hasMatch())
+            continue;
+        TQXRowsPtr texts;
+        QString text;
+        if (!read(name, false, texts, text) || !name.startsWith(QLatin1String("model_var"), Qt::CaseInsensitive))
+            continue;
+        int n = 0;
+        for (const TQXRowPtr& rec : *texts) {
+            const QString key = field(rec->Cols(), "MV_NO");
+            if (!known.contains(key.toCaseFolded()))
+                Add(shown, name, recordLine(text, rec->Name(), n),
+                    QStringLiteral("MV_NO \"%1\" is no variable of %2").arg(key, kVarFile));
+            ++n;
+        }
+    }
+
     TQXRowsPtr files;
     QString fileText;
     if (!read(kFileFile, true, files, fileText))

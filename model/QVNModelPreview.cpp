@@ -1,7 +1,10 @@
 #include "QVNModelPreview.h"
 
+#include "Mdl_Main.h"
 #include "QVNFunction.h"
 #include "QVNGenerate.h"
+#include "QVNLanguage.h"
+#include "QVNModelText.h"
 #include "QVNXML.h"
 
 #include <QFileInfo>
@@ -60,18 +63,40 @@ void QVNModelPreview::SetModel(const QString& folder, const TQXRowsPtr& tables,
         m_tables->SetTag(QStringLiteral("TABLES"));
     const QVNFunction fn;
     m_variableText = fn.ReadFile(m_folder + kOrveFile);
+    const QString language = Mdl_Main::Language().Language();
+    m_languageSections = TQXCols::Create();
+    for (const QString& file : QVNModelText::LanguageFiles(kOrveFile, language)) {
+        if (QFileInfo(m_folder + file).isFile())
+            QVNModelText::ApplySections(m_languageSections,
+                                        QVNModelText::Sections(m_parser, fn.ReadFile(m_folder + file)));
+    }
 
-    // The model's information record with its variable list, as the build dialog has it.
+    // The model's information record with its variable list, as the build dialog has it (in the
+    // program's language).
     QVNXML xml;
     auto info = TQXCols::Create();
     const TQXRowsPtr infoRows = xml.XML2Rows(m_folder + QStringLiteral("model_info.qvns"));
     if (infoRows->Count() > 0)
         info->Copy(infoRows->Item(1)->Cols());
     QVNXML varXml;
-    info->Add(TQXValue(varXml.XML2Rows(m_folder + QStringLiteral("model_var.qvns"))), QStringLiteral("MI_VARIABLE"));
+    const TQXRowsPtr vars = varXml.XML2Rows(m_folder + QStringLiteral("model_var.qvns"));
+    const auto overlay = [&](const QString& name, const auto& apply) {
+        for (const QString& file : QVNModelText::LanguageFiles(name, language)) {
+            if (QFileInfo(m_folder + file).isFile()) {
+                QVNXML textXml;
+                apply(textXml.XML2Rows(m_folder + file));
+            }
+        }
+    };
+    overlay(QStringLiteral("model_info.qvns"), [&](const TQXRowsPtr& rows) { QVNModelText::ApplyInfo(info, rows); });
+    overlay(QStringLiteral("model_var.qvns"),
+            [&](const TQXRowsPtr& rows) { QVNModelText::ApplyVariables(vars, rows); });
+    info->Add(TQXValue(vars), QStringLiteral("MI_VARIABLE"));
     QString error;
     if (!QVNGenerate::BuildVariables(info, QStringLiteral("out/"), projectVars, {}, m_buildVariables, error))
         m_buildVariables = TQXCols::Create();
+    if (!m_buildVariables->Exists(QVNModelText::LanguageVariable()))
+        m_buildVariables->Add(TQXValue(language), QVNModelText::LanguageVariable());
 }
 
 void QVNModelPreview::SetVariableText(const QString& text)
@@ -99,6 +124,7 @@ QStringList QVNModelPreview::TableNames() const
 TQXColsPtr QVNModelPreview::Data(int index) const
 {
     auto data = m_parser.GetTempVariable(m_variableText);
+    QVNModelText::ApplySections(data, m_languageSections);
     auto add = [&data](const TQXColsPtr& cols) {
         if (!cols)
             return;

@@ -56,6 +56,7 @@ public:
 private:
     QString m_folder;
     QString m_variableText;
+    TQXColsPtr m_languageSections = TQXCols::Create(); // the sections of the language files
     TQXRowsPtr m_tables;
     TQXColsPtr m_buildVariables;
     mutable QVNParser m_parser; // reads the variable file; expands the preview

@@ -213,3 +213,44 @@ TEST(InteropCli, CtrlCCancelsAGenerationLikeTheCancelButton)
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral(".quorvin-stage-*")}, QDir::Dirs | QDir::Hidden),
               QStringList());
 }
+
+// The language of the model list: the window's setting, else the system's; --language overrides it
+// anywhere before "--", and a value that is no language number is bad usage.
+TEST(InteropCli, ModelTextsFollowTheLanguageSettingUnlessTheOptionOverridesIt)
+{
+    TempDir dir;
+    Cli cli(dir);
+    const QString models = kApp + QStringLiteral("/models");
+    const auto names = [&](const QStringList& args, int* code = nullptr) {
+        QString out, err;
+        const int exit = cli.Run(args, &out, &err);
+        if (code)
+            *code = exit;
+        QStringList list;
+        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            list << line.section(QLatin1Char('\t'), 1, 1);
+        return list.join(QLatin1Char('|'));
+    };
+    const QString english = names({QStringLiteral("models"), models});
+    EXPECT_TRUE(english.contains(QStringLiteral("Data dictionary (HTML)"))) << english.toStdString();
+
+    ASSERT_TRUE(QDir().mkpath(dir.file(QStringLiteral("config"))));
+    QFile setting(dir.file(QStringLiteral("config/Pellmar Quorvin.ini")));
+    ASSERT_TRUE(setting.open(QIODevice::WriteOnly));
+    setting.write("[Setup]\nLanguage=2052\n");
+    setting.close();
+    const QString chinese = names({QStringLiteral("models"), models});
+    EXPECT_TRUE(chinese.contains(QStringLiteral("数据字典 (HTML)"))) << chinese.toStdString();
+
+    EXPECT_EQ(names({QStringLiteral("--language"), QStringLiteral("1033"), QStringLiteral("models"), models}), english);
+    EXPECT_EQ(names({QStringLiteral("models"), models, QStringLiteral("--language=1033")}), english);
+    EXPECT_EQ(names({QStringLiteral("models"), QStringLiteral("--language"), QStringLiteral("2052"), models}), chinese);
+    for (const QString& bad : {QStringLiteral("zh"), QStringLiteral("../1033"), QStringLiteral("")}) {
+        int code = 0;
+        names({QStringLiteral("--language=") + bad, QStringLiteral("models"), models}, &code);
+        EXPECT_EQ(code, 2) << bad.toStdString();
+    }
+    int code = 0;
+    names({QStringLiteral("models"), models, QStringLiteral("--language")}, &code);
+    EXPECT_EQ(code, 2);
+}

@@ -97,6 +97,10 @@ TEST_F(ModelCheckTest, BrokenCopiesOfAShippedModelArePointedAtFileAndLine)
          QStringLiteral("model_file.qvns:9:1: MF_TO \"../")},
         {"malformed description", QStringLiteral("model_file.qvns"), QStringLiteral("</MF_TYPE>"),
          QStringLiteral("</MF_TYP>"), QStringLiteral("model_file.qvns:6:1: not well-formed XML")},
+        {"translation of no variable", QStringLiteral("model_var.1033.qvns"), QStringLiteral("<MV_NO>MV_AUTHOR"),
+         QStringLiteral("<MV_NO>MV_AUTHER"), QStringLiteral("model_var.1033.qvns:7:1: MV_NO \"MV_AUTHER\" is no")},
+        {"malformed language file", QStringLiteral("model_info.1033.qvns"), QStringLiteral("</MI_NAME>"),
+         QStringLiteral("</MI_NAM>"), QStringLiteral("model_info.1033.qvns:4:1: not well-formed XML")},
         {"nameless model", QStringLiteral("model_info.qvns"), QStringLiteral("<MI_NAME>.*</MI_NAME>"),
          QStringLiteral("<MI_NAME> </MI_NAME>"), QString()},
     };
