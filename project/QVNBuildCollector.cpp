@@ -34,6 +34,24 @@ QString ReferentialAction(const QString& rule)
 }
 } // namespace
 
+namespace {
+/// FK_NULLABLE: "1" when every column of the key accepts nulls, so that an action setting them to
+/// null can run (MariaDB refuses such an action on a column that may not be null).
+void MarkNullableKeys(const TQXRowsPtr& foreignKeys, const TQXRowsPtr& columns)
+{
+    for (const TQXRowPtr& fk : *foreignKeys) {
+        bool nullable = true;
+        if (const TQXColPtr pairs = fk->Cols()->Item(QStringLiteral("FK_PAIRS")); pairs && pairs->Value().rows()) {
+            for (const TQXRowPtr& pair : *pairs->Value().rows()) {
+                const TQXRowPtr column = columns->Item(pair->Cols()->Text(QStringLiteral("FP_COLUMN")));
+                nullable = nullable && column && column->Cols()->Text(QStringLiteral("CL_NULL")) == QLatin1String("1");
+            }
+        }
+        fk->Cols()->Add(nullable ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("FK_NULLABLE"));
+    }
+}
+} // namespace
+
 TQXRowsPtr QVNBuildCollector::ForeignKeys(const TQXRowsPtr& keyRows)
 {
     // One row per constraint, in the order its first column was reported; the column pairs in
@@ -358,7 +376,9 @@ bool QVNBuildCollector::Collect(QVNProject& project, const QStringList& tableNam
             cols->Add(QVNProject::GetOneTypeColumns(key, columns, QString::fromLatin1(list[1])), key);
         }
         cols->Remove(QStringLiteral("FOREIGN_KEYS"));
-        cols->Add(ForeignKeys(project.ProjectDatabase().GetForeignKeyRows(name)), QStringLiteral("FOREIGN_KEYS"));
+        const TQXRowsPtr foreignKeys = ForeignKeys(project.ProjectDatabase().GetForeignKeyRows(name));
+        MarkNullableKeys(foreignKeys, columns);
+        cols->Add(foreignKeys, QStringLiteral("FOREIGN_KEYS"));
         AddKeys(cols, columns, project.ProjectDatabase().GetPrimaryKeys(name));
         for (const QString& key : {QStringLiteral("INDEXES"), QStringLiteral("CHECKS")})
             cols->Remove(key);

@@ -347,7 +347,8 @@ def add_first_uses(rows):
                 exts.append({"key": name, "cols": [kv("EX_NAME", name), kv("EX_TYPES", "1" if name in typed else "0")]})
         for c in columns(t):
             name = c["CL_DBTYPE"].removesuffix("[]")
-            if c["CL_DBKIND"] in ("enum", "array") and c["CL_ENUMS"]["rows"] and name not in seen_enum:
+            # MariaDB's enum('a','b') is a column type, not a named type.
+            if c["CL_DBKIND"] in ("enum", "array") and c["CL_ENUMS"]["rows"] and "(" not in name and name not in seen_enum:
                 seen_enum.add(name)
                 enums.append({"key": name, "cols": [kv("ET_NAME", name), kv("CL_ENUMS", c["CL_ENUMS"])]})
         r["cols"].append(kv("EXTENSIONS", {"tag": "EXTENSIONS", "rows": exts}))
@@ -355,8 +356,23 @@ def add_first_uses(rows):
     return rows
 
 
+def add_nullable_keys(rows):
+    """FK_NULLABLE as the build collection adds it: 1 when every column of the key accepts nulls."""
+    def cols_of(row):
+        return {x["key"]: x["value"] for x in row["cols"]}
+
+    for r in rows:
+        t = cols_of(r)
+        nulls = {cols_of(c)["CL_NAME"]: cols_of(c)["CL_NULL"] for c in t["COLUMNS"]["rows"]}
+        for f in t["FOREIGN_KEYS"]["rows"]:
+            pairs = cols_of(f)["FK_PAIRS"]["rows"]
+            ok = all(nulls.get(cols_of(p)["FP_COLUMN"]) == "1" for p in pairs)
+            f["cols"].append(kv("FK_NULLABLE", "1" if ok else "0"))
+    return rows
+
+
 def main(kind, out):
-    rows = add_first_uses(pg_tables() if kind == "pg" else mariadb_tables() if kind == "mariadb" else sqlite_tables())
+    rows = add_nullable_keys(add_first_uses(pg_tables() if kind == "pg" else mariadb_tables() if kind == "mariadb" else sqlite_tables()))
     with open(out, "w", encoding="utf-8") as f:
         json.dump({"tag": "TABLES", "rows": rows}, f, ensure_ascii=False, indent=1)
     return 0
