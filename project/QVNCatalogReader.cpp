@@ -91,6 +91,37 @@ QString QVNCatalogReader::TableKey(const QString& schema, const QString& object)
     return m_db.TableKey(schema, object);
 }
 
+TQXColsPtr QVNCatalogReader::KeyRow(const QStringList& r, bool foreign) const
+{
+    if (r.size() < (foreign ? 8 : 5))
+        return nullptr;
+    auto cols = TQXCols::Create();
+    if (!foreign) {
+        cols->Reserve(5);
+        cols->Add(r.at(0), QStringLiteral("TABLE_SCHEMA"));
+        cols->Add(r.at(1), QStringLiteral("TABLE_NAME"));
+        cols->Add(r.at(2), QStringLiteral("COLUMN_NAME"));
+        cols->Add(r.at(3), QStringLiteral("ORDINAL"));
+        cols->Add(r.at(4), QStringLiteral("PK_NAME"));
+        return cols;
+    }
+    cols->Reserve(11);
+    cols->Add(r.at(5), QStringLiteral("PK_TABLE_SCHEMA"));
+    cols->Add(r.at(6), QStringLiteral("PK_TABLE_NAME"));
+    cols->Add(r.at(7), QStringLiteral("PK_COLUMN_NAME"));
+    cols->Add(r.at(0), QStringLiteral("FK_TABLE_SCHEMA"));
+    cols->Add(r.at(1), QStringLiteral("FK_TABLE_NAME"));
+    cols->Add(r.at(2), QStringLiteral("FK_COLUMN_NAME"));
+    cols->Add(r.at(3), QStringLiteral("ORDINAL"));
+    cols->Add(r.at(4), QStringLiteral("FK_NAME"));
+    cols->Add(TableKey(r.at(5), r.at(6)), QStringLiteral("PK_TABLE_KEY"));
+    if (r.size() >= 10) {
+        cols->Add(r.at(8), QStringLiteral("UPDATE_RULE"));
+        cols->Add(r.at(9), QStringLiteral("DELETE_RULE"));
+    }
+    return cols;
+}
+
 bool QVNCatalogReader::TimedOut()
 {
     if (!m_db.m_watchdog.Tripped())

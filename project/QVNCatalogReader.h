@@ -146,6 +146,9 @@ protected:
     Facts DriverColumns(const QString& schema, const QString& table,
                         const std::function<bool(const ColumnFacts&)>& keep);
     QString TableKey(const QString& schema, const QString& object) const;
+    /// One row of a system's primary_keys.sql or foreign_keys.sql with the field names of the
+    /// driver's SQLPrimaryKeys or SQLForeignKeys rows; null when the row is too short.
+    TQXColsPtr KeyRow(const QStringList& r, bool foreign) const;
     /// True when the last call was cut off at the time limit (noted in Exceptions).
     bool TimedOut();
     QVNDatabase& m_db;

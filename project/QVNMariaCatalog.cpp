@@ -325,28 +325,9 @@ bool QVNMariaCatalogReader::KeyRows(bool foreign, const QList<TableName>& tables
         return false;
     all = TQXRows::Create();
     for (const QStringList& r : rows) {
-        if (r.size() < (foreign ? 8 : 5))
+        const TQXColsPtr cols = KeyRow(r, foreign);
+        if (!cols)
             continue;
-        auto cols = TQXCols::Create();
-        if (foreign) {
-            cols->Reserve(9);
-            cols->Add(r.at(5), QStringLiteral("PK_TABLE_SCHEMA"));
-            cols->Add(r.at(6), QStringLiteral("PK_TABLE_NAME"));
-            cols->Add(r.at(7), QStringLiteral("PK_COLUMN_NAME"));
-            cols->Add(r.at(0), QStringLiteral("FK_TABLE_SCHEMA"));
-            cols->Add(r.at(1), QStringLiteral("FK_TABLE_NAME"));
-            cols->Add(r.at(2), QStringLiteral("FK_COLUMN_NAME"));
-            cols->Add(r.at(3), QStringLiteral("ORDINAL"));
-            cols->Add(r.at(4), QStringLiteral("FK_NAME"));
-            cols->Add(TableKey(r.at(5), r.at(6)), QStringLiteral("PK_TABLE_KEY"));
-        } else {
-            cols->Reserve(5);
-            cols->Add(r.at(0), QStringLiteral("TABLE_SCHEMA"));
-            cols->Add(r.at(1), QStringLiteral("TABLE_NAME"));
-            cols->Add(r.at(2), QStringLiteral("COLUMN_NAME"));
-            cols->Add(r.at(3), QStringLiteral("ORDINAL"));
-            cols->Add(r.at(4), QStringLiteral("PK_NAME"));
-        }
         const QString key = foreign ? QString() : r.at(2);
         if (byTable) {
             TQXRowsPtr& slot = (*byTable)[Joined(r.at(0), r.at(1))];

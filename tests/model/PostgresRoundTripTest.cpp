@@ -70,7 +70,7 @@ struct RoundTripServer
 // The user's own tables (an extension's are left out: the extension brings them), one line per
 // column, constraint and index, so two databases compare as texts. A column numbered by the
 // database is "auto" whether a serial's sequence or an identity does it (the script writes an
-// identity). Referential actions are left out: the PostgreSQL import does not read them yet.
+// identity).
 const char* const kUserTables =
     "SELECT c.oid, n.nspname || '.' || c.relname AS name FROM pg_class c JOIN pg_namespace n "
     "ON n.oid = c.relnamespace WHERE c.relkind IN ('r', 'p') AND NOT c.relispartition AND "
@@ -86,9 +86,8 @@ const char* const kShape =
     "'nextval(%' THEN ' default ' || pg_get_expr(d.adbin, d.adrelid) ELSE '' END AS line FROM t JOIN pg_attribute a "
     "ON a.attrelid = t.oid AND a.attnum > 0 AND NOT a.attisdropped LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid "
     "AND d.adnum = a.attnum UNION ALL "
-    "SELECT t.name || ' constraint ' || con.conname || ' ' || regexp_replace(pg_get_constraintdef(con.oid), "
-    "' ON (DELETE|UPDATE) (CASCADE|RESTRICT|SET NULL|SET DEFAULT|NO ACTION)', '', 'g') FROM t JOIN pg_constraint con "
-    "ON con.conrelid = t.oid UNION ALL "
+    "SELECT t.name || ' constraint ' || con.conname || ' ' || pg_get_constraintdef(con.oid) FROM t "
+    "JOIN pg_constraint con ON con.conrelid = t.oid UNION ALL "
     "SELECT t.name || ' index ' || regexp_replace(pg_get_indexdef(x.indexrelid), ' ON (ONLY )?\\S+ ', ' ON ') FROM t "
     "JOIN pg_index x ON x.indrelid = t.oid) s";
 

@@ -320,6 +320,8 @@ TEST_F(MariaImportTest, OnlyTheConnectedDatabaseWithCommentsKeysIndexesAndCompos
     EXPECT_EQ(Column(fks, "FK_COLUMN_NAME").join(','), QStringLiteral("region,order_no"));
     EXPECT_EQ(Column(fks, "PK_COLUMN_NAME").join(','), QStringLiteral("region,order_no"));
     EXPECT_EQ(Column(fks, "PK_TABLE_KEY").join(','), QStringLiteral("region_order,region_order"));
+    EXPECT_EQ(Column(fks, "UPDATE_RULE").join(','), QStringLiteral("CASCADE,CASCADE"));
+    EXPECT_EQ(Column(fks, "DELETE_RULE").join(','), QStringLiteral("SET NULL,SET NULL"));
 
     const TQXRowsPtr indexes = db.GetIndexRows("account");
     EXPECT_EQ(Text(indexes, "email", "IX_KIND"), QStringLiteral("unique"));

@@ -22,6 +22,7 @@ create table shipment (
     region char(2),
     order_no int,
     constraint shipment_order foreign key (region, order_no) references region_order (region, order_no)
+        on delete set null on update cascade
 );
 create table all_kinds (
     flag tinyint(1) not null default 0,
