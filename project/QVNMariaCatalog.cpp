@@ -3,6 +3,7 @@
 // words, nullability and defaults as declared, keys in key order, indexes and checks.
 #include "QVNCatalogReader.h"
 #include "QVNProgress.h"
+#include "QVNSqlText.h"
 
 #include <algorithm>
 
@@ -259,14 +260,15 @@ bool QVNMariaCatalogReader::ReadColumns(const QString& table, const QSet<QString
         ColumnExtra e;
         e.ownSizes = true;
         e.dbType = shared(isJson ? QStringLiteral("json") : columnType);
-        e.dbBase = f.typeName;
+        // No domains here: the type beneath is the declared one, sizes and labels included.
+        e.dbBase = e.dbType;
         e.dbKind = hasLabels ? dataType : QString();
         e.isUnsigned = columnType.contains(QLatin1String("unsigned"), Qt::CaseInsensitive);
         e.identity = extra.contains(QLatin1String("auto_increment"));
         e.generated = extra.contains(QLatin1String("generated")) || extra.contains(QLatin1String("virtual")) ||
                       extra.contains(QLatin1String("persistent"));
         if (e.generated)
-            e.genExpr = r.at(GenExpr);
+            e.genExpr = QVNSqlText::StandardQuotes(r.at(GenExpr));
         // The server writes the default as SQL: a quoted text ('' is an empty one), a number, an
         // expression, or NULL; no default at all is null.
         else if (r.at(HasDefault) == QLatin1String("1"))
@@ -361,6 +363,11 @@ QVNCatalogReader::Rows QVNMariaCatalogReader::CheckRows(const TableName& table)
 {
     Rows rows = PerTable(QStringLiteral("mariadb/checks.sql"), table);
     rows.erase(std::remove_if(rows.begin(), rows.end(), IsJsonCheck), rows.end());
+    // Conditions in standard quotes, so a script for another database can take them.
+    for (QStringList& r : rows) {
+        if (r.size() > 3)
+            r[3] = QVNSqlText::StandardQuotes(r.at(3));
+    }
     return rows;
 }
 

@@ -1,5 +1,7 @@
 #include "QVNSqlText.h"
 
+#include <algorithm>
+
 qsizetype QVNSqlText::SplitList(const QString& sql, qsizetype open, QStringList& parts)
 {
     parts.clear();
@@ -159,4 +161,56 @@ std::vector<QVNSqlText::Check> QVNSqlText::Checks(const QString& createTable)
         }
     }
     return result;
+}
+
+QString QVNSqlText::StandardQuotes(const QString& expression)
+{
+    if (!expression.contains(QLatin1Char('`')))
+        return expression;
+    QString out;
+    out.reserve(expression.size() + 4);
+    const qsizetype n = expression.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = expression.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // A text or a standard name, copied to its closing quote (a doubled quote stays inside).
+            qsizetype j = i + 1;
+            while (j < n) {
+                if (expression.at(j) == c) {
+                    if (j + 1 < n && expression.at(j + 1) == c) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                if (c == QLatin1Char('\'') && expression.at(j) == QLatin1Char('\\') && j + 1 < n)
+                    ++j;
+                ++j;
+            }
+            out += QStringView(expression).mid(i, std::min(j, n - 1) - i + 1);
+            i = j;
+            continue;
+        }
+        if (c != QLatin1Char('`')) {
+            out += c;
+            continue;
+        }
+        // `a``b` names a`b; a " inside is doubled for the standard quotes.
+        QString name;
+        qsizetype j = i + 1;
+        for (; j < n; ++j) {
+            if (expression.at(j) == QLatin1Char('`')) {
+                if (j + 1 < n && expression.at(j + 1) == QLatin1Char('`')) {
+                    name += QLatin1Char('`');
+                    ++j;
+                    continue;
+                }
+                break;
+            }
+            name += expression.at(j);
+        }
+        out += QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+        i = j;
+    }
+    return out;
 }

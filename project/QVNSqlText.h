@@ -26,4 +26,8 @@ struct QVNSqlText
     /// and those of its columns alike. Quoted names and texts, comments and nested parentheses are
     /// read as such, so a word "check" inside them starts nothing.
     static std::vector<Check> Checks(const QString& createTable);
+
+    /// MariaDB's and MySQL's `name` written the standard way, "name", so that every database can
+    /// read the expression; texts in '…' and names already in "…" stay as they are.
+    static QString StandardQuotes(const QString& expression);
 };

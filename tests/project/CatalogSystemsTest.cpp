@@ -83,7 +83,7 @@ const System kSystems[] = {
      "and tb.table_type = 'BASE TABLE' left join information_schema.key_column_usage k on "
      "k.table_schema = c.table_schema and k.table_name = c.table_name and k.column_name = c.column_name "
      "and k.constraint_name = 'PRIMARY' where c.table_schema = database() order by 2, c.ordinal_position",
-     "tenant", "`tenant` > 0"},
+     "tenant", "\"tenant\" > 0"},
 };
 
 /// A project over a fresh awkward database of one system, its tables read.
@@ -296,7 +296,7 @@ TEST_F(MariaImportTest, EveryKindOfColumnIsTypedAsTheServerDeclaresIt)
     EXPECT_EQ(Column(columns->Item("tags")->Cols()->Item("CL_ENUMS")->Value().rows(), "EV_VALUE").join('|'),
               QStringLiteral("a|b"));
     EXPECT_EQ(Text(columns, "twice", "CL_GENERATED"), QStringLiteral("1"));
-    EXPECT_EQ(Text(columns, "twice", "CL_GENEXPR"), QStringLiteral("`small` * 2"));
+    EXPECT_EQ(Text(columns, "twice", "CL_GENEXPR"), QStringLiteral("\"small\" * 2"));
     EXPECT_EQ(Text(m_p.GetColumns("account"), "id", "CL_IDENTITY"), QStringLiteral("1"));
     EXPECT_EQ(Text(m_p.GetColumns("account"), "id", "CL_NULL"), QStringLiteral("0"));
     EXPECT_EQ(Text(m_p.GetColumns("shipment"), "id", "CL_TYPE"), QStringLiteral("UnsignedBigInt"));
@@ -355,6 +355,20 @@ TEST(CatalogSqlText, ChecksOfACreateStatementWithTheirNamesAndColumns)
             got << check.name + QLatin1Char(':') + check.column + QLatin1Char(':') + check.expression;
         EXPECT_EQ(got.join(';'), QString::fromUtf8(c.expected)) << c.sql;
     }
+}
+
+TEST(CatalogSqlText, BackquotedNamesBecomeStandardOnesOutsideTextsAndQuotedNames)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"`a` > 0 and `b c` < `a`", "\"a\" > 0 and \"b c\" < \"a\""},
+        {"`x``y` = 'it''s `not` a name' or `q\"` = \"`kept`\"",
+         "\"x`y\" = 'it''s `not` a name' or \"q\"\"\" = \"`kept`\""},
+        {"json_valid(`doc`) and 'a\\'`b`' <> ''", "json_valid(\"doc\") and 'a\\'`b`' <> ''"},
+        {"no quotes at all", "no quotes at all"},
+        {"`unclosed", "\"unclosed\""},
+    };
+    for (const auto& [in, expected] : cases)
+        EXPECT_EQ(QVNSqlText::StandardQuotes(QString::fromUtf8(in)), QString::fromUtf8(expected)) << in;
 }
 
 TEST(PostgresIndexInclude, ColumnsAnIndexOnlyCarriesAreKeptApartFromItsKey)
