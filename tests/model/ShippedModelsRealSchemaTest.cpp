@@ -811,3 +811,64 @@ TEST(RealSchemaPg, EndToEndFromARealPostgresSchema)
     CheckOnSqlite(dir, outputs, count);
     CheckDictionary(outputs.value(QStringLiteral("datadict")), names);
 }
+
+// Every shipped model from a schema MariaDB itself reads back, the SQL script loaded twice into
+// fresh SQLite, PostgreSQL and MariaDB databases, the copy on MariaDB compared with the source.
+TEST(RealSchemaMaria, EndToEndFromARealMariaDbSchema)
+{
+    const PgServer pg = PgServer::FromFixture();
+    ASSERT_TRUE(pg.Usable()) << "no PostgreSQL fixture (the db tests start it)";
+    TempDir dir;
+    UseAppFolder(dir);
+    QString error, source;
+    const QString connection =
+        Maria::CreateDatabase(ReadText(testDataDir() + QStringLiteral("/project/awkward_mariadb.sql")), error, &source);
+    ASSERT_FALSE(connection.isEmpty()) << error.toStdString();
+    const QStringList names =
+        MariaQuery(source, QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+                                          "database() ORDER BY 1"))
+            .split(QLatin1Char('\n'));
+    QMap<QString, QString> outputs;
+    if (!GenerateFromProject(dir, connection, names,
+                             {QStringLiteral("SQLite"), QStringLiteral("PostgreSQL"), QStringLiteral("MariaDB")},
+                             outputs))
+        FAIL() << "the schema import did not deliver the tables and column details the models need";
+    CheckOnSqlite(dir, outputs, 6);
+    CheckDictionary(outputs.value(QStringLiteral("datadict")), names);
+
+    const QString pgCopy = QStringLiteral("quorvin_e2e_from_maria");
+    pg.FreshDatabase(pgCopy);
+    QString output;
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_EQ(pg.Psql(pgCopy,
+                          {QStringLiteral("-f"),
+                           outputs.value(QStringLiteral("sqlddl:PostgreSQL")) + QStringLiteral("create_tables.sql")},
+                          &output),
+                  0)
+            << output.toStdString();
+    }
+    EXPECT_EQ(pg.Query(pgCopy, QStringLiteral("SELECT count(*) FROM information_schema.tables WHERE table_schema = "
+                                              "'public' AND table_type = 'BASE TABLE'")),
+              QStringLiteral("6"));
+
+    QString copy;
+    ASSERT_FALSE(Maria::CreateDatabase(QString(), error, &copy).isEmpty()) << error.toStdString();
+    const QString script =
+        ReadText(outputs.value(QStringLiteral("sqlddl:MariaDB")) + QStringLiteral("create_tables.sql"));
+    for (int pass = 0; pass < 2; ++pass)
+        EXPECT_EQ(Maria::RunSql(copy, script), QString()) << "pass " << pass;
+    // Nullability, defaults, keys and checks come back as the source has them (key columns may be
+    // widened, so types are not compared).
+    const QString shape = QStringLiteral(
+        "SELECT concat_ws(' ', table_name, column_name, is_nullable, ifnull(column_default, '-')) FROM "
+        "information_schema.columns WHERE table_schema = database() AND table_name <> 'account_names' UNION ALL "
+        "SELECT concat_ws(' ', table_name, constraint_name, constraint_type) FROM "
+        "information_schema.table_constraints WHERE table_schema = database() UNION ALL "
+        "SELECT concat_ws(' ', constraint_name, update_rule, delete_rule) FROM "
+        "information_schema.referential_constraints WHERE constraint_schema = database() ORDER BY 1");
+    const QString before = MariaQuery(source, shape);
+    QString after = MariaQuery(copy, shape);
+    // A timestamp is written as DATETIME(6), whose current time carries the fraction.
+    after.replace(QStringLiteral("current_timestamp(6)"), QStringLiteral("current_timestamp()"));
+    EXPECT_EQ(after.toStdString(), before.toStdString());
+}
