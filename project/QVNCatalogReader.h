@@ -52,6 +52,12 @@ public:
     static std::unique_ptr<QVNCatalogReader> Create(QVNDatabase::Dbms kind, QVNDatabase& db);
     /// The text of a catalog query file ("postgresql/indexes.sql"), read from the resources once.
     static const QString& Query(const QString& path);
+    /// What separates a schema from a name in the readers' keys and bound schema lists.
+    static constexpr QChar kSeparator = QChar(0x1F);
+    /// A table's key in the readers' maps: "schema\x1Fname".
+    static QString Joined(const QString& schema, const QString& object) { return schema + kSeparator + object; }
+    /// A yes-or-no field of a catalog row set: "1" or "0".
+    static QString Flag(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 
     /// Puts the driver's table list right in place: drops what is not the user's, types and
     /// describes what the driver does not.

@@ -10,15 +10,6 @@
 #include <algorithm>
 #include <optional>
 
-namespace {
-const QChar kSep(0x1F);
-
-QString Joined(const QString& schema, const QString& object)
-{
-    return schema + kSep + object;
-}
-} // namespace
-
 QVNDatabase::Dbms QVNDatabase::Kind()
 {
     if (m_dbmsKnown)
@@ -64,7 +55,7 @@ QVNDatabase::TableName QVNDatabase::ResolveTable(const QString& key) const
     // "schema.name" for a table whose name is unique (and so keyed bare).
     for (int dot = wanted.indexOf(QLatin1Char('.')); dot > 0; dot = wanted.indexOf(QLatin1Char('.'), dot + 1)) {
         const TableName candidate{wanted.left(dot), wanted.mid(dot + 1)};
-        if (m_tableKeys.contains(Joined(candidate.schema, candidate.object)))
+        if (m_tableKeys.contains(QVNCatalogReader::Joined(candidate.schema, candidate.object)))
             return candidate;
     }
     return {QString(), wanted};
@@ -80,7 +71,7 @@ QVNDatabase::TableName QVNDatabase::Qualified(const TableName& table, bool& lost
 
 QString QVNDatabase::TableKey(const QString& schema, const QString& object) const
 {
-    return m_tableKeys.value(Joined(schema, object), object);
+    return m_tableKeys.value(QVNCatalogReader::Joined(schema, object), object);
 }
 
 std::unique_ptr<QVNRecordset> QVNDatabase::OpenBound(const QString& sql, const QStringList& params)
@@ -197,7 +188,7 @@ const QVNDatabase::CachedTable* QVNDatabase::Cached(const TableName& table) cons
 {
     if (m_cache.isEmpty())
         return nullptr;
-    const auto it = m_cache.constFind(Joined(table.schema, table.object));
+    const auto it = m_cache.constFind(QVNCatalogReader::Joined(table.schema, table.object));
     return it == m_cache.cend() ? nullptr : &it.value();
 }
 
@@ -218,8 +209,8 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     QSet<QString> wanted;
     for (const QString& key : keys) {
         const TableName t = ResolveTable(key);
-        if (!wanted.contains(Joined(t.schema, t.object))) {
-            wanted.insert(Joined(t.schema, t.object));
+        if (!wanted.contains(QVNCatalogReader::Joined(t.schema, t.object))) {
+            wanted.insert(QVNCatalogReader::Joined(t.schema, t.object));
             tables << t;
         }
     }
@@ -238,7 +229,7 @@ void QVNDatabase::PrepareCatalog(const QStringList& keys)
     const bool primaryOk = reader.KeyRows(false, tables, &primary, unused);
     const bool foreignOk = reader.KeyRows(true, tables, &foreign, unused);
     for (const TableName& t : tables) {
-        const QString id = Joined(t.schema, t.object);
+        const QString id = QVNCatalogReader::Joined(t.schema, t.object);
         CachedTable entry;
         const auto columns = raw.find(id);
         if (columns != raw.end()) {
@@ -269,7 +260,7 @@ const QHash<QString, std::vector<QStringList>>* QVNDatabase::AllConstraintRows(c
         QHash<QString, std::vector<QStringList>> byTable;
         for (QStringList& r : rows) {
             if (r.size() >= 2)
-                byTable[Joined(r.at(0), r.at(1))].push_back(std::move(r));
+                byTable[QVNCatalogReader::Joined(r.at(0), r.at(1))].push_back(std::move(r));
         }
         known = m_constraintRows.insert(sql, std::move(byTable));
     }
@@ -291,5 +282,5 @@ std::vector<QStringList> QVNDatabase::ConstraintRows(const QString& sql, const T
     if (!all)
         return SelectBound(sql, oneTable, ok);
     ok = true;
-    return all->value(Joined(table.schema, table.object));
+    return all->value(QVNCatalogReader::Joined(table.schema, table.object));
 }

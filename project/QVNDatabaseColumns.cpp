@@ -187,11 +187,6 @@ QVNDatabase::ColumnInfo DescribeColumn(const ColumnFacts& f, const QVNDatabase::
     return c;
 }
 
-QString Flag(bool on)
-{
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
-
 /// What the database itself says beyond the ODBC catalog (its own type name, identity and generated
 /// columns): the last fields of both column records.
 void AddOwnFacts(TQXCols& cols, const QVNDatabase::ColumnInfo& c)
@@ -199,10 +194,10 @@ void AddOwnFacts(TQXCols& cols, const QVNDatabase::ColumnInfo& c)
     cols.Add(c.dbType, QStringLiteral("DB_TYPE"));
     cols.Add(c.dbBase, QStringLiteral("DB_BASE"));
     cols.Add(c.dbKind, QStringLiteral("DB_KIND"));
-    cols.Add(Flag(c.identity), QStringLiteral("IS_IDENTITY"));
-    cols.Add(Flag(c.generated), QStringLiteral("IS_GENERATED"));
+    cols.Add(QVNCatalogReader::Flag(c.identity), QStringLiteral("IS_IDENTITY"));
+    cols.Add(QVNCatalogReader::Flag(c.generated), QStringLiteral("IS_GENERATED"));
     cols.Add(c.genExpr, QStringLiteral("GENERATION_EXPRESSION"));
-    cols.Add(Flag(c.unbounded), QStringLiteral("UNBOUNDED"));
+    cols.Add(QVNCatalogReader::Flag(c.unbounded), QStringLiteral("UNBOUNDED"));
 }
 
 /// The full columns rowset record of one column.

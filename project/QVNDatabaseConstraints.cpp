@@ -5,13 +5,6 @@
 
 #include <QHash>
 
-namespace {
-QString Flag(bool on)
-{
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
-} // namespace
-
 TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
 {
     auto result = TQXRows::Create();
@@ -27,7 +20,7 @@ TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
         if (!index) {
             auto cols = TQXCols::Create();
             cols->Add(name, QStringLiteral("IX_NAME"));
-            cols->Add(Flag(r.at(Unique) == QLatin1String("1")), QStringLiteral("IX_UNIQUE"));
+            cols->Add(QVNCatalogReader::Flag(r.at(Unique) == QLatin1String("1")), QStringLiteral("IX_UNIQUE"));
             const QString owner = r.at(Owner);
             cols->Add(owner == QLatin1String("u")   ? QStringLiteral("unique")
                       : owner == QLatin1String("x") ? QStringLiteral("exclude")
@@ -55,10 +48,10 @@ TQXRowsPtr QVNDatabase::GetIndexRows(const QString& tableName)
             ic->Item(QStringLiteral("IX_EXPRESSION"))->SetValue(QStringLiteral("1"));
         auto pc = TQXCols::Create();
         pc->Add(part, QStringLiteral("IP_COLUMN"));
-        pc->Add(Flag(expression), QStringLiteral("IP_EXPRESSION"));
-        pc->Add(Flag(r.at(Descending) == QLatin1String("1")), QStringLiteral("IP_DESC"));
+        pc->Add(QVNCatalogReader::Flag(expression), QStringLiteral("IP_EXPRESSION"));
+        pc->Add(QVNCatalogReader::Flag(r.at(Descending) == QLatin1String("1")), QStringLiteral("IP_DESC"));
         pc->Add(r.at(OpClass), QStringLiteral("IP_OPCLASS"));
-        pc->Add(Flag(included), QStringLiteral("IP_INCLUDE"));
+        pc->Add(QVNCatalogReader::Flag(included), QStringLiteral("IP_INCLUDE"));
         // The columns an index only carries are no part of its key: a template that writes the key
         // from IX_PARTS or IX_COLUMNS never makes them key columns (a unique index would then
         // allow what the database refuses).

@@ -8,13 +8,6 @@
 #include <algorithm>
 
 namespace {
-const QChar kSep(0x1F);
-
-QString Joined(const QString& schema, const QString& object)
-{
-    return schema + kSep + object;
-}
-
 /// The driver's view of a column type, as the ODBC catalog would give it.
 struct TypeFacts
 {

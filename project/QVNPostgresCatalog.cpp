@@ -9,13 +9,6 @@
 #include <algorithm>
 
 namespace {
-const QChar kSep(0x1F);
-
-QString Joined(const QString& schema, const QString& object)
-{
-    return schema + kSep + object;
-}
-
 /// The values of the query files' table filter: the schemas of the tables (one text, separated
 /// by the character 31; empty = every schema of the user's) and the one table's name.
 QStringList Filter(const QList<QVNDatabase::TableName>& tables)
@@ -25,7 +18,7 @@ QStringList Filter(const QList<QVNDatabase::TableName>& tables)
         if (!schemas.contains(t.schema))
             schemas << t.schema;
     }
-    const QString joined = schemas.join(kSep);
+    const QString joined = schemas.join(QVNCatalogReader::kSeparator);
     const QString table = tables.size() == 1 ? tables.first().object : QString();
     return {joined, joined, table, table};
 }
