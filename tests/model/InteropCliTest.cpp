@@ -19,8 +19,6 @@ using namespace modeltest;
 namespace {
 
 const QString kApp = QStringLiteral(QUORVIN_APP_DIR);
-const QString kSource = QStringLiteral(QUORVIN_SOURCE_DIR);
-
 // quorvin-cli with its settings in a private folder.
 class Cli
 {

@@ -15,8 +15,6 @@ using namespace modeltest;
 
 namespace {
 
-const QString kSource = QStringLiteral(QUORVIN_SOURCE_DIR);
-
 void CheckOutputs(const QString& model, const QString& out, const QString& work, QStringList& failures)
 {
     const QStringList files = ListFiles(out);

@@ -17,8 +17,6 @@ using namespace modeltest;
 
 namespace {
 
-const QString kSource = QStringLiteral(QUORVIN_SOURCE_DIR);
-
 TQXRowsPtr sampleTables()
 {
     TQXValue value;

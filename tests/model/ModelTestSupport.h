@@ -43,6 +43,8 @@ TQXRowsPtr Tables(const QStringList& names);
 TQXColsPtr CallerVariables(const QString& out);
 
 QString ReadText(const QString& path);
+/// The source tree's root.
+inline const QString kSource = QStringLiteral(QUORVIN_SOURCE_DIR);
 /// Every file below `folder`, relative paths, sorted.
 QStringList ListFiles(const QString& folder);
 /// Runs a program; its exit code (-1 when it could not start). Output and errors go to `output`.
