@@ -10,11 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString Script(const char* name)
-{
-    return QString::fromUtf8(readBytes(testDataDir() + QStringLiteral("/project/") + QString::fromLatin1(name)));
-}
-
 /// Every field of every row, one line per row, nested sets left out: two reads compare as text.
 QString Dump(const TQXRowsPtr& rows)
 {
@@ -28,12 +23,6 @@ QString Dump(const TQXRowsPtr& rows)
         lines << fields.join(QLatin1Char('|'));
     }
     return lines.join(QLatin1Char('\n'));
-}
-
-QString Text(const TQXRowsPtr& rows, const QString& key, const char* field)
-{
-    const TQXRowPtr row = rows->Item(key);
-    return row ? row->Cols()->Text(QString::fromLatin1(field)) : QStringLiteral("<no row %1>").arg(key);
 }
 
 /// A project over a fresh database made from a script, its tables read.

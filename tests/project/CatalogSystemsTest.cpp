@@ -11,17 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString Script(const char* name)
-{
-    return QString::fromUtf8(readBytes(testDataDir() + QStringLiteral("/project/") + QString::fromLatin1(name)));
-}
-
-QString Text(const TQXRowsPtr& rows, const QString& key, const char* field)
-{
-    const TQXRowPtr row = rows ? rows->Item(key) : nullptr;
-    return row ? row->Cols()->Text(QString::fromLatin1(field)) : QStringLiteral("<no row %1>").arg(key);
-}
-
 QStringList Column(const TQXRowsPtr& rows, const char* field)
 {
     QStringList values;
@@ -31,14 +20,14 @@ QStringList Column(const TQXRowsPtr& rows, const char* field)
 }
 
 /// Every field of every row, nested sets by their own rows' fields: two reads compare as text.
-QString Dump(const TQXRowsPtr& rows)
+QString DumpNested(const TQXRowsPtr& rows)
 {
     QStringList lines;
     for (const TQXRowPtr& row : *rows) {
         QStringList fields{row->Key()};
         for (const TQXColPtr& c : *row->Cols())
             fields << c->Key() + QLatin1Char('=') +
-                          (c->Value().rows() ? QLatin1Char('[') + Dump(c->Value().rows()) + QLatin1Char(']')
+                          (c->Value().rows() ? QLatin1Char('[') + DumpNested(c->Value().rows()) + QLatin1Char(']')
                                              : c->Value().ToText());
         lines << fields.join(QLatin1Char('|'));
     }
@@ -203,14 +192,14 @@ TEST_P(CatalogSystemsTest, TheBulkReadGivesWhatEachTableGivesAlone)
     EXPECT_EQ(db.LastCatalogRead().oneQuery, QString::fromLatin1(GetParam().name) != QLatin1String("Sqlite"));
     for (const QString& key : keys) {
         const std::string where = std::string(GetParam().name) + ": " + key.toStdString();
-        EXPECT_EQ(Dump(db.GetColumns1(key)), Dump(one.GetColumns1(key))) << where;
-        EXPECT_EQ(Dump(bulk->GetColumns(key)), Dump(single->GetColumns(key))) << where;
-        EXPECT_EQ(Dump(db.GetPrimaryKeys(key)), Dump(one.GetPrimaryKeys(key))) << where;
-        EXPECT_EQ(Dump(db.GetForeignKeyRows(key)), Dump(one.GetForeignKeyRows(key))) << where;
-        EXPECT_EQ(Dump(db.GetIndexRows(key)), Dump(one.GetIndexRows(key))) << where;
-        EXPECT_EQ(Dump(db.GetCheckRows(key)), Dump(one.GetCheckRows(key))) << where;
+        EXPECT_EQ(DumpNested(db.GetColumns1(key)), DumpNested(one.GetColumns1(key))) << where;
+        EXPECT_EQ(DumpNested(bulk->GetColumns(key)), DumpNested(single->GetColumns(key))) << where;
+        EXPECT_EQ(DumpNested(db.GetPrimaryKeys(key)), DumpNested(one.GetPrimaryKeys(key))) << where;
+        EXPECT_EQ(DumpNested(db.GetForeignKeyRows(key)), DumpNested(one.GetForeignKeyRows(key))) << where;
+        EXPECT_EQ(DumpNested(db.GetIndexRows(key)), DumpNested(one.GetIndexRows(key))) << where;
+        EXPECT_EQ(DumpNested(db.GetCheckRows(key)), DumpNested(one.GetCheckRows(key))) << where;
         // Asked again after the bulk read was used: the table alone, the same answer.
-        EXPECT_EQ(Dump(db.GetColumns(key)), Dump(one.GetColumns(key))) << where;
+        EXPECT_EQ(DumpNested(db.GetColumns(key)), DumpNested(one.GetColumns(key))) << where;
     }
     db.ForgetCatalog();
 }

@@ -2,6 +2,7 @@
 
 #include "Mdl_Main.h"
 #include "QVNLanguage.h"
+#include "TestSupport.h"
 
 #include <unistd.h>
 
@@ -124,4 +125,15 @@ QString SampleSql()
     QString sql = QString::fromUtf8(f.readAll());
     sql.remove(QRegularExpression(QStringLiteral("^PRAGMA[^\\n]*\\n"), QRegularExpression::MultilineOption));
     return sql;
+}
+
+QString Script(const char* name)
+{
+    return QString::fromUtf8(readBytes(testDataDir() + QStringLiteral("/project/") + QString::fromLatin1(name)));
+}
+
+QString Text(const TQXRowsPtr& rows, const QString& key, const char* field)
+{
+    const TQXRowPtr row = rows ? rows->Item(key) : nullptr;
+    return row ? row->Cols()->Text(QString::fromLatin1(field)) : QStringLiteral("<no row %1>").arg(key);
 }

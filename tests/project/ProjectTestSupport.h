@@ -26,6 +26,10 @@ QString SqliteConnection(const QString& path);
 QString SampleSql();
 /// The application folder the build laid out (with a trailing "/").
 QString AppDir();
+/// A script of tests/data/project by its file name.
+QString Script(const char* name);
+/// A field of the row under `key`, or a text naming the missing row.
+QString Text(const TQXRowsPtr& rows, const QString& key, const char* field);
 /// Everything the collector holds, one line per entry.
 inline QString Lines(const QVNError& e)
 {
