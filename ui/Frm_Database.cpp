@@ -593,32 +593,18 @@ bool Frm_Database::OpenProjectFile(const QString& path, bool askSettings)
     bool direct = !askSettings && project->HasProjectRecord() && !project->P_NO.trimmed().isEmpty() &&
                   !project->P_NAME.trimmed().isEmpty() && !project->P_DATABASE.trimmed().isEmpty();
     for (;;) {
-        if (direct) {
-            direct = false;
-            QVNError connectErrors;
-            bool canceled = false;
-            if (ProjectReadTables(project, connectErrors, canceled))
-                break;
-            if (canceled) {
-                project = ProjectRead(file, errors);
-                if (!project) {
-                    ShowError(QStringLiteral("ERROR_OPEN_PROJECT"), errors.ToString());
-                    return false;
-                }
-            } else {
-                ShowError(QStringLiteral("ERROR_CONNECT"), connectErrors.ToString());
-            }
-            continue;
+        if (!direct) {
+            if (RunConnectDialog() != 1)
+                return false;
+            edited = edited || dialog.Changed();
+            project->P_NO = dialog.P_NO;
+            project->P_NAME = dialog.P_NAME;
+            project->P_DATABASE = dialog.P_DATABASE;
+            project->P_USERID = dialog.P_USERID;
+            project->P_PWD = dialog.P_PWD;
+            project->P_PATH = dialog.P_PATH;
         }
-        if (RunConnectDialog() != 1)
-            return false;
-        edited = edited || dialog.Changed();
-        project->P_NO = dialog.P_NO;
-        project->P_NAME = dialog.P_NAME;
-        project->P_DATABASE = dialog.P_DATABASE;
-        project->P_USERID = dialog.P_USERID;
-        project->P_PWD = dialog.P_PWD;
-        project->P_PATH = dialog.P_PATH;
+        direct = false;
         QVNError connectErrors;
         bool canceled = false;
         if (ProjectReadTables(project, connectErrors, canceled))

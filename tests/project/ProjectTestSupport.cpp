@@ -31,16 +31,7 @@ public:
 
 QHash<QString, QString> ReadEnvFile()
 {
-    QHash<QString, QString> values;
-    QFile f(QStringLiteral(QUORVIN_PG_ENV_FILE));
-    if (!f.open(QIODevice::ReadOnly))
-        return values;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const int eq = line.indexOf('=');
-        if (eq > 0)
-            values.insert(QString::fromUtf8(line.left(eq)), QString::fromUtf8(line.mid(eq + 1)).trimmed());
-    }
-    return values;
+    return readEnvFile(QStringLiteral(QUORVIN_PG_ENV_FILE));
 }
 } // namespace
 

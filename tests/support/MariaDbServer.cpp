@@ -1,5 +1,7 @@
 #include "MariaDbServer.h"
 
+#include "TestSupport.h"
+
 #include <unistd.h>
 
 #include <QAtomicInt>
@@ -16,16 +18,7 @@ QString EnvFile()
 
 QHash<QString, QString> ReadEnvFile()
 {
-    QHash<QString, QString> values;
-    QFile f(EnvFile());
-    if (!f.open(QIODevice::ReadOnly))
-        return values;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const int eq = line.indexOf('=');
-        if (eq > 0)
-            values.insert(QString::fromUtf8(line.left(eq)), QString::fromUtf8(line.mid(eq + 1)).trimmed());
-    }
-    return values;
+    return readEnvFile(EnvFile());
 }
 } // namespace
 

@@ -25,3 +25,17 @@ QString testDataDir()
 {
     return QStringLiteral(QUORVIN_TEST_DATA_DIR);
 }
+
+QHash<QString, QString> readEnvFile(const QString& path)
+{
+    QHash<QString, QString> values;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return values;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const int eq = line.indexOf('=');
+        if (eq > 0)
+            values.insert(QString::fromUtf8(line.left(eq)), QString::fromUtf8(line.mid(eq + 1)).trimmed());
+    }
+    return values;
+}
