@@ -1,16 +1,4 @@
-"""Generic repository over a DB-API connection, shared by the generated table modules.
-
-Each generated module declares a dataclass for the table's rows and a Repository subclass that
-names the table, its key, its columns and the column lists of the screens (editable, searchable,
-listed, shown). Column lists hold the columns' real names, as SQL needs them; `fields` holds the
-dataclass attribute of each column (a name that is no Python identifier gets a usable one).
-Values read from the database are converted to the types the dataclass declares.
-
-The connection may be sqlite3's (tables named by their key, as the SQL script of the same tables
-creates them for SQLite), a MariaDB or MySQL driver's such as pymysql (tables named by their key
-in the connection's database, as the script creates them for MariaDB; names in backquotes) or
-another DB-API driver's such as psycopg2 (tables named by schema and name, parameters in the
-driver's own style).
+"""<ORVE>TX_BASE_MODULE_DOC</ORVE>
 """
 
 from __future__ import annotations
@@ -23,9 +11,7 @@ import sys
 from decimal import Decimal
 from typing import Any, ClassVar, Generic, Iterable, Optional, TypeVar
 
-# sqlite3 cannot bind Decimal and time values by itself; store them as exact text. An interval
-# (timedelta) is stored in SQLite as its number of seconds, an array (list) as its JSON text;
-# psycopg2 binds both as PostgreSQL's own interval and array.
+<ORVE>TX_BASE_ADAPTERS</ORVE>
 sqlite3.register_adapter(Decimal, str)
 sqlite3.register_adapter(datetime.time, datetime.time.isoformat)
 sqlite3.register_adapter(datetime.timedelta, datetime.timedelta.total_seconds)
@@ -35,7 +21,7 @@ T = TypeVar("T")
 
 
 def _convert(declared: str, value: Any) -> Any:
-    """Turns a database value into the type named by a field annotation (given as text)."""
+    """<ORVE>TX_BASE_CONVERT_DOC</ORVE>"""
     if value is None:
         return None
     if "Decimal" in declared:
@@ -49,7 +35,7 @@ def _convert(declared: str, value: Any) -> Any:
     if "datetime.date" in declared:
         return value if isinstance(value, datetime.date) else datetime.date.fromisoformat(str(value)[:10])
     if "datetime.time" in declared:
-        if isinstance(value, datetime.timedelta):  # MariaDB's drivers read TIME as a duration
+        if isinstance(value, datetime.timedelta):  <ORVE>TX_BASE_TIME_AS_DURATION</ORVE>
             return (datetime.datetime.min + value).time()
         return value if isinstance(value, datetime.time) else datetime.time.fromisoformat(str(value))
     if "bool" in declared:
@@ -70,26 +56,26 @@ def _backquote(name: str) -> str:
 
 
 def _is_mysql(connection: Any) -> bool:
-    """Whether the connection is a MariaDB or MySQL driver's (pymysql, MySQLdb, mysql.connector, mariadb)."""
+    """<ORVE>TX_BASE_IS_MYSQL_DOC</ORVE>"""
     return type(connection).__module__.split(".")[0] in ("pymysql", "MySQLdb", "mysql", "mariadb")
 
 
-# Statements are built with this marker for each parameter; _execute puts in the driver's own.
+<ORVE>TX_BASE_PARAM_MARKER</ORVE>
 _PARAM = "\x00"
 
 
 def _percent_style(connection: Any) -> bool:
-    """Whether the connection's driver takes "%s" parameters (and so needs "%" doubled)."""
+    """<ORVE>TX_BASE_PERCENT_DOC</ORVE>"""
     module = sys.modules.get(type(connection).__module__.split(".")[0])
     return getattr(module, "paramstyle", "qmark") in ("format", "pyformat")
 
 
 def _returning(connection: Any) -> bool:
-    """Whether INSERT ... RETURNING can read the stored row back (SQLite from 3.35 on)."""
+    """<ORVE>TX_BASE_RETURNING_DOC</ORVE>"""
     if isinstance(connection, sqlite3.Connection):
         return sqlite3.sqlite_version_info >= (3, 35, 0)
     if _is_mysql(connection):
-        # MariaDB from 10.5 on; MySQL has no RETURNING (the key is read back as lastrowid).
+        <ORVE>TX_BASE_RETURNING_MARIADB</ORVE>
         info = str(getattr(connection, "get_server_info", lambda: "")())
         if "mariadb" not in info.lower():
             return False
@@ -101,18 +87,16 @@ def _returning(connection: Any) -> bool:
 
 
 class Repository(Generic[T]):
-    """Reads and writes the rows of one table as dataclass records."""
+    """<ORVE>TX_BASE_REPOSITORY_DOC</ORVE>"""
 
     table: ClassVar[str]
     schema: ClassVar[str] = ""
     name: ClassVar[str] = ""
     record: ClassVar[type]
-    # The extension that made the table (PostGIS's spatial_ref_sys), else empty.
+    <ORVE>TX_BASE_EXTENSION</ORVE>
     extension: ClassVar[str] = ""
     is_view: ClassVar[bool] = False
-    # The columns naming one row: the table's primary key in key order, else the key chosen for
-    # it in the project (key_source "database" or "project"); empty when the table has neither,
-    # and then the repository only reads.
+    <ORVE>TX_BASE_KEY</ORVE>
     key: ClassVar[tuple[str, ...]] = ()
     key_source: ClassVar[str] = ""
     generated_key: ClassVar[bool] = False
@@ -149,26 +133,26 @@ class Repository(Generic[T]):
         return cursor
 
     def _value(self, record: T, column: str) -> Any:
-        """The field of the column as it is written: a JSON value (declared as object) as its text."""
+        """<ORVE>TX_BASE_VALUE_DOC</ORVE>"""
         attr = self._attr[column]
         value = getattr(record, attr)
         if isinstance(value, (dict, list)) and ("object" in self._types[attr] or self._mysql):
-            return json.dumps(value)  # MariaDB has no arrays: a list is stored as JSON text
+            return json.dumps(value)  <ORVE>TX_BASE_LIST_AS_JSON</ORVE>
         return value
 
     def _where(self, columns: Iterable[str]) -> str:
         return " AND ".join(self._q(c) + " = " + _PARAM for c in columns)
 
-    # Reading ---------------------------------------------------------------------------------
+    <ORVE>TX_BASE_READING</ORVE> ---------------------------------------------------------------------------------
 
     def _to_record(self, row: Iterable[Any]) -> T:
         values = {}
         for column, value in zip(self.columns, row):
             attr = self._attr[column]
             if self._mysql and isinstance(value, str) and "object" in self._types[attr]:
-                value = json.loads(value)  # MariaDB hands JSON over as its text
+                value = json.loads(value)  <ORVE>TX_BASE_JSON_AS_TEXT</ORVE>
             if self._mysql and isinstance(value, Decimal) and self._types[attr] in ("str", "Optional[str]"):
-                value = str(value)  # money, kept as DECIMAL there
+                value = str(value)  <ORVE>TX_BASE_MONEY</ORVE>
             values[attr] = _convert(self._types[attr], value)
         return self.record(**values)
 
@@ -176,7 +160,7 @@ class Repository(Generic[T]):
         return "SELECT " + ", ".join(self._q(c) for c in self.columns) + " FROM " + self._from
 
     def list(self, **criteria: Any) -> list[T]:
-        """All rows, or those whose searchable columns (by real name) equal the given values."""
+        """<ORVE>TX_BASE_LIST_DOC</ORVE>"""
         unknown = set(criteria) - set(self.searchable)
         if unknown:
             raise ValueError(f"{self.table}: not searchable: {', '.join(sorted(unknown))}")
@@ -188,7 +172,7 @@ class Repository(Generic[T]):
         return [self._to_record(row) for row in self._execute(sql, criteria.values()).fetchall()]
 
     def get(self, *key: Any) -> Optional[T]:
-        """The row with the given key values (in the order of `key`), or None."""
+        """<ORVE>TX_BASE_GET_DOC</ORVE>"""
         if not self.key:
             raise TypeError(f"{self.table} has no key: read its rows with list()")
         if len(key) != len(self.key):
@@ -197,19 +181,17 @@ class Repository(Generic[T]):
         row = self._execute(sql, key).fetchone()
         return self._to_record(row) if row is not None else None
 
-    # Writing ---------------------------------------------------------------------------------
+    <ORVE>TX_BASE_WRITING</ORVE> ---------------------------------------------------------------------------------
 
     def _check_writable(self) -> None:
         if self.is_view:
             raise TypeError(f"{self.table} is a view and cannot be written")
         if not self.key:
-            # Without a key no statement can name exactly one row: choose a key for the table in
-            # the project (or declare one in the database) to write it.
+            <ORVE>TX_BASE_NO_KEY</ORVE>
             raise TypeError(f"{self.table} has no key and is read-only")
 
     def insert(self, record: T) -> T:
-        """Inserts the record; fields left as None take the database's default (or generated key).
-        Generated (computed) columns are never written."""
+        """<ORVE>TX_BASE_INSERT_DOC</ORVE>"""
         self._check_writable()
         values = {c: self._value(record, c) for c in self.columns
                   if c not in self.generated and self._value(record, c) is not None}
@@ -220,7 +202,7 @@ class Repository(Generic[T]):
                    ", ".join(_PARAM for _ in values) + ")")
         else:
             sql = f"INSERT INTO {self._from} " + ("() VALUES ()" if self._mysql else "DEFAULT VALUES")
-        # The row as stored: defaults and values the database computed are read back.
+        <ORVE>TX_BASE_READ_BACK</ORVE>
         if _returning(self.connection):
             row = self._execute(sql + " RETURNING " + ", ".join(self._q(c) for c in self.columns),
                                 values.values()).fetchone()
@@ -231,7 +213,7 @@ class Repository(Generic[T]):
         return record
 
     def update(self, record: T) -> int:
-        """Writes the editable columns of the record to the row with its key; the number of rows changed."""
+        """<ORVE>TX_BASE_UPDATE_DOC</ORVE>"""
         self._check_writable()
         changed = [c for c in self.editable if c not in self.key and c not in self.generated]
         if not changed:
@@ -241,29 +223,29 @@ class Repository(Generic[T]):
         keys = tuple(self._value(record, c) for c in self.key)
         count = self._execute(sql, tuple(self._value(record, c) for c in changed) + keys).rowcount
         if self._mysql and count == 0:
-            # MariaDB counts only rows whose values changed; the row the key names was written all the same.
+            <ORVE>TX_BASE_UPDATE_COUNT</ORVE>
             sql = f"SELECT COUNT(*) FROM {self._from} WHERE " + self._where(self.key)
             count = self._execute(sql, keys).fetchone()[0]
         return count
 
     def delete(self, *key: Any) -> int:
-        """Deletes the row with the given key values; the number of rows deleted."""
+        """<ORVE>TX_BASE_DELETE_DOC</ORVE>"""
         self._check_writable()
         if len(key) != len(self.key):
             raise ValueError(f"{self.table}: the key has {len(self.key)} part(s)")
         sql = f"DELETE FROM {self._from} WHERE " + self._where(self.key)
         return self._execute(sql, key).rowcount
 
-    # Presentation ----------------------------------------------------------------------------
+    <ORVE>TX_BASE_PRESENTATION</ORVE> ----------------------------------------------------------------------------
 
     @classmethod
     def caption(cls, column: str) -> str:
-        """The display caption of a column (its name when none was entered)."""
+        """<ORVE>TX_BASE_CAPTION_DOC</ORVE>"""
         return cls.captions.get(column, column)
 
     @classmethod
     def choice_caption(cls, column: str, value: Any) -> str:
-        """The caption of a coded value, or the value itself as text."""
+        """<ORVE>TX_BASE_CHOICE_DOC</ORVE>"""
         for stored, shown in cls.choices.get(column, ()):
             if stored == str(value):
                 return shown
