@@ -114,7 +114,8 @@ TEST(InteropShippedModels, ThePackageNameDefaultIsBuiltFromTheProjectNumber)
     tables->SetTag(QStringLiteral("TABLES"));
     EXPECT_EQ(RunGenerate(package, out, tables, {{QStringLiteral("P_NO"), QStringLiteral("Shop-2024")}}, {}), 0);
     EXPECT_TRUE(QFileInfo::exists(out + QStringLiteral("shop_2024_models/__init__.py")));
-    EXPECT_TRUE(QFileInfo::exists(out + QStringLiteral("shop_2024_models/base.py"))); // the FOLDER entry
+    EXPECT_TRUE(QFileInfo::exists(out + QStringLiteral("shop_2024_models/base.py")));
+    EXPECT_TRUE(QFileInfo::exists(out + QStringLiteral("shop_2024_models/py.typed"))); // the FOLDER entry
     EXPECT_EQ(
         RunGenerate(package, dir.file(QStringLiteral("out2/")), tables, {}, {QStringLiteral("mv_package=custom")}), 0);
     EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral("out2/custom/__init__.py"))));
