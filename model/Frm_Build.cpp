@@ -43,6 +43,7 @@ constexpr int kEntryWidth = 100;
 constexpr int kMultiLineHeight = 50;
 constexpr qint64 kShowInterval = 50;
 constexpr qint64 kPollInterval = 20;
+constexpr qint64 kEventInterval = 10;
 
 Frm_Build::FolderOpener& folderOpener()
 {
@@ -239,7 +240,8 @@ Frm_Build::Frm_Build(QWidget* parent, QVNProcess* process)
     for (const TQXRowPtr& r : *m_models) {
         const TQXColsPtr& cols = r->Cols();
         const QString entry =
-            ModelEntry(cols->Text(QStringLiteral("MI_NAME")), cols->Text(QStringLiteral("MI_VERSION")), r->Key());
+            ModelEntry(cols->Text(QStringLiteral("MI_NAME")), cols->Text(QStringLiteral("MI_VERSION")), r->Key(),
+                       Mdl_Main::Language().GetLocalizeMessage(kSection, QStringLiteral("MODEL_VERSION")));
         m_ui->Cbo_Model->addItem(entry.left(kEntryWidth).trimmed(), entry);
         m_ui->Cbo_Model->setItemData(m_ui->Cbo_Model->count() - 1, cols->Text(QStringLiteral("MI_DESC")),
                                      Qt::ToolTipRole);
@@ -298,9 +300,11 @@ QString Frm_Build::Text(const QString& key) const
     return QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, key);
 }
 
-QString Frm_Build::ModelEntry(const QString& name, const QString& version, const QString& key)
+QString Frm_Build::ModelEntry(const QString& name, const QString& version, const QString& key,
+                              const QString& versionWord)
 {
-    QString text = name + QStringLiteral("    (Version: ") + version + QLatin1Char(')');
+    const QString word = versionWord.isEmpty() ? QStringLiteral("Version") : versionWord;
+    QString text = name + QStringLiteral("    (") + word + QStringLiteral(": ") + version + QLatin1Char(')');
     text = text.left(kEntryWidth).leftJustified(kEntryWidth, QLatin1Char(' '));
     return text + key;
 }
@@ -477,8 +481,19 @@ bool Frm_Build::Build()
     m_clock.start();
     m_lastShown = -kShowInterval;
     m_lastPolled = -kPollInterval;
-    // The dialog keeps painting while the build runs; its inputs are disabled meanwhile.
-    QVNEvents::SetHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    // The dialog keeps painting while the build runs; its inputs are disabled meanwhile. The engine
+    // asks after every block, far more often than a window can paint, and each pass over the event
+    // queue polls every socket the program holds: pending events run at most every 10 ms, and the
+    // clock is read every 32nd time.
+    QVNEvents::SetHook([this, last = -kEventInterval, calls = 0u]() mutable {
+        if (++calls % 32 != 1)
+            return;
+        const qint64 now = m_clock.elapsed();
+        if (now - last < kEventInterval)
+            return;
+        last = now;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
     bool ok = generate.Prepare(request);
     QVNEvents::SetHook({});
     m_process->EndProcess();
