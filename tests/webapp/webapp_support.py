@@ -82,10 +82,14 @@ def project_tables(ws, project, kinds=("TABLE", "VIEW")):
     return names
 
 
-def generate(ws, project, tables, out_name="out", package="webapp"):
+def generate(ws, project, tables, out_name="out", package="webapp", language=None):
+    """Builds the model over the tables; in the language number given, else in the one quorvin-cli
+    takes from its settings and the locale."""
     out = ws.path(out_name)
     args = ["generate", "--project", project, "--model", os.path.join(APP_DIR, "models", "webapp.qvnm"),
             "--out", out, "--var", "MV_PACKAGE=" + package]
+    if language:
+        args += ["--language", language]
     if tables:
         args += ["--tables", ",".join(tables)]
     ws.cli(*args)
