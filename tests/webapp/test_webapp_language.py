@@ -27,7 +27,7 @@ EXPECTED = {
         "lang": "zh-CN", "readme": "## 启动", "serving": "正在 http://",
         "new": "新建", "search": "查询", "count": re.compile(r"共 \d+ 条记录"), "contains": "包含",
         "search_error": "请输入数字。", "edit": "编辑", "delete": "删除", "form_heading": "编辑：",
-        "decimals": "最多 2 位小数。", "correct": "请更正标出的字段。", "required": "必填。",
+        "decimals": "最多 2 位小数。", "correct": "请更正标出的字段。", "required": "此项必填。",
         "save": "保存", "saved": "已保存。", "delete_question": "确定从",
         "deleted": "已删除。", "not_deleted": "未删除该记录：", "not_found": "未找到", "home": "返回首页",
     },

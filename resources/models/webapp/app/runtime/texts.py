@@ -121,7 +121,7 @@ CHINESE = {
     "count_one": "共 1 条记录",
     "count_many": "共 {count} 条记录",
     "count_page": " · 第 {page} 页，共 {pages} 页",
-    "open": "打开",
+    "open": "查看",
     "no_rows": "没有记录。",
     "pages": "分页",
     "previous": "‹ 上一页",
@@ -160,7 +160,7 @@ CHINESE = {
     "bad_character": "文本中含有数据库无法保存的字符。",
     "max_characters": "最多 {count} 个字符。",
     "choose_offered": "请从列出的记录中选择一项。",
-    "required_field": "必填。",
+    "required_field": "此项必填。",
     "bytes": "（{count} 字节）",
     # Refusals and errors
     "row_gone": "该记录已不存在，未做任何更改。",
