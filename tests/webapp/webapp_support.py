@@ -34,8 +34,9 @@ class Workspace:
         return os.path.join(self.dir, *parts)
 
     def cli(self, *args):
+        # A neutral locale: the models speak English unless a test names a language (--language).
         env = dict(os.environ, XDG_CONFIG_HOME=self.path("config"), XDG_DATA_HOME=self.path("data"),
-                   QT_QPA_PLATFORM="offscreen")
+                   QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
         done = subprocess.run([os.path.join(APP_DIR, "quorvin-cli"), *args], env=env, capture_output=True,
                               text=True, timeout=300)
         if done.returncode != 0:
