@@ -134,6 +134,13 @@ class Runtime(unittest.TestCase):
                     quoted |= set(re.findall(r"[\"'](\w+)[\"']", code))
         self.assertEqual(asked - set(texts.ENGLISH), set())
         self.assertEqual(set(texts.ENGLISH) - quoted, set(), "texts no page or message uses")
+        # The read-me's and description file's words: each language file gives every one.
+        sections = []
+        for language in ("1033", "2052"):
+            with open(os.path.join(MODEL, "model_orve.%s.qvns" % language), encoding="utf-8") as f:
+                sections.append(re.findall(r"^\[(\w+)\]$", f.read(), re.M))
+        self.assertEqual(sections[0], sections[1])
+        self.assertIn("TX_INTRO", sections[0])
 
     def test_the_language_number_decides_the_words(self):
         cases = [("2052", "zh"), (2052, "zh"), (" 4100 ", "zh"), ("1028", "zh"), ("1033", "en"), ("2057", "en"),
