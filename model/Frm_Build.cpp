@@ -239,7 +239,8 @@ Frm_Build::Frm_Build(QWidget* parent, QVNProcess* process)
     for (const TQXRowPtr& r : *m_models) {
         const TQXColsPtr& cols = r->Cols();
         const QString entry =
-            ModelEntry(cols->Text(QStringLiteral("MI_NAME")), cols->Text(QStringLiteral("MI_VERSION")), r->Key());
+            ModelEntry(cols->Text(QStringLiteral("MI_NAME")), cols->Text(QStringLiteral("MI_VERSION")), r->Key(),
+                       Mdl_Main::Language().GetLocalizeMessage(kSection, QStringLiteral("MODEL_VERSION")));
         m_ui->Cbo_Model->addItem(entry.left(kEntryWidth).trimmed(), entry);
         m_ui->Cbo_Model->setItemData(m_ui->Cbo_Model->count() - 1, cols->Text(QStringLiteral("MI_DESC")),
                                      Qt::ToolTipRole);
@@ -298,9 +299,11 @@ QString Frm_Build::Text(const QString& key) const
     return QVNFormLocalizer::Text(Mdl_Main::Language(), kSection, key);
 }
 
-QString Frm_Build::ModelEntry(const QString& name, const QString& version, const QString& key)
+QString Frm_Build::ModelEntry(const QString& name, const QString& version, const QString& key,
+                              const QString& versionWord)
 {
-    QString text = name + QStringLiteral("    (Version: ") + version + QLatin1Char(')');
+    const QString word = versionWord.isEmpty() ? QStringLiteral("Version") : versionWord;
+    QString text = name + QStringLiteral("    (") + word + QStringLiteral(": ") + version + QLatin1Char(')');
     text = text.left(kEntryWidth).leftJustified(kEntryWidth, QLatin1Char(' '));
     return text + key;
 }

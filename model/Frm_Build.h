@@ -72,8 +72,9 @@ public:
     const TQXRowsPtr& Models() const { return m_models; }
 
     /// A model list entry: name + "    (Version: " + version + ")" padded or cut to 100 characters,
-    /// then the model's key.
-    static QString ModelEntry(const QString& name, const QString& version, const QString& key);
+    /// then the model's key. `versionWord` is the interface's word for "Version" (empty: English).
+    static QString ModelEntry(const QString& name, const QString& version, const QString& key,
+                              const QString& versionWord = QString());
     /// The key of an entry: its text from character 101 on.
     static QString ModelKey(const QString& entry);
 

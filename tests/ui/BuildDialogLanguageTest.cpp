@@ -68,7 +68,7 @@ TEST_F(BuildDialogLanguage, ShippedModelsSpeakEnglishUnder1033AndChineseUnder205
 
     Mdl_Main::Language().SetLanguage(QStringLiteral("2052"));
     ASSERT_NO_FATAL_FAILURE(Read(names, description, caption));
-    EXPECT_TRUE(names.contains(QStringLiteral("数据字典 (HTML)    (Version: 1.0)")))
+    EXPECT_TRUE(names.contains(QStringLiteral("数据字典 (HTML)    (版本: 1.0)")))
         << qPrintable(names.join(QLatin1Char('|')));
     EXPECT_EQ(caption, QStringLiteral("标题"));
     EXPECT_TRUE(description.startsWith(QStringLiteral("一个 HTML 页面"))) << qPrintable(description);
