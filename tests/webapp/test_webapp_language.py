@@ -7,6 +7,8 @@ import re
 import runpy
 import sqlite3
 import unittest
+import urllib.error
+import urllib.request
 
 from selenium.webdriver.common.by import By
 
@@ -21,7 +23,7 @@ EXPECTED = {
         "decimals": "Use at most 2 decimal places.", "correct": "Please correct the marked fields.",
         "required": "Required.", "save": "Save", "saved": "Saved.", "delete_question": "Delete from ",
         "deleted": "Deleted.", "not_deleted": "The row was not deleted: ", "not_found": "Not found",
-        "home": "Back to the start page",
+        "home": "Back to the start page", "expired": "The form has expired",
     },
     "2052": {
         "lang": "zh-CN", "readme": "## 启动", "serving": "正在 http://",
@@ -30,6 +32,7 @@ EXPECTED = {
         "decimals": "最多 2 位小数。", "correct": "请更正标出的字段。", "required": "此项必填。",
         "save": "保存", "saved": "已保存。", "delete_question": "确定从",
         "deleted": "已删除。", "not_deleted": "未删除该记录：", "not_found": "未找到", "home": "返回首页",
+        "expired": "表单已过期",
     },
 }
 # A Chinese character or punctuation mark; a word of English (the input formats and names the
@@ -154,6 +157,17 @@ class LanguageWebApp(unittest.TestCase):
         self.assertEqual(text("h1"), expected["not_found"])
         self.assertEqual(text("main p a"), expected["home"])
         self.assertEqual(driver.find_element(By.TAG_NAME, "html").get_attribute("lang"), expected["lang"])
+
+        # Refusals without a browser: a forged form, and a method the page does not take (which
+        # keeps the methods it allows).
+        for method, body, code, part in (("POST", b"csrf_token=forged", 400, expected["expired"]),
+                                         ("PUT", None, 405, expected["lang"])):
+            with self.assertRaises(urllib.error.HTTPError) as refused:
+                urllib.request.urlopen(urllib.request.Request(server.base + "/t/customers/delete?k=3", data=body,
+                                                              method=method))
+            self.assertEqual(refused.exception.code, code)
+            self.assertIn(part, refused.exception.read().decode("utf-8"))
+        self.assertIn("GET", refused.exception.headers.get("Allow", ""))
 
         # Once the project's data is taken away, only the application's own words are left.
         foreign = HAN if language == "1033" else ENGLISH_WORD

@@ -82,7 +82,9 @@ def create_app(entries, title, db, language=None):
     @app.errorhandler(405)
     @app.errorhandler(413)
     def http_error(error):
-        return render_template("error.html", error=_Problem.of(error)), error.code
+        # The framework's own headers stay (the methods a 405 allows), its page does not.
+        kept = {k: v for k, v in error.get_headers() if k.lower() != "content-type"}
+        return render_template("error.html", error=_Problem.of(error)), error.code, kept
 
     @app.errorhandler(500)
     def internal_error(error):
