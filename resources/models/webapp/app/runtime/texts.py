@@ -181,7 +181,7 @@ CHINESE = {
     "error_other": "错误 {code}",
     "back_home": "返回首页",
     # Command line
-    "serves": "在浏览器中提供 {title}。",
+    "serves": "以 Web 方式提供 {title}。",
     "help_db": "SQLite 数据库文件，或 postgresql://、mysql:// 地址（默认：$DATABASE_URL，否则为项目的数据库）",
     "help_host": "监听的地址（默认 127.0.0.1）",
     "help_port": "监听的端口（默认 5000）",
