@@ -196,7 +196,7 @@ _current = ENGLISH
 
 
 def language_of(number):
-    """The language of a Windows language number as the build passed it ("2052", 2052): Chinese for
+    """The language of a language number as the build passed it ("2052", 2052): Chinese for
     every Chinese number (its low ten bits are 4), English for anything else, an empty or a damaged
     value included."""
     m = re.fullmatch(r"\s*(\d{1,10})\s*", str(number if number is not None else ""))
