@@ -70,18 +70,21 @@ QVNBackgroundWork::Outcome QVNBackgroundWork::Run(std::function<void()> work, in
     QTimer poll;
     QElapsedTimer sinceCancel;
     Outcome outcome = Outcome::Finished;
-    auto check = [&] {
-        if (Show) {
-            QString message;
-            {
-                std::lock_guard lock(state->mutex);
-                if (state->fresh)
-                    message = state->message;
-                state->fresh = false;
-            }
-            if (!message.isEmpty())
-                Show(message);
+    auto showFresh = [&] {
+        if (!Show)
+            return;
+        QString message;
+        {
+            std::lock_guard lock(state->mutex);
+            if (state->fresh)
+                message = state->message;
+            state->fresh = false;
         }
+        if (!message.isEmpty())
+            Show(message);
+    };
+    auto check = [&] {
+        showFresh();
         if (state->done) {
             loop.quit();
             return;
@@ -103,7 +106,10 @@ QVNBackgroundWork::Outcome QVNBackgroundWork::Run(std::function<void()> work, in
     if (!state->done && outcome == Outcome::Finished)
         loop.exec();
     poll.stop();
-    if (state->done)
+    if (state->done) {
         outcome = Outcome::Finished;
+        // Work that ended between two polls (or before the first) still shows its last message.
+        showFresh();
+    }
     return outcome;
 }

@@ -428,11 +428,15 @@ QString QVNParser::ConvertRowsMarkData(const QString& text, const TQXRowsPtr& pR
     result.reserve(text.size() * 2);
     qsizetype pos = 0;
     do {
+        // A cancel seen before a block leaves it unexpanded; one seen inside a row ends the
+        // repetition after that row: the rest would only be expanded to be thrown away.
+        if (m_canceled)
+            break;
         const QString body = view.mid(b + begin.size(), e - b - begin.size()).toString();
         result.append(view.mid(pos, b - pos));
         int counter = 0;
         for (const TQXRowPtr& row : *pRows_MarkData) {
-            if (m_overLimit)
+            if (m_overLimit || m_canceled)
                 break;
             ++counter;
             QString piece = ConvertColsMarkData(body, row->Cols());

@@ -43,6 +43,7 @@ constexpr int kEntryWidth = 100;
 constexpr int kMultiLineHeight = 50;
 constexpr qint64 kShowInterval = 50;
 constexpr qint64 kPollInterval = 20;
+constexpr qint64 kEventInterval = 10;
 
 Frm_Build::FolderOpener& folderOpener()
 {
@@ -480,8 +481,19 @@ bool Frm_Build::Build()
     m_clock.start();
     m_lastShown = -kShowInterval;
     m_lastPolled = -kPollInterval;
-    // The dialog keeps painting while the build runs; its inputs are disabled meanwhile.
-    QVNEvents::SetHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    // The dialog keeps painting while the build runs; its inputs are disabled meanwhile. The engine
+    // asks after every block, far more often than a window can paint, and each pass over the event
+    // queue polls every socket the program holds: pending events run at most every 10 ms, and the
+    // clock is read every 32nd time.
+    QVNEvents::SetHook([this, last = -kEventInterval, calls = 0u]() mutable {
+        if (++calls % 32 != 1)
+            return;
+        const qint64 now = m_clock.elapsed();
+        if (now - last < kEventInterval)
+            return;
+        last = now;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
     bool ok = generate.Prepare(request);
     QVNEvents::SetHook({});
     m_process->EndProcess();

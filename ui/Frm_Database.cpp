@@ -891,8 +891,10 @@ void Frm_Database::FileBuild()
     QVNError errors;
     if (!names.isEmpty())
         ok = ProjectCollect(*m_project, names, collected, variables, folder, canceled, errors);
-    ProgressEnd();
+    // A Cancel pressed while the progress window was up counts even when the collection ended
+    // before it was polled: it is asked once more before the window goes.
     canceled = canceled || ProgressCanceled();
+    ProgressEnd();
     if (canceled)
         QVNMessage::Show(Text(QStringLiteral("MESSAGE_CANCEL")), 2, QString(), false, 10, this);
     else if (!ok)

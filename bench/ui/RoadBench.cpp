@@ -1,8 +1,11 @@
 // The project road at scale, on PostgreSQL: opening a project of N tables in the main window
-// (project file, connection, tree shown) and the table data viewer reading a wide table, with
-// the time Cancel takes to stop the read.
-// Run: road_bench PG_SOCKET_DIR PG_PORT PG_USER [TABLES=1000] [ROWS=100000]
+// (project file, connection, tree shown), a whole build of every table with the Python model from
+// the window (tick, collect on the worker, the build dialog with the progress window) against
+// quorvin-cli's `generate --project` on the same project, and the table data viewer reading a wide
+// table, with the time Cancel takes to stop the read.
+// Run: road_bench PG_SOCKET_DIR PG_PORT PG_USER [TABLES=1000] [ROWS=100000] [MODEL=python]
 // (a server started with tests/project/pg_fixture.sh start ENVFILE gives the three values).
+#include "Frm_Build.h"
 #include "Frm_Database.h"
 #include "Frm_Open.h"
 #include "Frm_TableData.h"
@@ -11,6 +14,7 @@
 #include "QVNDatabase.h"
 #include "QVNLanguage.h"
 #include "QVNMessage.h"
+#include "QVNProcess.h"
 #include "QVNProject.h"
 #include "QVNProjectLifecycle.h"
 #include "TQXRows.h"
@@ -19,9 +23,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -39,6 +47,18 @@ long ResidentKb()
             return line.mid(6).trimmed().split(' ').first().toLong();
     return 0;
 }
+
+// Every file below a folder, counted, so both roads are seen to write the same output.
+int FileCount(const QString& folder)
+{
+    int n = 0;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++n;
+    }
+    return n;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -52,6 +72,7 @@ int main(int argc, char** argv)
     }
     const int tables = argc > 4 ? std::atoi(argv[4]) : 1000;
     const int rows = argc > 5 ? std::atoi(argv[5]) : 100000;
+    const QString modelName = argc > 6 ? QString::fromLocal8Bit(argv[6]) : QStringLiteral("python");
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
@@ -156,6 +177,63 @@ int main(int argc, char** argv)
                     static_cast<long long>(windowMs), collected ? collected->Count() : 0,
                     static_cast<long long>(headlessMs), ok ? "" : " FAILED",
                     double(openMs + windowMs) / double(std::max<qint64>(1, headlessOpenMs + headlessMs)));
+    }
+
+    // A whole build of every table with one model: from the window (tick, F7, collection on the
+    // worker, then the build dialog's Build with the progress window up) against the headless
+    // road, quorvin-cli generate --project, as a process of its own; one after the other.
+    QVNProcess process;
+    const QString package =
+        QApplication::applicationDirPath() + QStringLiteral("/models/") + modelName + QStringLiteral(".qvnm");
+    Frm_Build::SetFolderOpener([](const QString&) {});
+    Frm_Build::SetPageViewer([](const QString&, QWidget*) {});
+    if (process.Create(QApplication::applicationDirPath())) {
+        window.SetProcess(&process);
+        const QString windowOut = home.filePath(QStringLiteral("window-out"));
+        qint64 collectMs = -1;
+        qint64 buildMs = -1;
+        bool built = false;
+        window.SetBuildHandOver([&](const TQXRowsPtr& collected, const TQXColsPtr& variables, const QString&) {
+            collectMs = t.elapsed();
+            Frm_Build dialog(&window, &process);
+            dialog.SetConvertDatas(collected);
+            for (const TQXColPtr& col : *variables)
+                dialog.AddVariable(col->Value().ToText(), col->Key());
+            dialog.SetFolder(windowOut);
+            // The list holds the models in the order read, the usable ones first.
+            if (auto* list = dialog.findChild<QComboBox*>(QStringLiteral("Cbo_Model")))
+                for (int i = 0; i < dialog.Models()->Count(); ++i)
+                    if (QFileInfo(dialog.Models()->Item(i + 1)->Cols()->Text(QStringLiteral("MI_FILE")))
+                            .completeBaseName() == modelName)
+                        list->setCurrentIndex(i);
+            built = dialog.Build();
+            buildMs = t.elapsed();
+        });
+        t.restart();
+        window.findChild<QAction*>(QStringLiteral("Mnu_File_Build"))->trigger();
+        const qint64 windowWholeMs = t.elapsed();
+
+        const QString cliOut = home.filePath(QStringLiteral("cli-out"));
+        QProcess cli;
+        t.restart();
+        cli.start(QApplication::applicationDirPath() + QStringLiteral("/quorvin-cli"),
+                  {QStringLiteral("--language"), QStringLiteral("1033"), QStringLiteral("generate"),
+                   QStringLiteral("--project"), file, QStringLiteral("--model"), package,
+                   QStringLiteral("--all-tables"), QStringLiteral("--out"), cliOut});
+        const bool cliOk =
+            cli.waitForFinished(600000) && cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
+        const qint64 cliMs = t.elapsed();
+        if (!cliOk)
+            std::fprintf(stderr, "quorvin-cli: %s\n", cli.readAllStandardError().constData());
+        std::printf("whole build with the %s model: window %s, %d files in %lld ms (collect %lld ms, build %lld ms); "
+                    "quorvin-cli %s, %d files in %lld ms; ratio %.2f\n",
+                    qPrintable(modelName), built ? "ok" : "FAILED", FileCount(windowOut),
+                    static_cast<long long>(windowWholeMs), static_cast<long long>(collectMs),
+                    static_cast<long long>(buildMs - collectMs), cliOk ? "ok" : "FAILED", FileCount(cliOut),
+                    static_cast<long long>(cliMs), double(windowWholeMs) / double(std::max<qint64>(1, cliMs)));
+        window.SetProcess(nullptr);
+    } else {
+        std::fprintf(stderr, "progress server: %s\n", qPrintable(process.LastError()));
     }
 
     QVNDatabase data;

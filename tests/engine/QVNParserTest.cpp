@@ -345,14 +345,19 @@ TEST(QVNParserProgress, CancellingAtABlockBoundaryReturnsTheExpandedPrefixAndThe
     QVNParser parser;
     int events = 0;
     QVNEvents::SetHook([&] { ++events; });
-    parser.SetProgressListener([](const QString& m, bool& cancel) {
-        if (m.isEmpty())
-            cancel = true; // the first check after a unit of work
+    // Cancelled within the first row: the repetition ends after it, the later block stays as it was.
+    parser.SetCompiledExpansion(false);
+    bool inRows = false;
+    parser.SetProgressListener([&](const QString& m, bool& cancel) {
+        inRows = inRows || m.startsWith(QLatin1String("Convert ColsMark"));
+        if (m.isEmpty() && inRows)
+            cancel = true; // the first check after a unit of work inside the rows
     });
-    const auto rows = makeRows(QStringLiteral("T"), QStringLiteral("v"), {QStringLiteral("x"), QStringLiteral("y")});
+    const auto rows = makeRows(QStringLiteral("T"), QStringLiteral("v"),
+                               {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")});
     EXPECT_EQ(
         parser.ConvertRows(QStringLiteral("<ORVE_T><ORVE>v</ORVE></ORVE_T>|<ORVE_T><ORVE>v</ORVE></ORVE_T>"), rows),
-        QStringLiteral("xy|<ORVE_T><ORVE>v</ORVE></ORVE_T>"));
+        QStringLiteral("x|<ORVE_T><ORVE>v</ORVE></ORVE_T>"));
     EXPECT_TRUE(parser.Canceled());
     EXPECT_GT(events, 0);
     QVNEvents::SetHook(nullptr);
