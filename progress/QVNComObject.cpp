@@ -59,6 +59,11 @@ qint64 QVNComObject::ServerProcessId() const
 
 bool QVNComObject::Create(const QString& classId, const QString& activationFolder)
 {
+    return Start(classId, activationFolder) && FinishCreate();
+}
+
+bool QVNComObject::Start(const QString& classId, const QString& activationFolder)
+{
     Release();
     m_lastError.clear();
 
@@ -76,16 +81,27 @@ bool QVNComObject::Create(const QString& classId, const QString& activationFolde
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
     m_process->setStandardInputFile(QProcess::nullDevice());
 
-    const QDeadlineTimer deadline(m_startTimeout);
+    m_startDeadline = QDeadlineTimer(m_startTimeout);
     m_process->start();
-    if (!m_process->waitForStarted(remainingMs(deadline))) {
+    if (!m_process->waitForStarted(remainingMs(m_startDeadline))) {
         const QString reason = m_process->errorString();
         m_process.reset();
         m_serverName.clear();
         return fail(QStringLiteral("Cannot start the server of class \"%1\" (%2): %3")
                         .arg(classId, QDir::toNativeSeparators(executable), reason));
     }
-    if (connectWithin(remainingMs(deadline)))
+    m_classId = classId;
+    m_executable = executable;
+    m_starting = true;
+    return true;
+}
+
+bool QVNComObject::FinishCreate()
+{
+    if (!m_starting)
+        return IsCreated() || fail(QStringLiteral("No server was started"));
+    m_starting = false;
+    if (connectWithin(remainingMs(m_startDeadline)))
         return true;
 
     QString reason;
@@ -96,6 +112,8 @@ bool QVNComObject::Create(const QString& classId, const QString& activationFolde
         // Nothing to wait for: a server that never listened cannot notice a client leaving.
         m_process->kill();
     }
+    const QString classId = m_classId;
+    const QString executable = m_executable;
     Release();
     return fail(QStringLiteral("Cannot create an object of class \"%1\": the server %2 %3")
                     .arg(classId, QDir::toNativeSeparators(executable), reason));
@@ -145,6 +163,7 @@ void QVNComObject::dropConnection()
 
 void QVNComObject::Release()
 {
+    m_starting = false;
     dropConnection();
     m_socket.reset();
     m_serverName.clear();

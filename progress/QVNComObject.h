@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -42,6 +43,11 @@ public:
     /// Starts a server for `classId` and connects to it. The activation file is looked up in
     /// `activationFolder`, by default the folder of the running program.
     bool Create(const QString& classId, const QString& activationFolder = QString());
+    /// Create() in two halves, so the caller can do other work while the server starts up: Start
+    /// launches the server, FinishCreate connects to it (within what is left of StartTimeout()).
+    /// A failed Start leaves nothing to finish; FinishCreate without a started server fails.
+    bool Start(const QString& classId, const QString& activationFolder = QString());
+    bool FinishCreate();
     /// Connects to a server that is already running under `serverName` (a second object of the
     /// same server: it shares the server-wide state but not the per-object fields).
     bool Attach(const QString& serverName);
@@ -81,4 +87,9 @@ private:
     quint32 m_unanswered = 0; ///< sequence of a call that timed out and is still unanswered, or 0
     int m_callTimeout = 5000;
     int m_startTimeout = 10000;
+    // A server Start launched and FinishCreate has not connected to yet.
+    bool m_starting = false;
+    QDeadlineTimer m_startDeadline;
+    QString m_classId;
+    QString m_executable;
 };

@@ -22,6 +22,9 @@ public:
     /// Creates the object; the activation file is looked up in `activationFolder`, by default the
     /// folder of the running program.
     bool Create(const QString& activationFolder = QString()) { return m_object.Create(ClassId(), activationFolder); }
+    /// Create() in two halves: Start launches the server, FinishCreate waits until it answers.
+    bool Start(const QString& activationFolder = QString()) { return m_object.Start(ClassId(), activationFolder); }
+    bool FinishCreate() { return m_object.FinishCreate(); }
     void Release() { m_object.Release(); }
     bool IsCreated() const { return m_object.IsCreated(); }
 

@@ -99,9 +99,17 @@ void QVNWindowStartup::InitResources()
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvin/quorvin.png")));
 }
 
-bool QVNWindowStartup::CreateProgressServer(QVNProcess& process, const QString& appFolder, QString& error)
+bool QVNWindowStartup::StartProgressServer(QVNProcess& process, const QString& appFolder, QString& error)
 {
-    if (process.Create(appFolder))
+    if (process.Start(appFolder))
+        return true;
+    error = process.LastError();
+    return false;
+}
+
+bool QVNWindowStartup::FinishProgressServer(QVNProcess& process, QString& error)
+{
+    if (process.FinishCreate())
         return true;
     error = process.LastError();
     return false;
@@ -117,8 +125,11 @@ int QVNWindowStartup::Run(const QString& appFolder, const QStringList& arguments
     phase("run");
     QVNProcess process;
     QString error;
-    if (!CreateProgressServer(process, appFolder, error)) {
-        // The language is not loaded yet (it comes after this step), so the text is fixed.
+    // The progress server is a program of its own: it starts up while the settings are read and
+    // the window is made, and the window is shown only once the server answers.
+    bool serverOk = StartProgressServer(process, appFolder, error);
+    auto serverFailed = [&] {
+        // The text is fixed: it must be readable whatever the settings hold.
         const QString text =
             QStringLiteral("Pellmar Quorvin cannot start: the progress server \"%1\" could not be created.\n\n%2")
                 .arg(QVNProcess::ClassId(), error);
@@ -127,9 +138,10 @@ int QVNWindowStartup::Run(const QString& appFolder, const QStringList& arguments
         else
             QMessageBox::critical(nullptr, QStringLiteral("Pellmar Quorvin"), text);
         return 2;
-    }
+    };
+    if (!serverOk)
+        return serverFailed();
 
-    phase("progress-server");
     Mdl_Main::Startup(appFolder);
     // The sample project points at the sample database with its real path on this machine; it is
     // made on first run. Not fatal: everything works without it.
@@ -138,6 +150,8 @@ int QVNWindowStartup::Run(const QString& appFolder, const QStringList& arguments
 
     phase("settings");
     if (arguments.size() >= 2 && arguments.first() == QLatin1String("--edit-model")) {
+        if (!FinishProgressServer(process, error))
+            return serverFailed();
         // The model editor alone, previewing against the sample project.
         const int status = QVNModelEditorLauncher::Open(arguments.at(1), nullptr, nullptr) ? QApplication::exec() : 2;
         process.Quit();
@@ -145,8 +159,12 @@ int QVNWindowStartup::Run(const QString& appFolder, const QStringList& arguments
         return status;
     }
     Frm_Database window;
-    window.SetProcess(&process);
     phase("window");
+    serverOk = FinishProgressServer(process, error);
+    phase("progress-server");
+    if (!serverOk)
+        return serverFailed();
+    window.SetProcess(&process);
     const QString screenshot = qEnvironmentVariable("QUORVIN_SCREENSHOT");
     std::unique_ptr<FirstPaintWatch> watch;
     if (bench || !screenshot.isEmpty())

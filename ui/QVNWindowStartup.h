@@ -28,6 +28,9 @@ public:
     /// Registers the program's built-in resources (the icon) and sets the application icon.
     static void InitResources();
 
-    /// Step one: creates the progress server object. False with `error` set when it cannot be created.
-    static bool CreateProgressServer(QVNProcess& process, const QString& appFolder, QString& error);
+    /// Step one: starts the progress server, which comes up while the settings are read and the
+    /// window is made; FinishProgressServer waits until it answers. False with `error` set when it
+    /// cannot be started or created.
+    static bool StartProgressServer(QVNProcess& process, const QString& appFolder, QString& error);
+    static bool FinishProgressServer(QVNProcess& process, QString& error);
 };

@@ -4,15 +4,17 @@ written and how form texts become values."""
 import datetime
 import decimal
 import os
+import re
+import string
 import sqlite3
 import sys
 import tempfile
 import unittest
 import uuid
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "models",
-                                "webapp"))
-from app.runtime import db, model, values, web  # noqa: E402
+MODEL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "models", "webapp")
+sys.path.insert(0, MODEL)
+from app.runtime import db, model, texts, values, web  # noqa: E402
 
 
 def column(name, flags="0||1|VarWChar|string|50|50|1|1|4|1|0|0|", dbtype="varchar(50)", default="", converts=()):
@@ -107,6 +109,55 @@ class Runtime(unittest.TestCase):
         self.assertEqual(db.postgres_dsn_from_odbc("DRIVER={PostgreSQL Unicode};Servername=h;Port=5;"
                                                    "Database=it's;Username=u;"),
                          "host='h' port='5' dbname='it\\'s' user='u'")
+
+    def test_every_text_is_in_both_languages_and_every_key_used_exists(self):
+        def fields(text):
+            return sorted(f for _, f, _, _ in string.Formatter().parse(text) if f)
+
+        for name, table in texts.LANGUAGES.items():
+            with self.subTest(language=name):
+                self.assertEqual(sorted(table), sorted(texts.ENGLISH))
+                for key, text in table.items():
+                    self.assertTrue(text.strip(), key)
+                    self.assertEqual(fields(text), fields(texts.ENGLISH[key]), key)
+        # The keys the runtime and the pages ask for, and the ones that stand quoted in their code.
+        asked, quoted = set(), set()
+        app = os.path.join(MODEL, "app")
+        for folder, _, files in os.walk(app):
+            for f in files:
+                if f.endswith((".py", ".html")) and f != "texts.py":
+                    with open(os.path.join(folder, f), encoding="utf-8") as source:
+                        code = source.read()
+                    asked |= set(re.findall(r"\btr\(\s*[\"']([\w]+)[\"']", code))
+                    asked |= {k for pair in re.findall(r"tr\(\s*[\"'](\w+)[\"'] if .+? else [\"'](\w+)[\"']", code)
+                              for k in pair}
+                    quoted |= set(re.findall(r"[\"'](\w+)[\"']", code))
+        self.assertEqual(asked - set(texts.ENGLISH), set())
+        self.assertEqual(set(texts.ENGLISH) - quoted, set(), "texts no page or message uses")
+        # The read-me's and description file's words: each language file gives every one.
+        sections = []
+        for language in ("1033", "2052"):
+            with open(os.path.join(MODEL, "model_orve.%s.qvns" % language), encoding="utf-8") as f:
+                sections.append(re.findall(r"^\[(\w+)\]$", f.read(), re.M))
+        self.assertEqual(sections[0], sections[1])
+        self.assertIn("TX_INTRO", sections[0])
+
+    def test_the_language_number_decides_the_words(self):
+        cases = [("2052", "zh"), (2052, "zh"), (" 4100 ", "zh"), ("1028", "zh"), ("1033", "en"), ("2057", "en"),
+                 ("1031", "en"), ("", "en"), (None, "en"), ("zh", "en"), ("2052x", "en"), ("-2052", "en"),
+                 ("<ORVE>RVG_LANGUAGE</ORVE>", "en"), ("99999999999", "en")]
+        try:
+            for number, expected in cases:
+                with self.subTest(number=number):
+                    self.assertEqual(texts.use(number), expected)
+                    t = table([column("n", "0||1|long|numeric|10|10|4|4|4|1|0|0|", "integer")])
+                    with self.assertRaises(values.Invalid) as refused:
+                        values.parse(t.columns[0], "x")
+                    self.assertEqual(str(refused.exception), texts.LANGUAGES[expected]["enter_whole_number"])
+                    self.assertEqual(texts.tr("count_many", count=7),
+                                     "7 rows" if expected == "en" else "共 7 条记录")
+        finally:
+            texts.use("1033")
 
 
 if __name__ == "__main__":

@@ -34,8 +34,9 @@ class Workspace:
         return os.path.join(self.dir, *parts)
 
     def cli(self, *args):
+        # A neutral locale: the models speak English unless a test names a language (--language).
         env = dict(os.environ, XDG_CONFIG_HOME=self.path("config"), XDG_DATA_HOME=self.path("data"),
-                   QT_QPA_PLATFORM="offscreen")
+                   QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
         done = subprocess.run([os.path.join(APP_DIR, "quorvin-cli"), *args], env=env, capture_output=True,
                               text=True, timeout=300)
         if done.returncode != 0:
@@ -82,10 +83,14 @@ def project_tables(ws, project, kinds=("TABLE", "VIEW")):
     return names
 
 
-def generate(ws, project, tables, out_name="out", package="webapp"):
+def generate(ws, project, tables, out_name="out", package="webapp", language=None):
+    """Builds the model over the tables; in the language number given, else in the one quorvin-cli
+    takes from its settings and the locale."""
     out = ws.path(out_name)
     args = ["generate", "--project", project, "--model", os.path.join(APP_DIR, "models", "webapp.qvnm"),
             "--out", out, "--var", "MV_PACKAGE=" + package]
+    if language:
+        args += ["--language", language]
     if tables:
         args += ["--tables", ",".join(tables)]
     ws.cli(*args)

@@ -1,18 +1,10 @@
 <ORVE>HEADER</ORVE>
-"""The tables of this application as the project describes them: names, captions, descriptions,
-the columns of each screen with their codes, value conversions, keys and foreign keys.
-
-One entry per table: (key, schema, name, kind, caption, description, database comment, chosen key
-column, key kind, columns, update columns, search columns, list columns, detail columns, foreign
-keys). One entry per column: (name, caption, description, default, declared type, base type,
-"in primary key|chosen key|nullable|type|type class|length|precision,scale|update code|search
-code|list code|detail code|identity|generated|kind", conversions as (value, caption) pairs). One
-entry per foreign key: (name, referenced table, its schema, its name, (column, referenced column)
-pairs in key order)."""
+"""<ORVE>TX_SCHEMA_DOC</ORVE>"""
 
 TITLE = <ORVE_ENCODE><ORVE_DATA><ORVE>MV_TITLE</ORVE></ORVE_DATA><ORVE_AS>pystr</ORVE_AS></ORVE_ENCODE>
-# The project's connection string (without its password) and user, the database used when neither
-# --db nor DATABASE_URL names one.
+<ORVE>TX_LANGUAGE_NOTE</ORVE>
+LANGUAGE = <ORVE_ENCODE><ORVE_DATA><ORVE>RVG_LANGUAGE</ORVE></ORVE_DATA><ORVE_AS>pystr</ORVE_AS></ORVE_ENCODE>
+<ORVE>TX_DATABASE_NOTE</ORVE>
 PROJECT_DATABASE = <ORVE_ENCODE><ORVE_DATA><ORVE>MV_DATABASE</ORVE></ORVE_DATA><ORVE_AS>pystr</ORVE_AS></ORVE_ENCODE>
 PROJECT_USER = <ORVE_ENCODE><ORVE_DATA><ORVE>MV_USER</ORVE></ORVE_DATA><ORVE_AS>pystr</ORVE_AS></ORVE_ENCODE>
 

@@ -9,6 +9,8 @@ import sqlite3
 import threading
 import urllib.parse
 
+from .texts import tr
+
 
 class DatabaseError(Exception):
     """A statement the database refused; the text is the database's own message."""
@@ -164,7 +166,7 @@ class Database:
             self._driver = sqlite3
             self.path = sqlite_path(self.connection)
             if not self.path or not os.path.isfile(self.path):
-                raise DatabaseError("no SQLite database file at %r" % self.path)
+                raise DatabaseError(tr("no_sqlite_file", path=repr(self.path)))
             self.errors = (sqlite3.Error,)
             self.returning = sqlite3.sqlite_version_info >= (3, 35, 0)
         self.check()

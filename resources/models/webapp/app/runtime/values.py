@@ -7,6 +7,8 @@ import json
 import re
 import uuid
 
+from .texts import tr
+
 
 class Invalid(ValueError):
     """A form text that does not make a value of its column; the message is shown beside the field."""
@@ -18,9 +20,9 @@ def display(column, value):
         return ""
     if column.kind == "bool" or isinstance(value, bool):
         truth = _truth(value)
-        return "" if truth is None else ("Yes" if truth else "No")
+        return "" if truth is None else (tr("yes") if truth else tr("no"))
     if isinstance(value, (bytes, bytearray, memoryview)):
-        return "(%d bytes)" % len(bytes(value))
+        return tr("bytes", count=len(bytes(value)))
     if isinstance(value, datetime.datetime):
         return _datetime_text(value, " ")
     if isinstance(value, (datetime.date, datetime.time)):
@@ -92,7 +94,7 @@ def parse(column, text, control=None):
     kind = column.kind
     if kind == "int":
         if not re.fullmatch(r"[+-]?\d+", text):
-            raise Invalid("Enter a whole number.")
+            raise Invalid(tr("enter_whole_number"))
         return int(text)
     if kind == "decimal":
         try:
@@ -100,64 +102,63 @@ def parse(column, text, control=None):
             grouped = re.fullmatch(r"[+-]?\d{1,3}(,\d{3})+(\.\d*)?", text)
             number = decimal.Decimal(text.replace(",", "") if grouped else text)
         except decimal.InvalidOperation:
-            raise Invalid("Enter a number.") from None
+            raise Invalid(tr("enter_number")) from None
         if not number.is_finite():
-            raise Invalid("Enter a number.")
+            raise Invalid(tr("enter_number"))
         if column.scale is not None:
             places = -number.as_tuple().exponent if number.as_tuple().exponent < 0 else 0
             if places > column.scale:
-                raise Invalid("Use at most %d decimal places." % column.scale)
+                raise Invalid(tr("decimal_places", places=column.scale))
             if column.precision is not None:
                 digits = len(str(abs(int(number)))) if int(number) != 0 else 0
                 if digits > column.precision - column.scale:
-                    raise Invalid("The number is too large (at most %d digits before the point)."
-                                  % (column.precision - column.scale))
+                    raise Invalid(tr("too_many_digits", digits=column.precision - column.scale))
         return number
     if kind == "float":
         try:
             number = float(text)
         except ValueError:
-            raise Invalid("Enter a number.") from None
+            raise Invalid(tr("enter_number")) from None
         if number != number or number in (float("inf"), float("-inf")):
-            raise Invalid("Enter a number.")
+            raise Invalid(tr("enter_number"))
         return number
     if kind == "bool":
         truth = _truth(text)
         if truth is None:
-            raise Invalid("Choose yes or no.")
+            raise Invalid(tr("choose_yes_no"))
         return truth
     if kind == "date":
         try:
             return datetime.date.fromisoformat(text[:10] if re.fullmatch(r"\d{4}-\d\d-\d\d[ T]00:00(:00)?", text)
                                                else text)
         except ValueError:
-            raise Invalid("Enter a date as YYYY-MM-DD.") from None
+            raise Invalid(tr("enter_date")) from None
     if kind in ("datetime", "datetimetz"):
         try:
             value = datetime.datetime.fromisoformat(text)
         except ValueError:
-            raise Invalid("Enter a date and time as YYYY-MM-DD HH:MM.") from None
+            raise Invalid(tr("enter_datetime")) from None
         return value
     if kind in ("time", "timetz"):
         try:
             return datetime.time.fromisoformat(text)
         except ValueError:
-            raise Invalid("Enter a time as HH:MM.") from None
+            raise Invalid(tr("enter_time")) from None
     if kind == "uuid":
         try:
             return str(uuid.UUID(text))
         except ValueError:
-            raise Invalid("Enter a UUID such as 123e4567-e89b-12d3-a456-426614174000.") from None
+            raise Invalid(tr("enter_uuid")) from None
     if kind == "json":
         try:
             json.loads(text)
         except ValueError:
-            raise Invalid("Enter valid JSON.") from None
+            raise Invalid(tr("enter_json")) from None
         return text
     if "\x00" in text:
-        raise Invalid("The text holds a character the database cannot store.")
+        raise Invalid(tr("bad_character"))
     if column.max_chars is not None and len(text) > column.max_chars:
-        raise Invalid("Use at most %d characters." % column.max_chars)
+        raise Invalid(tr("max_characters", count=column.max_chars))
     return text
 
 

@@ -10,9 +10,10 @@ import uuid
 
 from flask import Flask, abort, flash, redirect, render_template, request, session, url_for
 
-from . import values
+from . import texts, values
 from .db import DatabaseError, quote
 from .model import NUMBER_KINDS, SEARCH_KINDS, UPDATE_CONTROLS, link, load
+from .texts import tr
 
 PAGE_SIZE = 50
 # What the date, date-and-time and time pickers take as their value.
@@ -23,7 +24,10 @@ _PICKER_FORMS = {"date": r"\d{4}-\d\d-\d\d", "datetime": r"\d{4}-\d\d-\d\dT\d\d:
 MAX_CHOICES = 500
 
 
-def create_app(entries, title, db):
+def create_app(entries, title, db, language=None):
+    """The application over the tables of schema.py; its pages speak the language of the build's
+    language number (English when there is none)."""
+    texts.use(language)
     package = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     app = Flask(__name__, template_folder=os.path.join(package, "templates"),
                 static_folder=os.path.join(package, "static"), static_url_path="/static")
@@ -35,7 +39,7 @@ def create_app(entries, title, db):
     link(tables)
     for t in tables:
         by_slug[t.slug] = t
-    app.jinja_env.globals.update(app_title=title, csrf_token=_csrf_token, tables=tables)
+    app.jinja_env.globals.update(app_title=title, csrf_token=_csrf_token, tables=tables, tr=tr)
 
     def table_of(slug):
         t = by_slug.get(slug)
@@ -61,7 +65,7 @@ def create_app(entries, title, db):
             sent = request.form.get("csrf_token", "")
             expected = session.get("csrf_token", "")
             if not expected or not hmac.compare_digest(sent, expected):
-                abort(400, "The form has expired or did not come from this application; reload it and try again.")
+                abort(400, tr("form_expired"))
 
     @app.after_request
     def headers(response):
@@ -78,11 +82,17 @@ def create_app(entries, title, db):
     @app.errorhandler(405)
     @app.errorhandler(413)
     def http_error(error):
-        return render_template("error.html", error=error), error.code
+        # The framework's own headers stay (the methods a 405 allows), its page does not.
+        kept = {k: v for k, v in error.get_headers() if k.lower() != "content-type"}
+        return render_template("error.html", error=_Problem.of(error)), error.code, kept
+
+    @app.errorhandler(500)
+    def internal_error(error):
+        return render_template("error.html", error=_Problem(500)), 500
 
     @app.errorhandler(DatabaseError)
     def database_error(error):
-        return render_template("error.html", error=_Unavailable(str(error))), 503
+        return render_template("error.html", error=_Problem(503, tr("unavailable"), str(error))), 503
 
     @app.route("/")
     def index():
@@ -163,7 +173,7 @@ def create_app(entries, title, db):
                 except DatabaseError as e:
                     message = str(e)
                 else:
-                    flash("Saved.")
+                    flash(tr("saved"))
                     if key is None:
                         return redirect(url_for("list_rows", slug=t.slug))
                     return redirect(url_for("detail", slug=t.slug, k=key))
@@ -187,7 +197,7 @@ def create_app(entries, title, db):
                 except DatabaseError as e:
                     message = str(e)
                 else:
-                    flash("Saved.")
+                    flash(tr("saved"))
                     return redirect(url_for("detail", slug=t.slug, k=[key_text(c, row[c]) for c in t.key_columns]))
         with db.connect() as conn:
             form.load_choices(conn)
@@ -207,7 +217,7 @@ def create_app(entries, title, db):
             except DatabaseError as e:
                 message = str(e)
             else:
-                flash("Deleted.")
+                flash(tr("deleted"))
                 return redirect(url_for("list_rows", slug=t.slug))
         return render_template("delete.html", t=t, message=message,
                                fields=[(c, cell(t, c, row, labels)) for c in t.show_columns],
@@ -216,12 +226,27 @@ def create_app(entries, title, db):
     return app
 
 
-class _Unavailable:
-    code = 503
-    name = "The database cannot be reached"
+# The heading and the explanation of each error page, in the application's language.
+_ERRORS = {400: ("error_400", "error_400_text"), 404: ("error_404", "error_404_text"),
+           405: ("error_405", "error_405_text"), 413: ("error_413", "error_413_text"),
+           500: ("error_500", "error_500_text")}
 
-    def __init__(self, description):
-        self.description = description
+
+class _Problem:
+    """What an error page shows: the code, a heading and an explanation."""
+
+    def __init__(self, code, name=None, description=None):
+        keys = _ERRORS.get(code)
+        self.code = code
+        self.name = name or (tr(keys[0]) if keys else tr("error_other", code=code))
+        self.description = description or (tr(keys[1]) if keys else "")
+
+    @classmethod
+    def of(cls, error):
+        # A text given to abort() is the application's own and already in its language; the
+        # framework's stock explanations are not.
+        given = error.description if error.description != type(error).description else None
+        return cls(error.code, description=given)
 
 
 def _csrf_token():
@@ -512,7 +537,7 @@ class Search:
                 try:
                     day = datetime.date.fromisoformat(text)
                 except ValueError:
-                    raise values.Invalid("Enter dates as YYYY-MM-DD.") from None
+                    raise values.Invalid(tr("enter_dates")) from None
                 if bound == "to":
                     day = day + datetime.timedelta(days=1)
                 param = day if (pg and c.kind in ("date", "datetime", "datetimetz")) else day.isoformat()
@@ -527,7 +552,7 @@ class Search:
                 try:
                     value = values.parse(probe, text)
                 except values.Invalid:
-                    raise values.Invalid("Enter numbers.") from None
+                    raise values.Invalid(tr("enter_numbers")) from None
                 op = " >= " if bound == "from" else " <= "
                 self.conditions.append(
                     db.statement().name(c.name).sql(op).value(values.for_database(c, value, db.dialect)))
@@ -662,7 +687,7 @@ class Form:
                 if len(f["columns"]) > 1:
                     texts = json.loads(raw) if raw else [None] * len(f["columns"])
                     if not isinstance(texts, list) or len(texts) != len(f["columns"]):
-                        raise values.Invalid("Choose one of the offered rows.")
+                        raise values.Invalid(tr("choose_offered"))
                     for c, text in zip(f["columns"], texts):
                         self._set(c, values.parse(c, text))
                 else:
@@ -670,11 +695,11 @@ class Form:
                     control = f["control"]
                     self._set(c, values.parse(c, raw, "checkbox" if control == "checkbox" else None))
             except (values.Invalid, ValueError) as e:
-                f["error"] = str(e) if isinstance(e, values.Invalid) else "Choose one of the offered rows."
+                f["error"] = str(e) if isinstance(e, values.Invalid) else tr("choose_offered")
                 self.errors[f["name"]] = f["error"]
                 continue
             if f["required"] and any(self._values.get(c) is None for c in f["columns"]):
-                f["error"] = "Required."
+                f["error"] = tr("required_field")
                 self.errors[f["name"]] = f["error"]
 
     def _set(self, c, value):
@@ -825,9 +850,9 @@ def remove(db, t, key):
 
 def _one_row(count):
     if count == 0:
-        raise DatabaseError("The row no longer exists; nothing was changed.")
+        raise DatabaseError(tr("row_gone"))
     if count > 1:
-        raise DatabaseError("The key matches %d rows, not one; nothing was changed." % count)
+        raise DatabaseError(tr("key_matches_many", count=count))
 
 
 __all__ = ["create_app", "quote"]
