@@ -198,8 +198,10 @@ QVNCatalogReader::Extras QVNSqliteCatalogReader::ColumnExtras(const TableName& t
         else if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
                  t.contains(QLatin1String("DOUB")))
             f.sqlType = SQL_DOUBLE;
-        else if (t.contains(QLatin1String("BLOB")) || t.isEmpty())
+        else if (t.contains(QLatin1String("BLOB")))
             f.sqlType = SQL_LONGVARBINARY;
+        else if (t.isEmpty())
+            f.sqlType = SQL_VARCHAR; // as the driver lists a plain column without a declared type
         else
             f.sqlType = SQL_NUMERIC;
         f.nullable = r.at(NotNull) == QLatin1String("1") ? SQL_NO_NULLS : SQL_NULLABLE;

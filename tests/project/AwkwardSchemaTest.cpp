@@ -418,6 +418,9 @@ TEST(AwkwardSqliteTest, ColumnsAndKeysAgreeWithTheTablePragmas)
     EXPECT_EQ(Text(employee, "initials", "CL_GENEXPR"),
               QStringLiteral("substr(first_name, 1, 1) || substr(last_name, 1, 1)"));
     EXPECT_EQ(Text(employee, "first_name", "CL_GENEXPR"), QString());
+    // Without a declared type a generated column comes in as a plain one does, not as binary.
+    EXPECT_EQ(Text(employee, "badge", "CL_TYPE"), Text(employee, "nickname", "CL_TYPE"));
+    EXPECT_EQ(Text(employee, "badge", "CL_TYPE2"), QStringLiteral("string"));
     EXPECT_EQ(Text(p.project.GetColumns("Order Line"), "Line Id", "CL_IDENTITY"), QStringLiteral("1"));
     EXPECT_EQ(Text(p.project.GetColumns("Order Line"), "zip code", "CL_DBTYPE"), QStringLiteral("VARCHAR(10)"));
     EXPECT_EQ(Text(p.project.GetColumns("region_order"), "region", "CL_IDENTITY"), QStringLiteral("0"));

@@ -22,7 +22,9 @@ create table employee (
     first_name varchar(40) not null,
     last_name varchar(40) not null,
     full_name text generated always as (first_name || ' ' || last_name) stored,
-    initials text as (substr(first_name, 1, 1) || substr(last_name, 1, 1)) virtual
+    initials text as (substr(first_name, 1, 1) || substr(last_name, 1, 1)) virtual,
+    nickname,
+    badge as (id * 10) virtual
 );
 create table department (id integer primary key, head_id integer references employee (id), name text not null);
 create view order_totals as select "order", count(*) as lines from "Order Line" group by "order";
