@@ -17,18 +17,6 @@ using namespace modeltest;
 
 namespace {
 
-TQXRowsPtr sampleTables()
-{
-    TQXValue value;
-    QString error;
-    EXPECT_TRUE(QVNJsonData::ReadFile(kSource + QStringLiteral("/resources/sample/tables.json"), value, error))
-        << error.toStdString();
-    TQXRowsPtr rows = value.rows();
-    if (rows && rows->Tag().isEmpty())
-        rows->SetTag(QStringLiteral("TABLES"));
-    return rows;
-}
-
 QStringList shippedModels()
 {
     QStringList names;
@@ -54,7 +42,7 @@ TEST_F(ModelCheckTest, TheShippedModelsCheckCleanAsFoldersAndAsPackages)
 {
     const QStringList models = shippedModels();
     ASSERT_GE(models.size(), 3);
-    const TQXRowsPtr tables = sampleTables();
+    const TQXRowsPtr tables = SampleTables();
     for (const QString& name : models) {
         const QString folder = kSource + QStringLiteral("/resources/models/") + name;
         QVNModelCheck check;
@@ -102,7 +90,7 @@ TEST_F(ModelCheckTest, BrokenCopiesOfAShippedModelArePointedAtFileAndLine)
         {"nameless model", QStringLiteral("model_info.qvns"), QStringLiteral("<MI_NAME>.*</MI_NAME>"),
          QStringLiteral("<MI_NAME> </MI_NAME>"), QString()},
     };
-    const TQXRowsPtr tables = sampleTables();
+    const TQXRowsPtr tables = SampleTables();
     const QString original = kSource + QStringLiteral("/resources/models/python");
     for (const Break& b : breaks) {
         const QString copy = m_dir.file(QStringLiteral("copy/"));
@@ -137,9 +125,9 @@ TEST_F(ModelCheckTest, BrokenCopiesOfAShippedModelArePointedAtFileAndLine)
 TEST_F(ModelCheckTest, WhatIsNoModelIsBadInput)
 {
     QVNModelCheck check;
-    EXPECT_FALSE(check.Check(m_dir.file(QStringLiteral("none")), sampleTables(), {}));
-    EXPECT_FALSE(check.Check(m_dir.path(), sampleTables(), {})); // a folder without description files
+    EXPECT_FALSE(check.Check(m_dir.file(QStringLiteral("none")), SampleTables(), {}));
+    EXPECT_FALSE(check.Check(m_dir.path(), SampleTables(), {})); // a folder without description files
     ASSERT_TRUE(writeBytes(m_dir.file(QStringLiteral("x.qvnm")), "not a zip"));
-    EXPECT_FALSE(check.Check(m_dir.file(QStringLiteral("x.qvnm")), sampleTables(), {}));
+    EXPECT_FALSE(check.Check(m_dir.file(QStringLiteral("x.qvnm")), SampleTables(), {}));
     EXPECT_EQ(check.Exceptions.IsEmpty(), false);
 }

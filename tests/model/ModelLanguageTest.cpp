@@ -70,15 +70,6 @@ QStringList sampleChineseTexts()
     return texts;
 }
 
-TQXRowsPtr sampleTables()
-{
-    TQXValue value;
-    QString error;
-    EXPECT_TRUE(QVNJsonData::ReadFile(kSource + QStringLiteral("/resources/sample/tables.json"), value, error))
-        << error.toStdString();
-    return value.rows();
-}
-
 void setField(const TQXColsPtr& cols, const QString& key, const QString& value)
 {
     if (const TQXColPtr col = cols->Item(key))
@@ -362,7 +353,7 @@ TEST(InteropModelLanguage, TheScriptLoadsAndThePackageRunsInEitherLanguage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.language);
         const QString language = QString::fromLatin1(c.language);
-        const TQXRowsPtr tables = sampleTables();
+        const TQXRowsPtr tables = SampleTables();
         ASSERT_TRUE(tables);
         // Three columns of customers the SQLite script has to note.
         for (const TQXRowPtr& table : *tables) {
@@ -408,7 +399,7 @@ TEST(InteropModelLanguage, TheScriptLoadsAndThePackageRunsInEitherLanguage)
         QVNGenerate package;
         request.model = models + QStringLiteral("python.qvnm");
         request.outDir = dir.file(QStringLiteral("py-") + language);
-        request.tables = sampleTables();
+        request.tables = SampleTables();
         ASSERT_TRUE(package.Run(request)) << package.Log().toStdString();
         EXPECT_EQ(RunProgram(QStringLiteral("python3"),
                              {testDataDir() + QStringLiteral("/model/smoke_python.py"), request.outDir,

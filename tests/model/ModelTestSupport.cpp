@@ -2,6 +2,7 @@
 
 #include "Mdl_Main.h"
 #include "QVNGenerate.h"
+#include "QVNJsonData.h"
 #include "QVNLanguage.h"
 #include "QVNModel.h"
 #include "QVNZIP.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <gtest/gtest.h>
 
 namespace modeltest {
 
@@ -146,6 +148,18 @@ int RunProgram(const QString& program, const QStringList& args, QString* output,
 bool HasProgram(const QString& program)
 {
     return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+TQXRowsPtr SampleTables()
+{
+    TQXValue value;
+    QString error;
+    EXPECT_TRUE(QVNJsonData::ReadFile(kSource + QStringLiteral("/resources/sample/tables.json"), value, error))
+        << error.toStdString();
+    TQXRowsPtr rows = value.rows() ? value.rows() : TQXRows::Create();
+    if (rows->Tag().isEmpty())
+        rows->SetTag(QStringLiteral("TABLES"));
+    return rows;
 }
 
 } // namespace modeltest

@@ -39,6 +39,9 @@ bool MakePackage(const QString& folder, const QString& package, const QMap<QStri
 
 /// A small table set (tag "TABLES"): `names` tables, each with columns id (key) and name.
 TQXRowsPtr Tables(const QStringList& names);
+/// The sample project's tables as the build collects them (resources/sample/tables.json), tagged
+/// "TABLES"; a failed read is a test failure and gives an empty set.
+TQXRowsPtr SampleTables();
 /// The caller variables the build dialog would pass (dates and the folder).
 TQXColsPtr CallerVariables(const QString& out);
 
