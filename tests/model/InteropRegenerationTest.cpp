@@ -154,8 +154,13 @@ TEST_F(InteropRegeneration, CtrlCAtAnyMomentCancelsAndLeavesTheFolderAsItWas)
         QThread::msleep(delay);
         ::kill(pid_t(p.processId()), SIGINT);
         ASSERT_TRUE(p.waitForFinished(60000));
-        ASSERT_EQ(p.exitStatus(), QProcess::NormalExit);
         const QString err = QString::fromUtf8(p.readAllStandardError());
+        if (p.exitStatus() == QProcess::CrashExit) {
+            // The signal came after the build had published, while the program was ending: that
+            // is the usual end of a program interrupted then, and only then.
+            EXPECT_NE(Snapshot(Out()), before) << err.right(300).toStdString();
+            break;
+        }
         if (p.exitCode() == 0) // finished before the signal came
             break;
         ++cancelled;
